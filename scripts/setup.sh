@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Sprigwell needs on Debian 12, and nothing
+# when it is all there already. Uses sudo when not run as root.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+    # the window's fonts: Liberation Sans and Liberation Mono
+    fonts-liberation fontconfig
+    # headless and real-window tests, packaging checks
+    xvfb xauth x11-utils xdotool imagemagick desktop-file-utils appstream dpkg-dev file
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
+        || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}"

@@ -1,0 +1,57 @@
+#include "list_line.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kDateWidth = 19;
+constexpr int kSizeWidth = 13;
+// A shortened name keeps its tail, which often tells versions or dates apart.
+constexpr int kKeptTail = 6;
+constexpr int kEllipsisAndTail = 9;
+
+QString fitName(const QString &name, int width)
+{
+    if (name.size() > width) {
+        // Widths below 9 leave no room for a head; keep as much of the tail as fits.
+        const qsizetype head = std::max(0, width - kEllipsisAndTail);
+        const QString tail = name.right(std::min<qsizetype>(kKeptTail, std::max(0, width - 3)));
+        const QString fitted = name.left(head) + QStringLiteral("...") + tail;
+        return fitted.left(std::max(0, width));
+    }
+    return name + QString(width - name.size(), QLatin1Char(' '));
+}
+
+// "##,##0": a whole number with the user's group separator. A size that is not a
+// number is shown as given.
+QString formatSize(const QString &size)
+{
+    if (size.isEmpty())
+        return {};
+    bool ok = false;
+    const double value = size.toDouble(&ok);
+    if (!ok)
+        return size;
+    return QLocale::system().toString(static_cast<qlonglong>(std::llround(value)));
+}
+
+} // namespace
+
+QString FormatListLine(QString &strName, int intWidth, const QString &strSize, QString &strDate,
+                       const QString &strAttrib)
+{
+    strName = fitName(strName, intWidth);
+    if (strDate.size() < kDateWidth)
+        strDate += QString(kDateWidth - strDate.size(), QLatin1Char(' '));
+    const QLatin1Char space(' ');
+    return strName + space + strDate + space + strAttrib + space + PadNum(formatSize(strSize));
+}
+
+QString PadNum(const QString &strPad)
+{
+    // A text longer than the field is shown whole rather than cut.
+    return QString(std::max<qsizetype>(0, kSizeWidth - strPad.size()), QLatin1Char(' ')) + strPad;
+}

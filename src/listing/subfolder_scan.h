@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/file_system_service.h"
+
+#include <QDate>
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+// Start of the day `days` days before `today`, local time, in seconds since the epoch.
+// Days beyond the range of local time (a million days reach back before year 0) give
+// the earliest representable second, so every folder is newer.
+std::int64_t ageCutoffSecs(QDate today, std::int64_t days);
+
+// The folder's immediate sub-folders modified later than the start of the day `days`
+// days before `today`, in case-insensitive name order. Modification times count in
+// whole seconds, as the listing shows them. Throws FileSystemError when the folder
+// cannot be read.
+std::vector<SubFolder> scanRecentSubFolders(FileSystemService &fileSystem,
+                                            const std::filesystem::path &folder,
+                                            std::int64_t days, QDate today);
+
+// Orders sub-folders by name without regard to case; names that differ only in case
+// keep a stable byte order between them.
+void sortByFolderName(std::vector<SubFolder> &folders);

@@ -1,0 +1,16 @@
+#pragma once
+
+class Clock;
+class FileSystemService;
+class FolderPicker;
+class MessageBoxService;
+
+// The outside world as the window sees it. The program passes the real services;
+// tests pass fakes. The window does not own them.
+struct PlatformServices
+{
+    FileSystemService &fileSystem;
+    FolderPicker &folderPicker;
+    MessageBoxService &messageBox;
+    const Clock &clock;
+};

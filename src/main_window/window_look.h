@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QRect>
+
+class QWidget;
+
+// The window is laid out in twips, 1440 to the inch; at 96 dpi that is 15 to a logical
+// pixel. Qt's high-DPI scaling takes it from there on larger screens.
+inline constexpr int kTwipsPerPixel = 15;
+
+constexpr QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
+                 height / kTwipsPerPixel);
+}
+
+inline const QColor kWindowPurple(128, 0, 128);
+inline const QColor kPaleYellow(255, 255, 128);
+inline const QColor kProgressYellow(255, 255, 0);
+
+// The window's sans font at 8.25 pt, regular or bold.
+QFont windowFont(bool bold = false);
+// A monospaced font of the same size, which keeps the list's columns aligned.
+QFont listFont();
+
+// Sets the text colour, and the background colour when one is given; otherwise the
+// widget lets the window show through.
+void setColours(QWidget *widget, const QColor &text, const QColor &background = QColor());

@@ -1,0 +1,137 @@
+#include "local_file_system.h"
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+#ifndef _WIN32
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+bool LocalFileSystem::folderExists(const std::filesystem::path &path)
+{
+    if (path.empty())
+        return false;
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+}
+
+#ifdef _WIN32
+
+bool LocalFileSystem::driveExists(const QString &drive)
+{
+    std::error_code error;
+    return drive.size() == 2 && drive.at(1) == QLatin1Char(':')
+        && std::filesystem::exists(std::filesystem::path(drive.toStdWString() + L"\\"), error);
+}
+
+bool LocalFileSystem::driveReady(const QString &drive)
+{
+    std::error_code error;
+    std::filesystem::space(std::filesystem::path(drive.toStdWString() + L"\\"), error);
+    return !error;
+}
+
+std::vector<SubFolder> LocalFileSystem::subFolders(const std::filesystem::path &folder)
+{
+    std::vector<SubFolder> result;
+    std::error_code error;
+    std::filesystem::directory_iterator it(folder, error);
+    if (error)
+        throw FileSystemError(folder, error.message());
+    for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
+        std::error_code entryError;
+        if (!it->is_directory(entryError) || it->is_symlink(entryError))
+            continue;
+        const auto written = it->last_write_time(entryError);
+        if (entryError)
+            continue; // vanished since it was enumerated
+        const auto systemTime = std::chrono::clock_cast<std::chrono::system_clock>(written);
+        result.push_back({it->path().filename(),
+                          std::chrono::floor<std::chrono::seconds>(systemTime)
+                              .time_since_epoch()
+                              .count()});
+    }
+    if (error)
+        throw FileSystemError(folder, error.message());
+    return result;
+}
+
+#else
+
+// POSIX paths name no drives.
+bool LocalFileSystem::driveExists(const QString &)
+{
+    return false;
+}
+
+bool LocalFileSystem::driveReady(const QString &)
+{
+    return false;
+}
+
+namespace {
+
+class DirectoryHandle
+{
+public:
+    explicit DirectoryHandle(DIR *dir)
+        : m_dir(dir)
+    {
+    }
+    ~DirectoryHandle()
+    {
+        if (m_dir)
+            closedir(m_dir);
+    }
+    DirectoryHandle(const DirectoryHandle &) = delete;
+    DirectoryHandle &operator=(const DirectoryHandle &) = delete;
+    DIR *get() const { return m_dir; }
+
+private:
+    DIR *m_dir;
+};
+
+bool isDotOrDotDot(const char *name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+} // namespace
+
+// readdir and one fstatat per entry, relative to the open folder: the least work the
+// kernel allows for a name, a type and a modification time. Links are not followed, so
+// a link to a folder is not listed as a sub-folder.
+std::vector<SubFolder> LocalFileSystem::subFolders(const std::filesystem::path &folder)
+{
+    DirectoryHandle dir(opendir(folder.c_str()));
+    if (!dir.get())
+        throw FileSystemError(folder, std::strerror(errno));
+    const int dirFd = dirfd(dir.get());
+
+    std::vector<SubFolder> result;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = readdir(dir.get());
+        if (!entry)
+            break;
+        if (isDotOrDotDot(entry->d_name))
+            continue;
+        if (entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN)
+            continue;
+        struct stat info;
+        if (fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            continue; // vanished since it was enumerated
+        if (!S_ISDIR(info.st_mode))
+            continue;
+        result.push_back({std::filesystem::path(entry->d_name), std::int64_t(info.st_mtime)});
+    }
+    if (errno != 0)
+        throw FileSystemError(folder, std::strerror(errno));
+    return result;
+}
+
+#endif

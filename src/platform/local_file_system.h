@@ -1,0 +1,13 @@
+#pragma once
+
+#include "file_system_service.h"
+
+// The file system of the machine the program runs on.
+class LocalFileSystem : public FileSystemService
+{
+public:
+    bool folderExists(const std::filesystem::path &path) override;
+    bool driveExists(const QString &drive) override;
+    bool driveReady(const QString &drive) override;
+    std::vector<SubFolder> subFolders(const std::filesystem::path &folder) override;
+};

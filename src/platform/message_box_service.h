@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// Modal message boxes. The window shows every message through this, so tests can
+// answer them without a person at the screen.
+class MessageBoxService
+{
+public:
+    virtual ~MessageBoxService() = default;
+
+    // A plain notice with OK only, titled with the application's name.
+    virtual void inform(const QString &text) = 0;
+    // A failure: OK only, with a warning icon.
+    virtual void warn(const QString &text) = 0;
+    // OK and Cancel, OK the default; true when the user chose OK.
+    virtual bool confirm(const QString &text, const QString &title) = 0;
+};
