@@ -1,0 +1,49 @@
+#pragma once
+
+#include "result_table.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// The day count of every listing the benchmark times: the window's default.
+inline constexpr int kBenchDayCount = 60;
+
+// A source folder of empty sub-folders with spread modification times.
+struct SubFolderSet
+{
+    std::filesystem::path folder;
+    int count = 0;
+};
+
+// A tree to copy, with the text that names it in the table.
+struct CopySet
+{
+    std::string title;
+    std::filesystem::path folder;
+};
+
+// The core scan against find -newermt with the same cut-off.
+ResultTable compareScanWithFind(const std::vector<SubFolderSet> &sets, int rounds);
+
+// One day-count keystroke into the real window (the handler, FillEm, the list refill
+// and the repaint) against the bare core scan. Needs a QApplication.
+ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int rounds);
+
+// The copy engine against cp -a, each copying into a fresh destination in `scratch`.
+ResultTable compareCopyWithCp(const std::vector<CopySet> &sets,
+                              const std::filesystem::path &scratch, int rounds);
+
+// Peak resident memory of a process that scans the set, and of one that also fills the
+// window, against one that does nothing, each a fresh run of this program (`self`).
+ResultTable measurePeakMemory(const std::filesystem::path &self, const SubFolderSet &set,
+                              int rounds);
+
+// The child side of measurePeakMemory: handles "--peak-idle", "--peak-scan FOLDER" and
+// "--peak-window FOLDER". Returns false when the arguments name none of them.
+bool runPeakMemoryChild(int argc, char *argv[], int &exitCode);
+
+// "12.3 ms", with more decimals for short times.
+std::string milliseconds(double ms);
+std::string ratioText(double ratio);
+std::string verdict(bool met);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+
+// Makes a folder of `count` empty sub-folders whose modification times are spread
+// evenly over the `spreadDays` days before `nowSecs`, in an order unrelated to their
+// names. Names mix upper and lower case, as real folders do.
+void makeSubFolderSource(const std::filesystem::path &root, int count, int spreadDays,
+                         std::int64_t nowSecs);
+
+// A folder tree to copy: `topFolders` folders under the root, each with `subFoldersEach`
+// folders inside, every one of them holding `filesPerFolder` files of `fileBytes`; and
+// `bigFiles` files of `bigFileBytes` directly in the root. File contents are
+// pseudo-random, so no file system or tool can shortcut them.
+struct FileTreeShape
+{
+    int topFolders = 0;
+    int subFoldersEach = 0;
+    int filesPerFolder = 0;
+    std::size_t fileBytes = 0;
+    int bigFiles = 0;
+    std::size_t bigFileBytes = 0;
+};
+
+void makeFileTree(const std::filesystem::path &root, const FileTreeShape &shape);
+
+// Files, folders and bytes of a tree, not counting the root itself.
+struct TreeSize
+{
+    std::uint64_t files = 0;
+    std::uint64_t folders = 0;
+    std::uint64_t bytes = 0;
+};
+
+TreeSize measureTree(const std::filesystem::path &root);

@@ -1,0 +1,86 @@
+#include "comparisons.h"
+
+#include "no_folder_picker.h"
+#include "recording_message_box.h"
+#include "timing.h"
+
+#include "listing/subfolder_scan.h"
+#include "main_window/form1.h"
+#include "platform/clock.h"
+#include "platform/local_file_system.h"
+#include "platform/path_text.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSignalBlocker>
+
+#include <stdexcept>
+
+namespace {
+
+// The keystroke that turns "6" into "60", as the keyboard delivers it, and everything
+// the event loop does about it before it is idle again: the list's layout and repaint.
+void typeZero(QLineEdit *field)
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_0, Qt::NoModifier, QStringLiteral("0"));
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_0, Qt::NoModifier, QStringLiteral("0"));
+    QApplication::sendEvent(field, &press);
+    QApplication::sendEvent(field, &release);
+    QApplication::processEvents();
+}
+
+QString folderText(const std::filesystem::path &folder)
+{
+    // As a choose button leaves it: with a trailing separator.
+    return pathText(folder) + QLatin1Char('/');
+}
+
+} // namespace
+
+ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int rounds)
+{
+    ResultTable table({ "Sub-folders", "Listed", "Keystroke", "Scan", "Keystroke/scan",
+                        "Refill/scan", "Target", "Met" });
+    for (const SubFolderSet &set : sets) {
+        LocalFileSystem fileSystem;
+        NoFolderPicker picker;
+        RecordingMessageBox messageBox;
+        SystemClock clock;
+        Form1 window({ fileSystem, picker, messageBox, clock });
+        window.show();
+        window.FillEm(folderText(set.folder));
+        QApplication::processEvents();
+        const int listed = window.ListSourceFiles->count();
+
+        const Contender keystroke { [&] { return timeOnce([&] { typeZero(window.daysold); }); },
+                                    [&] {
+                                        // The list keeps its 60-day lines; only the text
+                                        // goes back one digit.
+                                        const QSignalBlocker quiet(window.daysold);
+                                        window.daysold->setText(QStringLiteral("6"));
+                                    } };
+        const Contender scan { [&] {
+            return timeOnce([&] {
+                scanRecentSubFolders(fileSystem, set.folder, kBenchDayCount, clock.today());
+            });
+        } };
+        const PairTiming timing = timeInTurns(keystroke, scan, rounds);
+
+        if (window.daysold->text() != QStringLiteral("60")
+            || window.ListSourceFiles->count() != listed
+            || window.ListSourceFilesOnly.count() != listed || !messageBox.shown().isEmpty())
+            throw std::runtime_error("the keystroke did not relist the folder as expected");
+
+        const double keystrokeMs = median(timing.first).count();
+        const double scanMs = median(timing.second).count();
+        const double refillRatio = (keystrokeMs - scanMs) / scanMs;
+        const bool timed = set.count == 10000;
+        table.addRow({ std::to_string(set.count), std::to_string(listed), milliseconds(keystrokeMs),
+                       milliseconds(scanMs), ratioText(keystrokeMs / scanMs),
+                       ratioText(refillRatio), timed ? "< 100 ms, refill <= 2.00" : "(none)",
+                       timed ? verdict(keystrokeMs < 100 && refillRatio <= 2) : "-" });
+    }
+    return table;
+}

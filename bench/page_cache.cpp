@@ -1,0 +1,25 @@
+#include "page_cache.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <vector>
+
+void warmPageCache(const std::filesystem::path &folder)
+{
+    std::vector<char> buffer(1 << 20);
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file())
+            continue;
+        const int fd = ::open(entry.path().c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        while (::read(fd, buffer.data(), buffer.size()) > 0) { }
+        ::close(fd);
+    }
+}
+
+void flushWrites()
+{
+    ::sync();
+}

@@ -1,0 +1,38 @@
+#include "timing.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+Duration median(std::vector<Duration> samples)
+{
+    if (samples.empty())
+        throw std::invalid_argument("median of no samples");
+    std::sort(samples.begin(), samples.end());
+    const std::size_t middle = samples.size() / 2;
+    if (samples.size() % 2 == 1)
+        return samples[middle];
+    return (samples[middle - 1] + samples[middle]) / 2;
+}
+
+Duration timeOnce(const std::function<void()> &work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::steady_clock::now() - start;
+}
+
+PairTiming timeInTurns(const Contender &first, const Contender &second, int rounds)
+{
+    PairTiming timing;
+    for (int round = -1; round < rounds; ++round) {
+        first.prepare();
+        const Duration a = first.run();
+        second.prepare();
+        const Duration b = second.run();
+        if (round >= 0) {
+            timing.first.push_back(a);
+            timing.second.push_back(b);
+        }
+    }
+    return timing;
+}

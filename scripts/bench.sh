@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Sprigwell in Release, makes the benchmark data sets in
+# a temporary folder, times the scan, a day-count keystroke and the copy against find and
+# cp -a, prints the results as Markdown and removes the data again.
+#   BENCH_TMPDIR  where the data goes (default: $TMPDIR or /tmp); about 4 GiB at peak
+#   BENCH_RUNS    timed rounds per comparison, at least 5 (default 7)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+cmake --preset release >/dev/null
+cmake --build --preset release >&2
+
+work=$(mktemp -d "${BENCH_TMPDIR:-${TMPDIR:-/tmp}}/sprigwell-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+trap 'exit 130' INT TERM
+
+need_kib=$((4 * 1024 * 1024))
+free_kib=$(df -Pk "$work" | awk 'NR == 2 { print $4 }')
+if [ "$free_kib" -lt "$need_kib" ]; then
+    echo "Need 4 GiB free in $work, have $((free_kib / 1024)) MiB; set BENCH_TMPDIR." >&2
+    exit 1
+fi
+# Qt wants a private runtime folder; keep it with the data.
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+echo "## Machine"
+echo
+echo "- CPU: $(lscpu | sed -n 's/^Model name: *//p' | head -1), $(nproc) cores online"
+echo "- Memory: $(awk '/^MemTotal:/ { print int($2 / 1024) }' /proc/meminfo) MiB"
+echo "- Data file system: $(findmnt -n -o FSTYPE -T "$work") on $(findmnt -n -o SOURCE -T "$work")"
+echo "- Kernel: $(uname -r); $(find --version | head -1); $(cp --version | head -1)"
+echo "- Run: $(date -u '+%Y-%m-%d %H:%M UTC'), commit $(git rev-parse --short HEAD 2>/dev/null || echo unknown)"
+
+build/release/bench/sprigwell_bench "$work/data" --runs "${BENCH_RUNS:-7}"
