@@ -1,6 +1,6 @@
 #include "main_window/form1.h"
-#include "platform/local_file_system.h"
 #include "platform/clock.h"
+#include "platform/local_file_system.h"
 #include "platform/qt_folder_picker.h"
 #include "platform/qt_message_box.h"
 
@@ -17,7 +17,7 @@ int main(int argc, char *argv[])
     QtFolderPicker folderPicker;
     QtMessageBox messageBox;
     SystemClock clock;
-    Form1 window({fileSystem, folderPicker, messageBox, clock});
+    Form1 window({ fileSystem, folderPicker, messageBox, clock });
     window.show();
     return app.exec();
 }

@@ -59,7 +59,7 @@ public:
     QLabel *Label2 = nullptr;
 
     // Hidden state holders.
-    QString txtGoGo = QStringLiteral("2");    // status of the source path, as decimal text
+    QString txtGoGo = QStringLiteral("2"); // status of the source path, as decimal text
     QString txtSelected = QStringLiteral("0"); // selected count, as decimal text
     MirrorList ListSourceFilesOnly;
 
