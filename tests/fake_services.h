@@ -23,7 +23,8 @@ public:
     // Names of drives that exist, and of those among them that are ready.
     QStringList drives;
     QStringList readyDrives;
-    // When set, sub-folder listings fail with this reason.
+    // When set, folder tests and sub-folder listings fail with these reasons.
+    std::optional<std::string> folderExistsFailure;
     std::optional<std::string> subFoldersFailure;
     // When set, replaces what the disk holds.
     std::optional<std::vector<SubFolder>> syntheticSubFolders;
@@ -39,6 +40,8 @@ public:
     bool folderExists(const std::filesystem::path &path) override
     {
         folderExistsAsked.push_back(path);
+        if (folderExistsFailure)
+            throw FileSystemError(path, *folderExistsFailure);
         return !path.empty() && m_local.folderExists(onDisk(path));
     }
     bool driveExists(const QString &drive) override { return drives.contains(drive); }

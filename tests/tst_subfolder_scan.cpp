@@ -4,8 +4,6 @@
 
 #include <QTest>
 
-#include <algorithm>
-
 using TempTree::localSecs;
 using TempTree::makeFolder;
 
@@ -36,7 +34,6 @@ private slots:
     void nonUtf8NameKeptByteForByte();
     void emptyFolderListsNothing();
     void unreadableFolderThrows();
-    void manySubFolders();
 
 private:
     LocalFileSystem m_fileSystem;
@@ -169,23 +166,6 @@ void TestSubfolderScan::unreadableFolderThrows()
         QCOMPARE(QString::fromStdString(error.reason()),
                  QStringLiteral("No such file or directory"));
     }
-}
-
-void TestSubfolderScan::manySubFolders()
-{
-    // More entries than a 16-bit position can hold.
-    TempTree::Folder dir;
-    const std::filesystem::path root = dir.path();
-    constexpr int count = 33'000;
-    for (int i = 0; i < count; ++i)
-        std::filesystem::create_directory(root / ("d" + std::to_string(i)));
-    const auto found = scanRecentSubFolders(m_fileSystem, root, 60, QDate::currentDate());
-    QCOMPARE(int(found.size()), count);
-    QVERIFY(std::is_sorted(found.begin(), found.end(), [](const SubFolder &a, const SubFolder &b) {
-        return QString::fromStdString(a.name).compare(QString::fromStdString(b.name),
-                                                      Qt::CaseInsensitive)
-            < 0;
-    }));
 }
 
 QTEST_GUILESS_MAIN(TestSubfolderScan)

@@ -171,6 +171,8 @@ void Form1::connectHandlers()
 {
     Text1->installEventFilter(this);
     daysold->installEventFilter(this);
+    connect(cmdSource, &QPushButton::clicked, this, &Form1::cmdSource_Click);
+    connect(cmdDest, &QPushButton::clicked, this, &Form1::cmdDest_Click);
     connect(daysold, &QLineEdit::textChanged, this, &Form1::daysold_Change);
 }
 
