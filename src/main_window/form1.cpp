@@ -174,6 +174,11 @@ void Form1::connectHandlers()
     connect(cmdSource, &QPushButton::clicked, this, &Form1::cmdSource_Click);
     connect(cmdDest, &QPushButton::clicked, this, &Form1::cmdDest_Click);
     connect(daysold, &QLineEdit::textChanged, this, &Form1::daysold_Change);
+    connect(cmdSelectAll, &QPushButton::clicked, this, &Form1::cmdSelectAll_Click);
+    connect(cmdSelectNone, &QPushButton::clicked, this, &Form1::cmdSelectNone_Click);
+    connect(ListSourceFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &Form1::mirrorSelectionChange);
+    ListSourceFiles->viewport()->installEventFilter(this);
 }
 
 void Form1::Form_Load()
@@ -187,6 +192,10 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     if (watched == Text1 && event->type() == QEvent::MouseButtonDblClick) {
         Text1_DblClick();
         return true;
+    }
+    if (watched == ListSourceFiles->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        ListSourceFiles_MouseUp();
+        return false; // the list still needs the release itself
     }
     if (watched == daysold && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);

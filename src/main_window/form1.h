@@ -21,6 +21,7 @@
 #include <array>
 #include <exception>
 
+class QItemSelection;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -80,6 +81,12 @@ private:
     void cmdSource_Click();
     void cmdDest_Click();
     void reportChoiceFailure(const std::exception &error);
+
+    void cmdSelectAll_Click();
+    void cmdSelectNone_Click();
+    void setEverySelectedFlag(bool selected);
+    void ListSourceFiles_MouseUp();
+    void mirrorSelectionChange(const QItemSelection &selected, const QItemSelection &deselected);
 
     void Text1_DblClick();
     void daysold_Change();
