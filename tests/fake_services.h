@@ -29,7 +29,11 @@ public:
     // When set, replaces what the disk holds.
     std::optional<std::vector<SubFolder>> syntheticSubFolders;
 
+    // When set, the copy of the sub-folder of this name fails part-way.
+    std::optional<std::string> copyFailureFor;
+
     int subFoldersCalls = 0;
+    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> copies;
     std::vector<std::filesystem::path> folderExistsAsked;
 
     std::filesystem::path onDisk(const std::filesystem::path &path) const
@@ -54,6 +58,15 @@ public:
         if (syntheticSubFolders)
             return *syntheticSubFolders;
         return m_local.subFolders(onDisk(folder));
+    }
+
+    CopyReport copyFolder(const std::filesystem::path &source,
+                          const std::filesystem::path &destination, bool overwrite) override
+    {
+        copies.emplace_back(source, destination);
+        if (copyFailureFor && source.filename() == *copyFailureFor)
+            throw CopyError(source / "data.bin", "No space left on device");
+        return m_local.copyFolder(onDisk(source), onDisk(destination), overwrite);
     }
 
 private:

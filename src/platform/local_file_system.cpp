@@ -1,5 +1,7 @@
 #include "local_file_system.h"
 
+#include "copy/copy_engine.h"
+
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -17,6 +19,12 @@ bool LocalFileSystem::folderExists(const std::filesystem::path &path)
         return false;
     std::error_code error;
     return std::filesystem::is_directory(path, error);
+}
+
+CopyReport LocalFileSystem::copyFolder(const std::filesystem::path &source,
+                                       const std::filesystem::path &destination, bool overwrite)
+{
+    return copyFolderTree(source, destination, overwrite);
 }
 
 #ifdef _WIN32
