@@ -1,5 +1,8 @@
 #pragma once
 
+#include "copy_error.h"
+#include "copy_report.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -24,8 +27,7 @@ public:
         : std::runtime_error(path.string() + ": " + reason)
         , m_path(std::move(path))
         , m_reason(reason)
-    {
-    }
+    { }
     const std::filesystem::path &path() const { return m_path; }
     const std::string &reason() const { return m_reason; }
 
@@ -53,4 +55,12 @@ public:
     // that vanishes while it is read is left out. Throws FileSystemError when the
     // folder itself cannot be read.
     virtual std::vector<SubFolder> subFolders(const std::filesystem::path &folder) = 0;
+
+    // Copies the folder `source` with everything below it to `destination`, the folder's
+    // new path; same-named files there are replaced when `overwrite` is true, everything
+    // else there stays. Throws CopyError at the first failure; copies made until then
+    // stay. Reports the special files (FIFOs, sockets, devices) it left out.
+    virtual CopyReport copyFolder(const std::filesystem::path &source,
+                                  const std::filesystem::path &destination, bool overwrite)
+        = 0;
 };

@@ -10,4 +10,6 @@ public:
     bool driveExists(const QString &drive) override;
     bool driveReady(const QString &drive) override;
     std::vector<SubFolder> subFolders(const std::filesystem::path &folder) override;
+    CopyReport copyFolder(const std::filesystem::path &source,
+                          const std::filesystem::path &destination, bool overwrite) override;
 };
