@@ -30,9 +30,14 @@ ResultTable compareScanWithFind(const std::vector<SubFolderSet> &sets, int round
 // and the repaint) against the bare core scan. Needs a QApplication.
 ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int rounds);
 
-// The copy engine against cp -a, each copying into a fresh destination in `scratch`.
+// Where the source of a timed copy is before the run: in the page cache, read once just
+// before, or out of it, dropped just before (needs root).
+enum class CacheState { Warm, Cold };
+
+// The copy engine against cp -a, each copying into a fresh destination in `scratch`,
+// both checked afterwards against the source byte for byte.
 ResultTable compareCopyWithCp(const std::vector<CopySet> &sets,
-                              const std::filesystem::path &scratch, int rounds);
+                              const std::filesystem::path &scratch, int rounds, CacheState cache);
 
 // Peak resident memory of a process that scans the set, and of one that also fills the
 // window, against one that does nothing, each a fresh run of this program (`self`).

@@ -22,8 +22,11 @@ constexpr int kSpreadDays = 120;
 struct Arguments
 {
     std::filesystem::path dataRoot;
-    int rounds = 7;
+    int rounds = 9;
+    bool listing = true;
     bool copies = true;
+    CacheState cache = CacheState::Warm;
+    std::filesystem::path memoryRoot;
 };
 
 bool parseArguments(int argc, char *argv[], Arguments &arguments)
@@ -32,8 +35,14 @@ bool parseArguments(int argc, char *argv[], Arguments &arguments)
         const std::string arg = argv[i];
         if (arg == "--runs" && i + 1 < argc)
             arguments.rounds = std::max(kMinRounds, std::atoi(argv[++i]));
+        else if (arg == "--no-listing")
+            arguments.listing = false;
         else if (arg == "--no-copy")
             arguments.copies = false;
+        else if (arg == "--cold-cache")
+            arguments.cache = CacheState::Cold;
+        else if (arg == "--memory-fs" && i + 1 < argc)
+            arguments.memoryRoot = argv[++i];
         else if (arguments.dataRoot.empty() && !arg.starts_with("--"))
             arguments.dataRoot = arg;
         else
@@ -62,6 +71,29 @@ std::vector<SubFolderSet> makeSubFolderSets(const std::filesystem::path &root)
     return sets;
 }
 
+constexpr std::size_t kSmallFile = 4096;
+constexpr std::size_t kLargeFile = std::size_t(256) << 20;
+const FileTreeShape kSmallFiles { 20, 9, 100, kSmallFile, 0, 0 };
+const char *const kSmallFilesTitle = "(b) 20,000 x 4 KiB in 200 folders";
+
+CopySet makeCopySet(const std::string &title, const std::filesystem::path &folder,
+                    const FileTreeShape &shape)
+{
+    std::cerr << "Making " << title << "...\n";
+    makeFileTree(folder, shape);
+    return { title, folder };
+}
+
+std::vector<CopySet> makeCopySets(const std::filesystem::path &root)
+{
+    return {
+        makeCopySet(kSmallFilesTitle, root / "small-files", kSmallFiles),
+        makeCopySet("(c) 4 x 256 MiB", root / "large-files", { 0, 0, 0, 0, 4, kLargeFile }),
+        makeCopySet("(d) 10,000 x 4 KiB in 100 folders + 2 x 256 MiB", root / "mixed",
+                    { 10, 9, 100, kSmallFile, 2, kLargeFile }),
+    };
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -74,41 +106,80 @@ int main(int argc, char *argv[])
 
     Arguments arguments;
     if (!parseArguments(argc, argv, arguments)) {
-        std::cerr << "usage: " << argv[0] << " DATA_FOLDER [--runs N] [--no-copy]\n"
-                  << "Makes its data sets in DATA_FOLDER (which must be empty or absent) and\n"
-                  << "leaves them there; N rounds (at least " << kMinRounds
-                  << ") follow one warm-up round.\n";
+        std::cerr << "usage: " << argv[0] << R"( DATA_FOLDER [--runs N] [--no-listing] [--no-copy]
+           [--cold-cache] [--memory-fs RAM_FOLDER]
+Makes the data sets in DATA_FOLDER (absent or empty) and leaves them there. Every
+comparison runs one warm-up round and N timed rounds (at least 5, default 9).
+Copies start with the source in the page cache, or with the cache dropped for
+--cold-cache (needs root). --memory-fs also times the small-file copy in
+RAM_FOLDER, on a RAM file system such as /dev/shm, where no disk allocator
+hides the tools' own work.
+)";
         return 2;
     }
     QApplication app(argc, argv);
     try {
         std::filesystem::create_directories(arguments.dataRoot);
-        const auto subFolderSets = makeSubFolderSets(arguments.dataRoot);
         const std::string rounds = "Median of " + std::to_string(arguments.rounds)
             + " rounds after one warm-up round; the two contenders take turns within a round.";
 
-        std::cerr << "Timing the scan...\n";
-        section("Scan against find (day count 60)",
-                compareScanWithFind(subFolderSets, arguments.rounds),
-                rounds
-                    + " find runs as `find SRC -mindepth 1 -maxdepth 1 -type d -newermt "
-                      "DATE`, output to /dev/null, timed from spawn to exit.");
+        if (arguments.listing) {
+            const auto subFolderSets = makeSubFolderSets(arguments.dataRoot);
+            std::cerr << "Timing the scan...\n";
+            section("Scan against find (day count 60)",
+                    compareScanWithFind(subFolderSets, arguments.rounds),
+                    rounds
+                        + " find runs as `find SRC -mindepth 1 -maxdepth 1 -type d -newermt "
+                          "DATE`, output to /dev/null, timed from spawn to exit.");
 
-        std::cerr << "Timing the keystroke...\n";
-        section("One day-count keystroke against the bare scan",
-                compareKeystrokeWithScan(subFolderSets, arguments.rounds),
-                rounds
-                    + " Keystroke: \"6\" -> \"60\" typed into daysold of the real window"
-                      " (offscreen), through FillEm, the list refill and the repaint."
-                      " Refill/scan = (keystroke - scan) / scan.");
+            std::cerr << "Timing the keystroke...\n";
+            section("One day-count keystroke against the bare scan",
+                    compareKeystrokeWithScan(subFolderSets, arguments.rounds),
+                    rounds
+                        + " Keystroke: \"6\" -> \"60\" typed into daysold of the real window"
+                          " (offscreen), through FillEm, the list refill and the repaint."
+                          " Refill/scan = (keystroke - scan) / scan.");
 
-        std::cerr << "Measuring peak memory...\n";
-        section("Peak memory",
-                measurePeakMemory(std::filesystem::read_symlink("/proc/self/exe"),
-                                  subFolderSets.back(), arguments.rounds),
-                "Peak resident set (VmHWM) of a fresh process of this program, read by the"
-                " process itself at its end, median of "
-                    + std::to_string(arguments.rounds) + " runs.");
+            std::cerr << "Measuring peak memory...\n";
+            section("Peak memory",
+                    measurePeakMemory(std::filesystem::read_symlink("/proc/self/exe"),
+                                      subFolderSets.back(), arguments.rounds),
+                    "Peak resident set (VmHWM) of a fresh process of this program, read by the"
+                    " process itself at its end, median of "
+                        + std::to_string(arguments.rounds) + " runs.");
+        }
+        if (arguments.copies) {
+            const auto copySets = makeCopySets(arguments.dataRoot);
+            const bool warm = arguments.cache == CacheState::Warm;
+            std::cerr << "Timing the copies...\n";
+            section(
+                "CopyFolder against cp -a",
+                compareCopyWithCp(copySets, arguments.dataRoot, arguments.rounds, arguments.cache),
+                rounds
+                    + " Each run copies into a destination that does not exist yet;"
+                      " before it, the previous copy is removed, sync() writes"
+                      " everything out and "
+                    + (warm ? "the source is read once, so both start with it in the"
+                              " page cache (warm)."
+                            : "the page cache is dropped (cold).")
+                    + " Time to return, so the written data may still be in the page"
+                      " cache for both; MB/s = 10^6 bytes of file data per second."
+                      " Both copies are checked byte for byte against the source.");
+            for (const CopySet &set : copySets)
+                std::filesystem::remove_all(set.folder);
+        }
+        if (arguments.copies && !arguments.memoryRoot.empty()) {
+            const std::filesystem::path root = arguments.memoryRoot / "sprigwell-bench";
+            const CopySet set = makeCopySet(std::string(kSmallFilesTitle) + ", in RAM",
+                                            root / "small-files", kSmallFiles);
+            std::cerr << "Timing the copy in RAM...\n";
+            section("CopyFolder against cp -a on a RAM file system",
+                    compareCopyWithCp({ set }, root, arguments.rounds, CacheState::Warm),
+                    rounds + " As above, in " + arguments.memoryRoot.string()
+                        + " (tmpfs): every page is in memory, and there is no disk"
+                          " allocator whose cost swamps the tools' own work per file.");
+            std::filesystem::remove_all(root);
+        }
     } catch (const std::exception &error) {
         std::cerr << "benchmark failed: " << error.what() << '\n';
         return 1;

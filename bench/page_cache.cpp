@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <system_error>
 #include <vector>
 
 void warmPageCache(const std::filesystem::path &folder)
@@ -22,4 +24,16 @@ void warmPageCache(const std::filesystem::path &folder)
 void flushWrites()
 {
     ::sync();
+}
+
+void dropPageCache()
+{
+    ::sync();
+    const int fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
+    const bool dropped = fd >= 0 && ::write(fd, "3\n", 2) == 2;
+    const int error = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (!dropped)
+        throw std::system_error(error, std::generic_category(), "cannot drop the page cache");
 }
