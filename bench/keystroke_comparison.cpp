@@ -1,14 +1,9 @@
 #include "comparisons.h"
 
-#include "no_folder_picker.h"
-#include "recording_message_box.h"
+#include "bench_window.h"
 #include "timing.h"
 
 #include "listing/subfolder_scan.h"
-#include "main_window/form1.h"
-#include "platform/clock.h"
-#include "platform/local_file_system.h"
-#include "platform/path_text.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -31,12 +26,6 @@ void typeZero(QLineEdit *field)
     QApplication::processEvents();
 }
 
-QString folderText(const std::filesystem::path &folder)
-{
-    // As a choose button leaves it: with a trailing separator.
-    return pathText(folder) + QLatin1Char('/');
-}
-
 } // namespace
 
 ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int rounds)
@@ -44,14 +33,9 @@ ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int 
     ResultTable table({ "Sub-folders", "Listed", "Keystroke", "Scan", "Keystroke/scan",
                         "Refill/scan", "Target", "Met" });
     for (const SubFolderSet &set : sets) {
-        LocalFileSystem fileSystem;
-        NoFolderPicker picker;
-        RecordingMessageBox messageBox;
-        SystemClock clock;
-        Form1 window({ fileSystem, picker, messageBox, clock });
-        window.show();
-        window.FillEm(folderText(set.folder));
-        QApplication::processEvents();
+        BenchWindow bench;
+        Form1 &window = bench.form();
+        bench.listFolder(set.folder);
         const int listed = window.ListSourceFiles->count();
 
         const Contender keystroke { [&] { return timeOnce([&] { typeZero(window.daysold); }); },
@@ -63,14 +47,15 @@ ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int 
                                     } };
         const Contender scan { [&] {
             return timeOnce([&] {
-                scanRecentSubFolders(fileSystem, set.folder, kBenchDayCount, clock.today());
+                scanRecentSubFolders(bench.fileSystem(), set.folder, kBenchDayCount,
+                                     bench.clock().today());
             });
         } };
         const PairTiming timing = timeInTurns(keystroke, scan, rounds);
 
         if (window.daysold->text() != QStringLiteral("60")
             || window.ListSourceFiles->count() != listed
-            || window.ListSourceFilesOnly.count() != listed || !messageBox.shown().isEmpty())
+            || window.ListSourceFilesOnly.count() != listed || bench.showedMessages())
             throw std::runtime_error("the keystroke did not relist the folder as expected");
 
         const double keystrokeMs = median(timing.first).count();

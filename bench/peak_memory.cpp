@@ -1,14 +1,10 @@
 #include "comparisons.h"
 
+#include "bench_window.h"
 #include "child_process.h"
-#include "no_folder_picker.h"
-#include "recording_message_box.h"
 
 #include "listing/subfolder_scan.h"
-#include "main_window/form1.h"
-#include "platform/clock.h"
 #include "platform/local_file_system.h"
-#include "platform/path_text.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -67,16 +63,10 @@ int scanOnce(const char *folder)
 int fillWindowOnce(int argc, char *argv[], const char *folder)
 {
     QApplication app(argc, argv);
-    LocalFileSystem fileSystem;
-    NoFolderPicker picker;
-    RecordingMessageBox messageBox;
-    SystemClock clock;
-    Form1 window({ fileSystem, picker, messageBox, clock });
-    window.show();
-    window.FillEm(pathText(folder) + QLatin1Char('/'));
-    QApplication::processEvents();
-    std::cout << ownPeakKiB() << ' ' << window.ListSourceFiles->count() << '\n';
-    return messageBox.shown().isEmpty() ? 0 : 1;
+    BenchWindow bench;
+    bench.listFolder(folder);
+    std::cout << ownPeakKiB() << ' ' << bench.form().ListSourceFiles->count() << '\n';
+    return bench.showedMessages() ? 1 : 0;
 }
 
 } // namespace

@@ -24,7 +24,7 @@ if [ "$free_kib" -lt "$need_kib" ]; then
     exit 1
 fi
 memory_fs=()
-if [ "$(findmnt -n -o FSTYPE -T /dev/shm 2>/dev/null)" = tmpfs ] \
+if [ "$(stat -f -c %T /dev/shm 2>/dev/null)" = tmpfs ] \
     && [ "$(df -Pk /dev/shm | awk 'NR == 2 { print $4 }')" -ge $((1024 * 1024)) ]; then
     ram=$(mktemp -d /dev/shm/sprigwell-bench.XXXXXX)
     memory_fs=(--memory-fs "$ram")
