@@ -170,6 +170,7 @@ hides the tools' own work.
         }
         if (arguments.copies && !arguments.memoryRoot.empty()) {
             const std::filesystem::path root = arguments.memoryRoot / "sprigwell-bench";
+            std::filesystem::create_directories(root);
             const CopySet set = makeCopySet(std::string(kSmallFilesTitle) + ", in RAM",
                                             root / "small-files", kSmallFiles);
             std::cerr << "Timing the copy in RAM...\n";
