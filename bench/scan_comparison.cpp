@@ -1,6 +1,7 @@
 #include "comparisons.h"
 
 #include "child_process.h"
+#include "find_command.h"
 #include "timing.h"
 
 #include "listing/subfolder_scan.h"
@@ -12,15 +13,6 @@
 #include <stdexcept>
 
 namespace {
-
-std::vector<std::string> findCommand(const std::filesystem::path &folder, QDate today)
-{
-    // -newermt with a bare date means after 00:00:00 local time of that day: the same
-    // cut-off as the listing's.
-    const QString cutoff = today.addDays(-kBenchDayCount).toString(Qt::ISODate);
-    return { "find", folder.string(), "-mindepth", "1",        "-maxdepth",
-             "1",    "-type",         "d",         "-newermt", cutoff.toStdString() };
-}
 
 std::size_t linesIn(const std::filesystem::path &file)
 {
@@ -60,7 +52,7 @@ ResultTable compareScanWithFind(const std::vector<SubFolderSet> &sets, int round
                 listed = scanRecentSubFolders(fileSystem, set.folder, kBenchDayCount, today).size();
             });
         } };
-        const auto command = findCommand(set.folder, today);
+        const auto command = findRecentFoldersCommand(set.folder, kBenchDayCount, today);
         const Contender find { [&] {
             return Duration(runChildChecked(command).elapsed);
         } };

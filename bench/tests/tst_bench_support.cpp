@@ -4,9 +4,15 @@
 
 #include "child_process.h"
 #include "data_sets.h"
+#include "find_command.h"
+#include "result_table.h"
 #include "timing.h"
 #include "tree_compare.h"
 
+#include "listing/subfolder_scan.h"
+#include "platform/local_file_system.h"
+
+#include <QDateTime>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,6 +20,7 @@
 
 #include <fstream>
 #include <set>
+#include <sstream>
 
 namespace {
 
@@ -44,6 +51,9 @@ private slots:
     void medianOfSamples();
     void turnsAlternateAfterWarmUp();
     void childExitAndOutput();
+    void scanAndFindAgree_data();
+    void scanAndFindAgree();
+    void tableColumnsLineUp();
 };
 
 void TestBenchSupport::subFolderTimesSpread_data()
@@ -224,6 +234,61 @@ void TestBenchSupport::childExitAndOutput()
     QCOMPARE(line, std::string("listed"));
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, runChildChecked({ "false" }));
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, runChild({ "/no/such/program" }));
+}
+
+void TestBenchSupport::scanAndFindAgree_data()
+{
+    QTest::addColumn<int>("days");
+    QTest::newRow("since yesterday") << 1;
+    QTest::newRow("the window's default") << 60;
+    QTest::newRow("all but the oldest day") << 119;
+    QTest::newRow("beyond the spread") << 121;
+}
+
+// The scan against find comparison means something only if both list the same folders:
+// the same cut-off, local time, strictly later.
+void TestBenchSupport::scanAndFindAgree()
+{
+    QFETCH(int, days);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const std::filesystem::path root = pathOf(dir) / "source";
+    makeSubFolderSource(root, 240, 120, QDateTime::currentSecsSinceEpoch());
+    const QDate today = QDate::currentDate();
+
+    LocalFileSystem fileSystem;
+    std::set<std::string> scanned;
+    for (const SubFolder &folder : scanRecentSubFolders(fileSystem, root, days, today))
+        scanned.insert(folder.name.string());
+
+    const std::filesystem::path output = pathOf(dir) / "found.txt";
+    runChildChecked(findRecentFoldersCommand(root, days, today), output.string());
+    std::set<std::string> found;
+    std::ifstream in(output);
+    for (std::string line; std::getline(in, line);)
+        found.insert(std::filesystem::path(line).filename().string());
+
+    QVERIFY(!scanned.empty());
+    QCOMPARE(found, scanned);
+}
+
+void TestBenchSupport::tableColumnsLineUp()
+{
+    ResultTable table({ "Data set", "Ratio" });
+    table.addRow({ "(b) small files", "0.94" });
+    table.addRow({ "(c)", "12.25" });
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, table.addRow({ "one cell" }));
+
+    std::ostringstream out;
+    table.print(out);
+    std::istringstream lines(out.str());
+    std::vector<std::string> printed;
+    for (std::string line; std::getline(lines, line);)
+        printed.push_back(line);
+    QCOMPARE(printed.size(), std::size_t(4));
+    QCOMPARE(printed[0], std::string("| Data set        | Ratio |"));
+    QCOMPARE(printed[1], std::string("| --------------- | ----- |"));
+    QCOMPARE(printed[3], std::string("| (c)             | 12.25 |"));
 }
 
 QTEST_GUILESS_MAIN(TestBenchSupport)
