@@ -9,7 +9,7 @@ packages=(
     # the window's fonts: Liberation Sans and Liberation Mono
     fonts-liberation fontconfig
     # headless and real-window tests, packaging checks
-    xvfb xauth x11-utils xdotool imagemagick desktop-file-utils appstream dpkg-dev file
+    xvfb xauth x11-utils xdotool imagemagick libx11-dev desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

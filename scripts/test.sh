@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test headless twice: once plain,
-# once under AddressSanitizer and UndefinedBehaviorSanitizer. Warnings are errors.
+# once under AddressSanitizer and UndefinedBehaviorSanitizer. Warnings are errors. Then
+# builds the .deb and checks what it installs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -15,3 +16,6 @@ for preset in dev asan; do
     cmake --build --preset "$preset"
     ctest --preset "$preset" --timeout 300
 done
+
+echo "== Package check"
+bash scripts/check_package.sh build/dev

@@ -1,23 +1,33 @@
 #include "main_window/form1.h"
-#include "platform/local_file_system.h"
 #include "platform/clock.h"
+#include "platform/local_file_system.h"
+#include "platform/platform_start_guard.h"
 #include "platform/qt_folder_picker.h"
 #include "platform/qt_message_box.h"
 
 #include <QApplication>
 
+#include <memory>
+
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    // Without a display the application object cannot be built; the guard turns Qt's
+    // abort into one line on stderr and exit status 1.
+    std::unique_ptr<QApplication> app;
+    {
+        PlatformStartGuard guard(QStringLiteral("sprigwell"));
+        app = std::make_unique<QApplication>(argc, argv);
+    }
     QApplication::setApplicationName(QStringLiteral("Sprigwell"));
     QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("sprigwell"));
+    // Matches the installed .desktop file, so desktops find the menu entry and its icon.
+    QApplication::setDesktopFileName(QStringLiteral("io.github.sprigwell.Sprigwell"));
 
     LocalFileSystem fileSystem;
     QtFolderPicker folderPicker;
     QtMessageBox messageBox;
     SystemClock clock;
-    Form1 window({fileSystem, folderPicker, messageBox, clock});
+    Form1 window({ fileSystem, folderPicker, messageBox, clock });
     window.show();
-    return app.exec();
+    return QApplication::exec();
 }

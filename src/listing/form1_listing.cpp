@@ -29,8 +29,7 @@ void Form1::FillEm(const QString &strFolderName)
     RefreshCounts();
 }
 
-void Form1::PopulateFilesList(QListWidget *cmbList, const QString &strFolder,
-                              MirrorList &cmbMirror)
+void Form1::PopulateFilesList(QListWidget *cmbList, const QString &strFolder, MirrorList &cmbMirror)
 {
     // The field takes digits only, so this always has a value.
     const auto days = dayCountValue(NullToZero(daysold->text()));

@@ -46,8 +46,8 @@ void sortByFolderName(std::vector<SubFolder> &folders)
 }
 
 std::vector<SubFolder> scanRecentSubFolders(FileSystemService &fileSystem,
-                                            const std::filesystem::path &folder,
-                                            std::int64_t days, QDate today)
+                                            const std::filesystem::path &folder, std::int64_t days,
+                                            QDate today)
 {
     const std::int64_t cutoff = ageCutoffSecs(today, days);
     std::vector<SubFolder> folders = fileSystem.subFolders(folder);

@@ -18,8 +18,8 @@ std::int64_t ageCutoffSecs(QDate today, std::int64_t days);
 // whole seconds, as the listing shows them. Throws FileSystemError when the folder
 // cannot be read.
 std::vector<SubFolder> scanRecentSubFolders(FileSystemService &fileSystem,
-                                            const std::filesystem::path &folder,
-                                            std::int64_t days, QDate today);
+                                            const std::filesystem::path &folder, std::int64_t days,
+                                            QDate today);
 
 // Orders sub-folders by name without regard to case; names that differ only in case
 // keep a stable byte order between them.

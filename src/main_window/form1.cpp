@@ -72,7 +72,7 @@ Form1::Form1(PlatformServices services, QWidget *parent)
     setWindowTitle(QStringLiteral("Sprigwell v1.0 beta"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/sprigwell.png")));
     setFixedSize(twipsRect(0, 0, 7980, 7995).size());
-    setColours(this, palette().color(QPalette::WindowText), kWindowPurple);
+    setWindowBackground(this, kWindowPurple);
 
     createControls();
     setTabOrderAndFocus();
@@ -85,15 +85,16 @@ Form1::Form1(PlatformServices services, QWidget *parent)
 
 void Form1::createControls()
 {
-    cmdSource = button(this, "cmdSource", tr("Choose Source Folder"), twipsRect(120, 120, 2175, 375));
+    cmdSource
+        = button(this, "cmdSource", tr("Choose Source Folder"), twipsRect(120, 120, 2175, 375));
     Text1 = field(this, "Text1", twipsRect(2400, 120, 5415, 375), tr("Source folder"));
     Text1->setReadOnly(true);
 
-    Label4[0] = label(this, "Label4_0", kTextA, twipsRect(120, 840, 6615, 495), Qt::AlignHCenter,
-                      true);
+    Label4[0]
+        = label(this, "Label4_0", kTextA, twipsRect(120, 840, 6615, 495), Qt::AlignHCenter, true);
     setColours(Label4[0], Qt::white);
-    Label1 = label(this, "Label1", tr("Set days"), twipsRect(6840, 840, 975, 375),
-                   Qt::AlignHCenter, true);
+    Label1 = label(this, "Label1", tr("Set days"), twipsRect(6840, 840, 975, 375), Qt::AlignHCenter,
+                   true);
     setColours(Label1, palette().color(QPalette::WindowText), kPaleYellow);
 
     daysold = field(this, "daysold", twipsRect(6840, 1080, 975, 285), tr("Days to look back"));
@@ -101,8 +102,8 @@ void Form1::createControls()
     daysold->setAlignment(Qt::AlignCenter);
     // Typed keys are filtered in daysold_KeyPress; this also holds pasted and dropped
     // text to digits, so the listing never sees anything else.
-    daysold->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[0-9]*")), daysold));
+    daysold->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), daysold));
 
     Label4[2] = label(this, "Label4_2", QStringLiteral(" Select/deselect sub-folders"),
                       twipsRect(120, 1440, 2655, 375), Qt::AlignHCenter, true);
@@ -112,6 +113,9 @@ void Form1::createControls()
     Label8 = label(this, "Label8", tr("Last Modified"), twipsRect(5280, 1440, 975, 375),
                    Qt::AlignLeft, false);
     setColours(Label8, palette().color(QPalette::HighlightedText), kWindowPurple);
+    // A heading of one line; a narrower font than the original's would otherwise push
+    // its second word under the list.
+    Label8->setWordWrap(false);
 
     txtFiles = field(this, "txtFiles", twipsRect(6480, 1440, 1335, 255), tr("Selected folders"));
     txtFiles->setText(QStringLiteral("0/0 Folders"));
@@ -121,24 +125,27 @@ void Form1::createControls()
     txtFiles->setCursor(Qt::ArrowCursor);
     setColours(txtFiles, Qt::white, kWindowPurple);
 
-    ListSourceFiles = place<QListWidget>(this, "ListSourceFiles", twipsRect(120, 1680, 7695, 3840),
-                                         listFont());
+    ListSourceFiles
+        = place<QListWidget>(this, "ListSourceFiles", twipsRect(120, 1680, 7695, 3840), listFont());
     ListSourceFiles->setSelectionMode(QAbstractItemView::MultiSelection);
     ListSourceFiles->setSortingEnabled(false);
     ListSourceFiles->setUniformItemSizes(true);
+    // The empty size column needs no room; the names and dates fit the width.
+    ListSourceFiles->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ListSourceFiles->setTextElideMode(Qt::ElideNone);
     ListSourceFiles->setAccessibleName(tr("Recently changed sub-folders"));
 
     Label7 = label(this, "Label7", kTextB, twipsRect(120, 5760, 7695, 735), Qt::AlignHCenter, true);
     setColours(Label7, Qt::white);
 
-    cmdDest = button(this, "cmdDest", tr("Choose Destination Folder"),
-                     twipsRect(120, 6600, 2175, 375));
+    cmdDest
+        = button(this, "cmdDest", tr("Choose Destination Folder"), twipsRect(120, 6600, 2175, 375));
     Text2 = field(this, "Text2", twipsRect(2400, 6600, 5415, 375), tr("Destination folder"));
     Text2->setReadOnly(true);
 
-    Command2 = button(this, "Command2",
-                      tr("Copy the selected sub-folders into the destination folder"),
-                      twipsRect(120, 7080, 7695, 495), true);
+    Command2
+        = button(this, "Command2", tr("Copy the selected sub-folders into the destination folder"),
+                 twipsRect(120, 7080, 7695, 495), true);
     Command2->setEnabled(false);
 
     Label2 = label(this, "Label2", QStringLiteral("RUDIMENTARY PROGRESS SHOWN HERE"),
@@ -146,15 +153,15 @@ void Form1::createControls()
     setColours(Label2, kProgressYellow);
 
     // Labels lie beneath every other control where they overlap.
-    for (QLabel *each : {Label4[0], Label1, Label4[2], Label8, Label7, Label2})
+    for (QLabel *each : { Label4[0], Label1, Label4[2], Label8, Label7, Label2 })
         each->lower();
 }
 
 void Form1::setTabOrderAndFocus()
 {
-    const std::array<QWidget *, 9> order {Text1,         Command2,     cmdSource,
-                                          ListSourceFiles, cmdSelectNone, cmdSelectAll,
-                                          daysold,       cmdDest,      Text2};
+    const std::array<QWidget *, 9> order { Text1,           Command2,      cmdSource,
+                                           ListSourceFiles, cmdSelectNone, cmdSelectAll,
+                                           daysold,         cmdDest,       Text2 };
     for (std::size_t i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
     Text1->setFocus();
@@ -164,7 +171,14 @@ void Form1::connectHandlers()
 {
     Text1->installEventFilter(this);
     daysold->installEventFilter(this);
+    connect(cmdSource, &QPushButton::clicked, this, &Form1::cmdSource_Click);
+    connect(cmdDest, &QPushButton::clicked, this, &Form1::cmdDest_Click);
     connect(daysold, &QLineEdit::textChanged, this, &Form1::daysold_Change);
+    connect(cmdSelectAll, &QPushButton::clicked, this, &Form1::cmdSelectAll_Click);
+    connect(cmdSelectNone, &QPushButton::clicked, this, &Form1::cmdSelectNone_Click);
+    connect(ListSourceFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &Form1::mirrorSelectionChange);
+    ListSourceFiles->viewport()->installEventFilter(this);
 }
 
 void Form1::Form_Load()
@@ -179,10 +193,16 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
         Text1_DblClick();
         return true;
     }
+    if (watched == ListSourceFiles->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        ListSourceFiles_MouseUp();
+        return false; // the list still needs the release itself
+    }
     if (watched == daysold && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         int code = -1; // keys that type nothing (arrows, Home, Tab...) are not filtered
-        if (key->key() == Qt::Key_Backspace)
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+            code = -1;
+        else if (key->key() == Qt::Key_Backspace)
             code = 8;
         else if (key->key() == Qt::Key_Delete)
             code = 127;

@@ -19,7 +19,9 @@
 #include <QWidget>
 
 #include <array>
+#include <exception>
 
+class QItemSelection;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -36,6 +38,9 @@ public:
     void FillEm(const QString &strFolderName);
     void PopulateFilesList(QListWidget *cmbList, const QString &strFolder, MirrorList &cmbMirror);
     static QString NullToZero(const QString &anyValue);
+
+    // Folder choice
+    int CheckFolderPath(const QString &path, QString &holder);
 
     // Counter and copy button
     void RefreshCounts();
@@ -59,7 +64,8 @@ public:
     QLabel *Label2 = nullptr;
 
     // Hidden state holders.
-    QString txtGoGo = QStringLiteral("2");    // status of the source path, as decimal text
+    QString txtGoGo = QStringLiteral("2"); // status of the path in Text1, as decimal text
+    QString txtDestStatus; // status of the path in Text2
     QString txtSelected = QStringLiteral("0"); // selected count, as decimal text
     MirrorList ListSourceFilesOnly;
 
@@ -71,6 +77,16 @@ private:
     void setTabOrderAndFocus();
     void connectHandlers();
     void Form_Load();
+
+    void cmdSource_Click();
+    void cmdDest_Click();
+    void reportChoiceFailure(const std::exception &error);
+
+    void cmdSelectAll_Click();
+    void cmdSelectNone_Click();
+    void setEverySelectedFlag(bool selected);
+    void ListSourceFiles_MouseUp();
+    void mirrorSelectionChange(const QItemSelection &selected, const QItemSelection &deselected);
 
     void Text1_DblClick();
     void daysold_Change();

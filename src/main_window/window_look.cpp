@@ -42,12 +42,21 @@ QFont listFont()
 void setColours(QWidget *widget, const QColor &text, const QColor &background)
 {
     QPalette palette = widget->palette();
-    palette.setColor(widget->foregroundRole(), text);
+    palette.setColor(QPalette::WindowText, text);
     palette.setColor(QPalette::Text, text);
     if (background.isValid()) {
-        palette.setColor(widget->backgroundRole(), background);
+        palette.setColor(QPalette::Window, background);
         palette.setColor(QPalette::Base, background);
         widget->setAutoFillBackground(true);
     }
     widget->setPalette(palette);
+}
+
+void setWindowBackground(QWidget *window, const QColor &background)
+{
+    // Only the window's own surface: fields and lists inside keep their usual colours.
+    QPalette palette = window->palette();
+    palette.setColor(QPalette::Window, background);
+    window->setPalette(palette);
+    window->setAutoFillBackground(true);
 }

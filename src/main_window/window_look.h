@@ -28,3 +28,4 @@ QFont listFont();
 // Sets the text colour, and the background colour when one is given; otherwise the
 // widget lets the window show through.
 void setColours(QWidget *widget, const QColor &text, const QColor &background = QColor());
+void setWindowBackground(QWidget *window, const QColor &background);

@@ -27,8 +27,7 @@ public:
         : std::runtime_error(path.string() + ": " + reason)
         , m_path(std::move(path))
         , m_reason(reason)
-    {
-    }
+    { }
     const std::filesystem::path &path() const { return m_path; }
     const std::string &reason() const { return m_reason; }
 

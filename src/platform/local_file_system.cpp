@@ -57,11 +57,10 @@ std::vector<SubFolder> LocalFileSystem::subFolders(const std::filesystem::path &
         const auto written = it->last_write_time(entryError);
         if (entryError)
             continue; // vanished since it was enumerated
-        const auto systemTime = std::chrono::clock_cast<std::chrono::system_clock>(written);
-        result.push_back({it->path().filename(),
-                          std::chrono::floor<std::chrono::seconds>(systemTime)
-                              .time_since_epoch()
-                              .count()});
+        const auto systemTime = std::filesystem::file_time_type::clock::to_sys(written);
+        result.push_back(
+            { it->path().filename(),
+              std::chrono::floor<std::chrono::seconds>(systemTime).time_since_epoch().count() });
     }
     if (error)
         throw FileSystemError(folder, error.message());
@@ -88,8 +87,7 @@ class DirectoryHandle
 public:
     explicit DirectoryHandle(DIR *dir)
         : m_dir(dir)
-    {
-    }
+    { }
     ~DirectoryHandle()
     {
         if (m_dir)
@@ -135,7 +133,7 @@ std::vector<SubFolder> LocalFileSystem::subFolders(const std::filesystem::path &
             continue; // vanished since it was enumerated
         if (!S_ISDIR(info.st_mode))
             continue;
-        result.push_back({std::filesystem::path(entry->d_name), std::int64_t(info.st_mtime)});
+        result.push_back({ std::filesystem::path(entry->d_name), std::int64_t(info.st_mtime) });
     }
     if (errno != 0)
         throw FileSystemError(folder, std::strerror(errno));

@@ -1,0 +1,74 @@
+#pragma once
+
+// Builds real folder trees with controlled modification times for the tests.
+
+#include <QDateTime>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace TempTree {
+
+// A temporary folder that is removed byte-wise, so names that are not valid UTF-8
+// go with it.
+class Folder
+{
+public:
+    Folder() { m_dir.setAutoRemove(false); }
+    ~Folder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path(), ignored);
+    }
+    Folder(const Folder &) = delete;
+    Folder &operator=(const Folder &) = delete;
+
+    bool isValid() const { return m_dir.isValid(); }
+    std::filesystem::path path() const { return m_dir.path().toStdString(); }
+    QString text() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Goes through whole seconds first: the file clock counts nanoseconds from 2174, so
+// nanoseconds since 1970 would overflow for dates after 2262.
+inline std::filesystem::file_time_type fileTime(std::int64_t secs, std::int64_t extraNanos)
+{
+    using FileClock = std::filesystem::file_time_type::clock;
+    const auto whole = FileClock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(secs)));
+    return std::chrono::time_point_cast<std::filesystem::file_time_type::duration>(whole)
+        + std::chrono::nanoseconds(extraNanos);
+}
+
+// Local midnight of a date plus an offset in seconds, as seconds since the epoch.
+inline qint64 localSecs(QDate day, qint64 offsetSecs = 0)
+{
+    return QDateTime(day, QTime(0, 0), Qt::LocalTime).toSecsSinceEpoch() + offsetSecs;
+}
+
+inline void setModified(const std::filesystem::path &path, std::int64_t secs,
+                        std::int64_t extraNanos = 0)
+{
+    std::filesystem::last_write_time(path, fileTime(secs, extraNanos));
+}
+
+inline std::filesystem::path makeFolder(const std::filesystem::path &parent,
+                                        const std::string &name, std::int64_t modifiedSecs,
+                                        std::int64_t extraNanos = 0)
+{
+    const std::filesystem::path folder = parent / name;
+    std::filesystem::create_directories(folder);
+    setModified(folder, modifiedSecs, extraNanos);
+    return folder;
+}
+
+inline void writeFile(const std::filesystem::path &path, const std::string &content)
+{
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+} // namespace TempTree

@@ -1,0 +1,124 @@
+#include "listing/date_text.h"
+#include "listing/list_line.h"
+
+#include <QDateTime>
+#include <QTest>
+
+class TestListLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lineLayout_data();
+    void lineLayout();
+    void fittedFieldsComeBack();
+    void padNum_data();
+    void padNum();
+    void dateText_data();
+    void dateText();
+};
+
+void TestListLine::lineLayout_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("nameField");
+    QTest::addColumn<int>("lineLength");
+
+    const QString date19 = QStringLiteral("06/12/2026 13:45:07");
+    const QString name47 = QString(47, QLatin1Char('n'));
+    const QString name48 = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789AB") + "CDEF"
+        + QStringLiteral("uvwxyz");
+
+    QTest::newRow("short name, padded") << "Photos" << date19 << "Photos" + QString(41, ' ') << 82;
+    QTest::newRow("name of exactly 47 kept whole") << name47 << date19 << name47 << 82;
+    QTest::newRow("name of 48 loses four middle characters")
+        << name48 << date19 << name48.left(38) + "..." + name48.right(6) << 82;
+    QTest::newRow("very long name keeps head and tail")
+        << QString(200, 'x') + "tail12" << date19 << QString(38, 'x') + "..." + "tail12" << 82;
+    QTest::newRow("empty name") << QString() << date19 << QString(47, ' ') << 82;
+    QTest::newRow("short date padded") << "a"
+                                       << "06/12/2026"
+                                       << "a" + QString(46, ' ') << 82;
+    QTest::newRow("empty date") << "a" << QString() << "a" + QString(46, ' ') << 82;
+    QTest::newRow("date of 22 moves the size field") << "a"
+                                                     << "2026-12-06 13:45:07 CET"
+                                                     << "a" + QString(46, ' ') << 86;
+}
+
+void TestListLine::lineLayout()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, date);
+    QFETCH(QString, nameField);
+    QFETCH(int, lineLength);
+
+    QString nameInOut = name;
+    QString dateInOut = date;
+    const QString line = FormatListLine(nameInOut, kListNameWidth, QString(), dateInOut, QString());
+
+    QCOMPARE(line.size(), lineLength);
+    QCOMPARE(line.left(47), nameField);
+    QCOMPARE(line.at(47), QLatin1Char(' '));
+    // The date starts in column 49 and is never shortened.
+    QCOMPARE(line.mid(48, date.size()), date);
+    const qsizetype dateField = std::max<qsizetype>(19, date.size());
+    QCOMPARE(line.mid(48 + dateField).size(), 15);
+    QVERIFY(line.mid(48 + date.size()).trimmed().isEmpty());
+}
+
+void TestListLine::fittedFieldsComeBack()
+{
+    QString name = QString(50, 'z');
+    QString date = QStringLiteral("1/2/2026");
+    FormatListLine(name, kListNameWidth, QString(), date, QString());
+    QCOMPARE(name.size(), 47);
+    QVERIFY(name.contains(QStringLiteral("...")));
+    QCOMPARE(date, QStringLiteral("1/2/2026") + QString(11, ' '));
+}
+
+void TestListLine::padNum_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("empty") << QString() << QString(13, ' ');
+    QTest::newRow("short") << "1,234" << QString(8, ' ') + "1,234";
+    QTest::newRow("exactly 13") << "1234567890123"
+                                << "1234567890123";
+    QTest::newRow("longer than the field shown whole") << "12345678901234"
+                                                       << "12345678901234";
+}
+
+void TestListLine::padNum()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    QCOMPARE(PadNum(input), expected);
+}
+
+void TestListLine::dateText_data()
+{
+    QTest::addColumn<QString>("localeName");
+    QTest::addColumn<QString>("expected");
+    // 2026-03-04 05:06:07 local time: every field distinct, hours below 12.
+    QTest::newRow("C locale: dd/MM/yyyy HH:mm:ss") << "C"
+                                                   << "04/03/2026 05:06:07";
+    QTest::newRow("German: two-digit year widened") << "de_DE"
+                                                    << "04.03.2026 05:06:07";
+    QTest::newRow("US English: 24-hour time, four-digit year") << "en_US"
+                                                               << "3/4/2026 05:06:07";
+    QTest::newRow("British English") << "en_GB"
+                                     << "04/03/2026 05:06:07";
+}
+
+void TestListLine::dateText()
+{
+    QFETCH(QString, localeName);
+    QFETCH(QString, expected);
+    const DateTextFormat format { QLocale(localeName) };
+    const qint64 secs = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)).toSecsSinceEpoch();
+    QCOMPARE(format.text(secs), expected);
+}
+
+QTEST_GUILESS_MAIN(TestListLine)
+#include "tst_list_line.moc"
