@@ -10,7 +10,7 @@
 Q_DECLARE_METATYPE(DataCopyMethod)
 
 using CopyTree::readFile;
-using CopyTree::writeFile;
+using TempTree::writeFile;
 
 class TestFileDataCopy : public QObject
 {
@@ -62,7 +62,7 @@ void TestFileDataCopy::copiesToTheRealEndOrFailsOnTheWritingSide()
     QFETCH(DataCopyMethod, method);
     QFETCH(std::uint64_t, sizeHint);
     QFETCH(qulonglong, sizeLimit);
-    CopyTree::Folder folder;
+    TempTree::Folder folder;
     writeFile(folder.path() / "from", content);
     UniqueFd from(open((folder.path() / "from").c_str(), O_RDONLY));
     UniqueFd to(open((folder.path() / "to").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
