@@ -1,8 +1,9 @@
 #pragma once
 
-// Real folder trees for the copy tests, and ways to look at what a copy left behind.
+// Ways to look at what a copy left behind, and to make it fail for real. The trees
+// themselves are built with TempTree.
 
-#include <QTemporaryDir>
+#include "temp_tree.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -17,30 +18,6 @@
 #include <string>
 
 namespace CopyTree {
-
-// A temporary folder removed byte-wise, so names that are not valid UTF-8 go with it.
-class Folder
-{
-public:
-    Folder() { m_dir.setAutoRemove(false); }
-    ~Folder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path(), ignored);
-    }
-    Folder(const Folder &) = delete;
-    Folder &operator=(const Folder &) = delete;
-
-    std::filesystem::path path() const { return m_dir.path().toStdString(); }
-
-private:
-    QTemporaryDir m_dir;
-};
-
-inline void writeFile(const std::filesystem::path &path, const std::string &content)
-{
-    std::ofstream(path, std::ios::binary) << content;
-}
 
 inline std::string readFile(const std::filesystem::path &path)
 {

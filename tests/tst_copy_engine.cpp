@@ -17,7 +17,7 @@
 using namespace Qt::StringLiterals;
 using CopyTree::readFile;
 using CopyTree::snapshot;
-using CopyTree::writeFile;
+using TempTree::writeFile;
 using Path = std::filesystem::path;
 
 class TestCopyEngine : public QObject
@@ -155,7 +155,7 @@ void makeEntry(const Path &path, const QString &kind, const Path &linkTarget)
 
 void TestCopyEngine::copiesWholeTree()
 {
-    CopyTree::Folder folder;
+    TempTree::Folder folder;
     const Path photos = makePhotos(folder.path());
     writeFile(photos / "sub/big.bin", CopyTree::randomBytes(5 * 1024 * 1024 + 3, 1));
 
@@ -183,7 +183,7 @@ void TestCopyEngine::mergesIntoExistingFolder()
     QFETCH(bool, overwrite);
     QFETCH(QString, sameNamedAfter);
     QFETCH(bool, stops);
-    CopyTree::Folder folder;
+    TempTree::Folder folder;
     const Path photos = makePhotos(folder.path());
     const Path copy = folder.path() / "dst/Photos";
     std::filesystem::create_directories(copy / "sub/deeper");
@@ -224,7 +224,7 @@ void TestCopyEngine::copiesLinksAsLinks()
 {
     QFETCH(QString, target);
     QFETCH(QString, existing);
-    CopyTree::Folder folder;
+    TempTree::Folder folder;
     const Path photos = makePhotos(folder.path());
     const Path outside = folder.path() / "outside";
     std::filesystem::create_directory(outside);
@@ -257,7 +257,7 @@ void TestCopyEngine::skipsAndReportsSpecialFiles_data()
 void TestCopyEngine::skipsAndReportsSpecialFiles()
 {
     QFETCH(QString, kind);
-    CopyTree::Folder folder;
+    TempTree::Folder folder;
     const Path photos = makePhotos(folder.path());
     const Path special = photos / "sub/special";
     if (kind == u"fifo"_s) {
@@ -313,7 +313,7 @@ void TestCopyEngine::keepsTimesAndPermissions()
     QFETCH(int, owner);
     QFETCH(qint64, secs);
     QFETCH(int, nanos);
-    CopyTree::Folder folder;
+    TempTree::Folder folder;
     const Path photos = makePhotos(folder.path());
     const Path entry = photos / "sub/entry";
     makeEntry(entry, kind, "a.txt");
@@ -344,7 +344,7 @@ void TestCopyEngine::keepsTimesAndPermissions()
 
 void TestCopyEngine::copiesNamesThatAreNotUtf8ByteForByte()
 {
-    CopyTree::Folder folder;
+    TempTree::Folder folder;
     const Path latin1 = folder.path() / "src/caf\xe9";
     std::filesystem::create_directories(latin1 / "\xff\xfe folder");
     writeFile(latin1 / "na\xefve.txt", "bytes");
@@ -379,7 +379,7 @@ void TestCopyEngine::neverReplacesAnotherKind()
     QFETCH(QString, sourceKind);
     QFETCH(QString, destinationKind);
     QFETCH(QString, reason);
-    CopyTree::Folder folder;
+    TempTree::Folder folder;
     const Path photos = makePhotos(folder.path());
     const Path outside = folder.path() / "outside";
     std::filesystem::create_directory(outside);
@@ -424,7 +424,7 @@ void TestCopyEngine::reportsMissingFolders()
     QFETCH(QString, destination);
     QFETCH(QString, failing);
     QFETCH(QString, reason);
-    CopyTree::Folder folder;
+    TempTree::Folder folder;
     makePhotos(folder.path());
     writeFile(folder.path() / "dst/file", "user data");
     const auto before = snapshot(folder.path() / "dst");
@@ -442,7 +442,7 @@ void TestCopyEngine::reportsMissingFolders()
 
 void TestCopyEngine::reportsFileVanishingDuringCopy()
 {
-    CopyTree::Folder folder;
+    TempTree::Folder folder;
     const Path photos = folder.path() / "src/Photos";
     std::filesystem::create_directories(photos);
     writeFile(photos / "a.txt", "a");
@@ -462,7 +462,7 @@ void TestCopyEngine::reportsUnreadableFile()
 {
     if (geteuid() == 0)
         QSKIP("Permission bits do not stop root from reading");
-    CopyTree::Folder folder;
+    TempTree::Folder folder;
     const Path photos = makePhotos(folder.path());
     std::filesystem::permissions(photos / "a.txt", std::filesystem::perms::none);
 
@@ -489,7 +489,7 @@ void TestCopyEngine::failedFileLeavesOldFileIntact()
     QFETCH(int, error);
     QFETCH(bool, whileWriting);
     QFETCH(bool, realLimit);
-    CopyTree::Folder folder;
+    TempTree::Folder folder;
     const Path photos = makePhotos(folder.path());
     writeFile(photos / "sub/victim.bin", CopyTree::randomBytes(1024 * 1024, 2));
     const Path copy = folder.path() / "dst/Photos";
@@ -527,7 +527,7 @@ void TestCopyEngine::refusesToCopyIntoItself_data()
 void TestCopyEngine::refusesToCopyIntoItself()
 {
     QFETCH(QString, destination);
-    CopyTree::Folder folder;
+    TempTree::Folder folder;
     const Path photos = makePhotos(folder.path());
     std::filesystem::create_directory_symlink(photos / "sub", folder.path() / "linkToSub");
     const auto before = snapshot(photos);

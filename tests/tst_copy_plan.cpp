@@ -44,7 +44,7 @@ void TestCopyPlan::findsSubFolderCopiedIntoItself()
     QFETCH(QStringList, names);
     QFETCH(QString, destination);
     QFETCH(QString, expected);
-    CopyTree::Folder folder;
+    TempTree::Folder folder;
     const std::filesystem::path root = folder.path();
     for (const char *sub : { "src/a/deep", "src/b", "src/ab", "dst" })
         std::filesystem::create_directories(root / sub);
