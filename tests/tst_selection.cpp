@@ -87,6 +87,11 @@ void TestSelection::mouseAndButtons()
     }
     QCOMPARE(flags(false), expected);
     QCOMPARE(flags(true), expected);
+
+    // Without a destination the button stays off, whatever is selected.
+    m_w->form.Text2->clear();
+    QTest::mouseClick(m_w->form.cmdSelectAll, Qt::LeftButton);
+    QVERIFY(!m_w->form.Command2->isEnabled());
 }
 
 void TestSelection::keyboard_data()

@@ -20,8 +20,6 @@ private slots:
     void startUpState();
     void tabOrderAndFocus();
     void screenReaderNames();
-    void copyButtonRule_data();
-    void copyButtonRule();
 
 private:
     std::unique_ptr<WindowFixture> m_w;
@@ -86,44 +84,6 @@ void TestWindow::screenReaderNames()
         }
     }
     QCOMPARE(uncaptioned, 5);
-}
-
-void TestWindow::copyButtonRule_data()
-{
-    QTest::addColumn<int>("selected");
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QString>("destination");
-    QTest::addColumn<bool>("enabled");
-    QTest::newRow("nothing selected") << 0 << "/src/"
-                                      << "/backup/" << false;
-    QTest::newRow("selection and both paths") << 2 << "/src/"
-                                              << "/backup/" << true;
-    QTest::newRow("empty destination") << 2 << "/src/"
-                                       << "" << false;
-    QTest::newRow("empty source") << 1 << ""
-                                  << "/backup/" << false;
-    QTest::newRow("roots count as paths") << 1 << "/"
-                                          << "/" << true;
-}
-
-void TestWindow::copyButtonRule()
-{
-    QFETCH(int, selected);
-    QFETCH(QString, source);
-    QFETCH(QString, destination);
-    QFETCH(bool, enabled);
-
-    m_w->fakes.fileSystem.syntheticSubFolders
-        = std::vector<SubFolder> { { "a", 0 }, { "b", 0 }, { "c", 0 } };
-    m_w->form.daysold->setText(QStringLiteral("1000000")); // lists 1970 too
-    m_w->form.FillEm(QStringLiteral("/src/"));
-    m_w->form.Text1->setText(source);
-    m_w->form.Text2->setText(destination);
-    for (int i = 0; i < selected; ++i)
-        m_w->form.ListSourceFiles->item(i)->setSelected(true);
-    QCOMPARE(m_w->form.txtSelected, QString::number(selected));
-    QCOMPARE(m_w->form.txtFiles->text(), QStringLiteral("%1/3 Folders").arg(selected));
-    QCOMPARE(m_w->form.Command2->isEnabled(), enabled);
 }
 
 QTEST_MAIN(TestWindow)
