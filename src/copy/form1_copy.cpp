@@ -44,27 +44,27 @@ void Form1::Command2_Click()
 // cannot run. Nothing has been written at that point.
 std::optional<Form1::CopyPlan> Form1::checkedCopyPlan()
 {
-    try {
-        if (!isPathFieldFilled(Text2->text())
-            || !PathExists(m_services.fileSystem, Text2->text())) {
-            m_services.messageBox.warn(
-                tr("Nothing was copied: the destination \"%1\" is not an existing folder.\n"
-                   "Choose the destination folder again.")
-                    .arg(Text2->text()));
+    // Each field must name a folder that is there now: a cancelled choice empties the
+    // destination field without disabling the button.
+    const std::pair<QLineEdit *, QString> fields[]
+        = { { Text2, tr("destination") }, { Text1, tr("source") } };
+    for (const auto &[field, role] : fields) {
+        bool present = false;
+        try {
+            present = isPathFieldFilled(field->text())
+                && PathExists(m_services.fileSystem, field->text());
+        } catch (const std::exception &error) {
+            m_services.messageBox.warn(tr("Nothing was copied: the %1 could not be checked:\n%2")
+                                           .arg(role, QString::fromLocal8Bit(error.what())));
             return std::nullopt;
         }
-        if (!isPathFieldFilled(Text1->text())
-            || !PathExists(m_services.fileSystem, Text1->text())) {
+        if (!present) {
             m_services.messageBox.warn(
-                tr("Nothing was copied: the source \"%1\" is not an existing folder.\n"
-                   "Choose the source folder again.")
-                    .arg(Text1->text()));
+                tr("Nothing was copied: the %1 \"%2\" is not an existing folder.\n"
+                   "Choose the %1 folder again.")
+                    .arg(role, field->text()));
             return std::nullopt;
         }
-    } catch (const std::exception &error) {
-        m_services.messageBox.warn(tr("Nothing was copied: the folders could not be checked:\n%1")
-                                       .arg(QString::fromLocal8Bit(error.what())));
-        return std::nullopt;
     }
 
     CopyPlan plan { folderOf(Text1->text()), folderOf(Text2->text()), {} };
