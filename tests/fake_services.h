@@ -3,11 +3,13 @@
 // Stand-ins for the window's platform services. The file system is the real one,
 // rooted in a test folder, with failures that a test can switch on.
 
+#include "main_window/form1.h"
 #include "main_window/platform_services.h"
 #include "platform/clock.h"
 #include "platform/folder_picker.h"
 #include "platform/local_file_system.h"
 #include "platform/message_box_service.h"
+#include "temp_tree.h"
 
 #include <QStringList>
 
@@ -124,4 +126,16 @@ struct FakeServices
     FakeClock clock;
 
     PlatformServices services() { return { fileSystem, folderPicker, messageBox, clock }; }
+};
+
+// A window on fake services whose "/" is a fresh temporary folder; made anew for each
+// test function so no state leaks between them.
+struct WindowFixture
+{
+    TempTree::Folder dir;
+    FakeServices fakes;
+    Form1 form { fakes.services() };
+
+    WindowFixture() { fakes.fileSystem.root = dir.path(); }
+    std::filesystem::path disk(const std::string &relative) const { return dir.path() / relative; }
 };

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace TempTree {
@@ -69,6 +70,12 @@ inline std::filesystem::path makeFolder(const std::filesystem::path &parent,
 inline void writeFile(const std::filesystem::path &path, const std::string &content)
 {
     std::ofstream(path, std::ios::binary) << content;
+}
+
+inline std::string readFile(const std::filesystem::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
 }
 
 } // namespace TempTree

@@ -1,15 +1,10 @@
 #include "fake_services.h"
 #include "folder_choice/path_check.h"
-#include "main_window/form1.h"
-#include "temp_tree.h"
 
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
-
-using TempTree::localSecs;
-using TempTree::makeFolder;
 
 class TestFolderChoice : public QObject
 {
@@ -17,222 +12,155 @@ class TestFolderChoice : public QObject
 
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { m_w.reset(); }
 
     void classification_data();
     void classification();
-    void sourceChoice_data();
-    void sourceChoice();
-    void cancelledSourceOnlyRefreshesCounter();
-    void destinationChoice_data();
-    void destinationChoice();
-    void destinationStatusDoesNotSteerListing();
-    void driveWithoutMediumReported();
+    void choice_data();
+    void choice();
+    void destinationDoesNotSteerListing();
     void fileSystemFailureDuringChoice();
 
 private:
-    void listSource();
+    void choose(QPushButton *button, const QString &picked)
+    {
+        if (!picked.isEmpty())
+            m_w->fakes.folderPicker.answers.push_back(picked);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
 
-    std::unique_ptr<TempTree::Folder> m_dir;
-    std::unique_ptr<FakeServices> m_fakes;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<WindowFixture> m_w;
 };
 
+// The picker's "/" is the temporary folder, which holds /src (two sub-folders) and /backup.
 void TestFolderChoice::init()
 {
-    m_dir = std::make_unique<TempTree::Folder>();
-    QVERIFY(m_dir->isValid());
-    m_fakes = std::make_unique<FakeServices>();
-    // Paths the picker gives are looked up below the temporary folder: "/" is its root.
-    m_fakes->fileSystem.root = m_dir->path();
-    const qint64 recent = localSecs(m_fakes->clock.day, 60);
-    makeFolder(m_dir->path() / "src", "one", recent);
-    makeFolder(m_dir->path() / "src", "two", recent);
-    makeFolder(m_dir->path(), "backup", recent);
-    m_form = std::make_unique<Form1>(m_fakes->services());
-}
-
-void TestFolderChoice::cleanup()
-{
-    m_form.reset();
-    m_fakes.reset();
-    m_dir.reset();
-}
-
-void TestFolderChoice::listSource()
-{
-    m_fakes->folderPicker.answers.push_back(QStringLiteral("/src"));
-    QTest::mouseClick(m_form->cmdSource, Qt::LeftButton);
-    QCOMPARE(m_form->ListSourceFilesOnly.count(), 2);
+    m_w = std::make_unique<WindowFixture>();
+    FakeFileSystem &fileSystem = m_w->fakes.fileSystem;
+    fileSystem.drives = QStringList { "C:", "E:", "EX" };
+    fileSystem.readyDrives = QStringList { "C:" };
+    const qint64 recent = TempTree::localSecs(m_w->fakes.clock.day, 60);
+    TempTree::makeFolder(m_w->disk("src"), "one", recent);
+    TempTree::makeFolder(m_w->disk("src"), "two", recent);
+    std::filesystem::create_directory(m_w->disk("backup"));
 }
 
 void TestFolderChoice::classification_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("status");
-
-    QTest::newRow("empty path") << "" << int(EmptyPath);
-    QTest::newRow("existing folder") << "/src" << int(FolderPresent);
+    QTest::newRow("empty") << "" << int(EmptyPath);
+    QTest::newRow("folder") << "/src" << int(FolderPresent);
     QTest::newRow("root") << "/" << int(FolderPresent);
-    QTest::newRow("vanished folder") << "/src/gone" << int(PathNotPresent);
-    QTest::newRow("vanished folder on a ready drive") << "C:\\gone" << int(PathNotPresent);
-    QTest::newRow("drive that is not ready") << "E:\\" << int(DriveNotReady);
-    QTest::newRow("folder on a drive that is not ready") << "E:\\Photos" << int(DriveNotReady);
+    QTest::newRow("vanished, ready drive") << "C:\\gone" << int(PathNotPresent);
+    QTest::newRow("drive not ready") << "E:\\Photos" << int(DriveNotReady);
     QTest::newRow("unknown drive") << "Q:\\x" << int(PathNotPresent);
-    QTest::newRow("second character not a colon, drive not ready")
-        << "EX\\y" << int(PathNotPresent);
+    QTest::newRow("no colon, drive not ready") << "EX\\y" << int(PathNotPresent);
 }
 
 void TestFolderChoice::classification()
 {
     QFETCH(QString, path);
     QFETCH(int, status);
-
-    FakeFileSystem &fileSystem = m_fakes->fileSystem;
-    fileSystem.drives = QStringList { "C:", "E:", "EX" };
-    fileSystem.readyDrives = QStringList { "C:" };
-    QCOMPARE(int(classifyPath(fileSystem, path)), status);
-    // The folder test is asked of every path, the empty one included.
-    QCOMPARE(fileSystem.folderExistsAsked.size(), 1u);
-
-    QString holder = QStringLiteral("7");
-    QCOMPARE(m_form->CheckFolderPath(path, holder), status);
+    QString holder;
+    QCOMPARE(m_w->form.CheckFolderPath(path, holder), status);
     QCOMPARE(holder, QString::number(status));
+    QCOMPARE(m_w->fakes.fileSystem.folderExistsAsked.size(), 1u); // the empty path too
 }
 
-void TestFolderChoice::sourceChoice_data()
+void TestFolderChoice::choice_data()
 {
+    QTest::addColumn<bool>("source");
     QTest::addColumn<QString>("picked");
     QTest::addColumn<QString>("shown");
-    QTest::addColumn<int>("listed");
-    QTest::newRow("ordinary folder gets one separator") << "/src"
-                                                        << "/src/" << 2;
-    QTest::newRow("root stays as it is") << "/"
-                                         << "/" << 2; // "src" and "backup"
+    QTest::addColumn<QString>("counter");
+    QTest::addColumn<QString>("message");
+
+    // Each row starts from /src/ listed, with an entry selected behind the counter's
+    // back: "1/2" shows that the counter alone was refreshed, "0/2" a new listing or none.
+    QTest::newRow("source folder gets one separator") << true << "/src"
+                                                      << "/src/"
+                                                      << "0/2"
+                                                      << "";
+    QTest::newRow("source root as it is") << true << "/"
+                                          << "/"
+                                          << "0/2"
+                                          << "";
+    QTest::newRow("source cancelled") << true << ""
+                                      << "/src/"
+                                      << "1/2"
+                                      << "";
+    QTest::newRow("source drive not ready") << true << "E:\\"
+                                            << "E:\\"
+                                            << "0/0"
+                                            << "DRIVE E: CONTAINS NO READABLE DISK OR MEDIA";
+    QTest::newRow("destination folder") << false << "/backup"
+                                        << "/backup/"
+                                        << "0/2"
+                                        << "";
+    QTest::newRow("destination not a folder") << false << "/nowhere"
+                                              << "/nowhere"
+                                              << "0/2"
+                                              << "";
+    QTest::newRow("destination cancelled") << false << ""
+                                           << ""
+                                           << "0/2"
+                                           << "";
 }
 
-void TestFolderChoice::sourceChoice()
+void TestFolderChoice::choice()
 {
+    QFETCH(bool, source);
     QFETCH(QString, picked);
     QFETCH(QString, shown);
-    QFETCH(int, listed);
+    QFETCH(QString, counter);
+    QFETCH(QString, message);
 
-    m_fakes->folderPicker.answers.push_back(picked);
-    QTest::mouseClick(m_form->cmdSource, Qt::LeftButton);
-    QCOMPARE(m_fakes->folderPicker.prompts, QStringList { "Choose Source Folder" });
-    QCOMPARE(m_form->Text1->text(), shown);
-    QCOMPARE(m_form->txtGoGo, QStringLiteral("2"));
-    QCOMPARE(m_form->ListSourceFilesOnly.count(), listed);
-    QCOMPARE(m_form->txtFiles->text(), QStringLiteral("0/%1 Folders").arg(listed));
-    QVERIFY(m_fakes->messageBox.informed.isEmpty());
+    choose(m_w->form.cmdSource, QStringLiteral("/src"));
+    m_w->form.Text2->setText(QStringLiteral("/old/"));
+    {
+        const QSignalBlocker quiet(m_w->form.ListSourceFiles->selectionModel());
+        m_w->form.ListSourceFiles->item(1)->setSelected(true);
+    }
+
+    choose(source ? m_w->form.cmdSource : m_w->form.cmdDest, picked);
+    QCOMPARE(m_w->fakes.folderPicker.prompts.back(),
+             source ? QStringLiteral("Choose Source Folder")
+                    : QStringLiteral("Choose Destination Folder"));
+    QCOMPARE((source ? m_w->form.Text1 : m_w->form.Text2)->text(), shown);
+    QCOMPARE(m_w->fakes.messageBox.informed.join(QString()), message);
+    QCOMPARE(m_w->form.txtFiles->text(), counter + QStringLiteral(" Folders"));
+    if (!source) // nothing follows a destination choice, the copy button included
+        QVERIFY(!m_w->form.Command2->isEnabled());
 }
 
-void TestFolderChoice::cancelledSourceOnlyRefreshesCounter()
+// Cancelling a choice or choosing a bad destination must not empty the source's listing
+// at the next edit of the day count.
+void TestFolderChoice::destinationDoesNotSteerListing()
 {
-    listSource();
-    // A selection the counter has not seen yet shows whether a refresh ran.
-    m_form->ListSourceFiles->item(1)->setSelected(true);
-    const int scans = m_fakes->fileSystem.subFoldersCalls;
-
-    QTest::mouseClick(m_form->cmdSource, Qt::LeftButton); // the picker is cancelled
-    QCOMPARE(m_form->Text1->text(), QStringLiteral("/src/"));
-    QCOMPARE(m_form->ListSourceFilesOnly.count(), 2);
-    QCOMPARE(m_fakes->fileSystem.subFoldersCalls, scans);
-    QCOMPARE(m_form->txtFiles->text(), QStringLiteral("1/2 Folders"));
-    QCOMPARE(m_form->txtGoGo, QStringLiteral("2"));
-    QVERIFY(m_fakes->messageBox.informed.isEmpty());
-}
-
-void TestFolderChoice::destinationChoice_data()
-{
-    QTest::addColumn<QString>("picked");
-    QTest::addColumn<QString>("shown");
-    QTest::addColumn<QString>("status");
-    QTest::newRow("existing folder gets one separator") << "/backup"
-                                                        << "/backup/"
-                                                        << "2";
-    QTest::newRow("root stays as it is") << "/"
-                                         << "/"
-                                         << "2";
-    QTest::newRow("not a folder, shown as picked") << "/nowhere"
-                                                   << "/nowhere"
-                                                   << "0";
-    QTest::newRow("cancelled, field emptied") << ""
-                                              << ""
-                                              << "-1";
-}
-
-void TestFolderChoice::destinationChoice()
-{
-    QFETCH(QString, picked);
-    QFETCH(QString, shown);
-    QFETCH(QString, status);
-
-    listSource();
-    m_form->Text2->setText(QStringLiteral("/old/"));
-    m_form->ListSourceFiles->item(0)->setSelected(true);
-    m_form->RefreshCounts();
-    QVERIFY(m_form->Command2->isEnabled());
-    const int scans = m_fakes->fileSystem.subFoldersCalls;
-
-    if (!picked.isEmpty())
-        m_fakes->folderPicker.answers.push_back(picked);
-    QTest::mouseClick(m_form->cmdDest, Qt::LeftButton);
-    QCOMPARE(m_fakes->folderPicker.prompts.back(), QStringLiteral("Choose Destination Folder"));
-    QCOMPARE(m_form->Text2->text(), shown);
-    QCOMPARE(m_form->txtDestStatus, status);
-    // Nothing else follows: no listing, and the copy button waits for the next refresh.
-    QCOMPARE(m_form->txtGoGo, QStringLiteral("2"));
-    QCOMPARE(m_fakes->fileSystem.subFoldersCalls, scans);
-    QVERIFY(m_form->Command2->isEnabled());
-}
-
-void TestFolderChoice::destinationStatusDoesNotSteerListing()
-{
-    listSource();
-    QTest::mouseClick(m_form->cmdDest, Qt::LeftButton); // cancelled
-    m_fakes->folderPicker.answers.push_back(QStringLiteral("/nowhere"));
-    QTest::mouseClick(m_form->cmdDest, Qt::LeftButton); // not a folder
-
-    QTest::keyClick(m_form->daysold, '0');
-    QCOMPARE(m_form->daysold->text(), QStringLiteral("600"));
-    QVERIFY(m_fakes->messageBox.informed.isEmpty());
-    QCOMPARE(m_form->ListSourceFilesOnly.count(), 2);
-    QCOMPARE(m_form->txtFiles->text(), QStringLiteral("0/2 Folders"));
-}
-
-void TestFolderChoice::driveWithoutMediumReported()
-{
-    listSource();
-    m_fakes->fileSystem.drives = QStringList { "E:" };
-    m_fakes->folderPicker.answers.push_back(QStringLiteral("E:\\"));
-    QTest::mouseClick(m_form->cmdSource, Qt::LeftButton);
-
-    QCOMPARE(m_form->txtGoGo, QStringLiteral("1"));
-    QCOMPARE(m_form->Text1->text(), QStringLiteral("E:\\"));
-    QCOMPARE(m_fakes->messageBox.informed,
-             QStringList { "DRIVE E: CONTAINS NO READABLE DISK OR MEDIA" });
-    QCOMPARE(m_form->ListSourceFilesOnly.count(), 0);
+    choose(m_w->form.cmdSource, QStringLiteral("/src"));
+    choose(m_w->form.cmdSource, QString());
+    choose(m_w->form.cmdDest, QString());
+    choose(m_w->form.cmdDest, QStringLiteral("/nowhere"));
+    QTest::keyClick(m_w->form.daysold, '0');
+    QVERIFY(m_w->fakes.messageBox.informed.isEmpty());
+    QCOMPARE(m_w->form.txtFiles->text(), QStringLiteral("0/2 Folders"));
 }
 
 void TestFolderChoice::fileSystemFailureDuringChoice()
 {
-    listSource();
-    m_fakes->fileSystem.folderExistsFailure = "Input/output error";
-    m_fakes->folderPicker.answers = { QStringLiteral("/backup"), QStringLiteral("/backup") };
+    choose(m_w->form.cmdSource, QStringLiteral("/src"));
+    m_w->fakes.fileSystem.folderExistsFailure = "Input/output error";
+    choose(m_w->form.cmdSource, QStringLiteral("/backup"));
+    choose(m_w->form.cmdDest, QStringLiteral("/backup"));
+    QCOMPARE(m_w->fakes.messageBox.warned.size(), 2);
+    QVERIFY(m_w->fakes.messageBox.warned.back().contains(QStringLiteral("Input/output error")));
+    QCOMPARE(m_w->form.Text1->text(), QStringLiteral("/src/"));
+    QCOMPARE(m_w->form.Text2->text(), QString());
 
-    QTest::mouseClick(m_form->cmdSource, Qt::LeftButton);
-    QTest::mouseClick(m_form->cmdDest, Qt::LeftButton);
-    QCOMPARE(m_fakes->messageBox.warned.size(), 2);
-    QVERIFY(m_fakes->messageBox.warned.front().contains(QStringLiteral("Input/output error")));
-    // Both fields and the listing are as they were, and the window still answers.
-    QCOMPARE(m_form->Text1->text(), QStringLiteral("/src/"));
-    QCOMPARE(m_form->Text2->text(), QString());
-    QCOMPARE(m_form->ListSourceFilesOnly.count(), 2);
-    m_fakes->fileSystem.folderExistsFailure.reset();
-    m_fakes->folderPicker.answers.push_back(QStringLiteral("/backup"));
-    QTest::mouseClick(m_form->cmdDest, Qt::LeftButton);
-    QCOMPARE(m_form->Text2->text(), QStringLiteral("/backup/"));
+    m_w->fakes.fileSystem.folderExistsFailure.reset(); // and the window still works
+    choose(m_w->form.cmdDest, QStringLiteral("/backup"));
+    QCOMPARE(m_w->form.Text2->text(), QStringLiteral("/backup/"));
 }
 
 QTEST_MAIN(TestFolderChoice)

@@ -174,6 +174,7 @@ void Form1::connectHandlers()
     connect(cmdSource, &QPushButton::clicked, this, &Form1::cmdSource_Click);
     connect(cmdDest, &QPushButton::clicked, this, &Form1::cmdDest_Click);
     connect(daysold, &QLineEdit::textChanged, this, &Form1::daysold_Change);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
     connect(cmdSelectAll, &QPushButton::clicked, this, &Form1::cmdSelectAll_Click);
     connect(cmdSelectNone, &QPushButton::clicked, this, &Form1::cmdSelectNone_Click);
     connect(ListSourceFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this,

@@ -20,6 +20,9 @@
 
 #include <array>
 #include <exception>
+#include <filesystem>
+#include <optional>
+#include <vector>
 
 class QItemSelection;
 class QLabel;
@@ -87,6 +90,18 @@ private:
     void setEverySelectedFlag(bool selected);
     void ListSourceFiles_MouseUp();
     void mirrorSelectionChange(const QItemSelection &selected, const QItemSelection &deselected);
+
+    struct CopyPlan
+    {
+        std::filesystem::path sourceFolder;
+        std::filesystem::path destinationFolder;
+        std::vector<std::filesystem::path> names; // selected sub-folders, in list order
+    };
+    void Command2_Click();
+    std::optional<CopyPlan> checkedCopyPlan();
+    void runCopyPlan(const CopyPlan &plan);
+    static QString describeCopyFailure(const std::exception &error);
+    void showProgress(const QString &text);
 
     void Text1_DblClick();
     void daysold_Change();

@@ -90,9 +90,11 @@ bool PosixFolder::makeChild(const std::string &name, const FileStatus &like) con
 std::vector<FolderEntry> PosixFolder::entries() const
 {
     // The stream gets a descriptor of its own, so closing it leaves this folder open.
-    DIR *dir = fdopendir(checked(openat(fd(), ".", folderFlags)));
+    UniqueFd own(checked(openat(fd(), ".", folderFlags)));
+    DIR *dir = fdopendir(own.get());
     if (!dir)
         throwSystemError();
+    own.release();
     std::vector<FolderEntry> result;
     for (;;) {
         errno = 0;

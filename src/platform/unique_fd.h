@@ -35,6 +35,9 @@ public:
         m_fd = fd;
     }
 
+    // Gives up ownership without closing.
+    int release() { return std::exchange(m_fd, -1); }
+
     // Closes now and returns close()'s result: on some file systems a failed write is
     // only reported here.
     int close() { return m_fd >= 0 ? ::close(std::exchange(m_fd, -1)) : 0; }
