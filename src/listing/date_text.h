@@ -15,7 +15,6 @@ public:
     explicit DateTextFormat(const QLocale &locale = QLocale::system());
 
     QString text(std::int64_t secsSinceEpoch) const;
-    const QString &pattern() const { return m_pattern; }
 
 private:
     QLocale m_locale;
