@@ -53,8 +53,9 @@ ResultTable compareCopyWithCp(const std::vector<CopySet> &sets,
                 dropPageCache();
         };
         LocalFileSystem fileSystem;
+        SilentCopyMonitor monitor;
         const auto copyFolder = [&] {
-            fileSystem.copyFolder(set.folder, destination, true);
+            fileSystem.copyFolder(set.folder, destination, monitor);
         };
         const Contender engine { [&] { return timeOnce(copyFolder); }, startFresh };
         const std::vector<std::string> command { "cp", "-a", set.folder.string(),

@@ -25,9 +25,9 @@ public:
     // Names of drives that exist, and of those among them that are ready.
     QStringList drives;
     QStringList readyDrives;
-    // When set, folder tests and sub-folder listings fail with these reasons.
-    std::optional<std::string> folderExistsFailure;
-    std::optional<std::string> subFoldersFailure;
+    // When set, folder tests and sub-folder listings fail with these errors.
+    std::optional<std::errc> folderExistsFailure;
+    std::optional<std::errc> subFoldersFailure;
     // When set, replaces what the disk holds.
     std::optional<std::vector<SubFolder>> syntheticSubFolders;
 
@@ -47,7 +47,7 @@ public:
     {
         folderExistsAsked.push_back(path);
         if (folderExistsFailure)
-            throw FileSystemError(path, *folderExistsFailure);
+            throw FileSystemError(path, std::make_error_code(*folderExistsFailure));
         return !path.empty() && m_local.folderExists(onDisk(path));
     }
     bool driveExists(const QString &drive) override { return drives.contains(drive); }
@@ -56,19 +56,20 @@ public:
     {
         ++subFoldersCalls;
         if (subFoldersFailure)
-            throw FileSystemError(folder, *subFoldersFailure);
+            throw FileSystemError(folder, std::make_error_code(*subFoldersFailure));
         if (syntheticSubFolders)
             return *syntheticSubFolders;
         return m_local.subFolders(onDisk(folder));
     }
 
     CopyReport copyFolder(const std::filesystem::path &source,
-                          const std::filesystem::path &destination, bool overwrite) override
+                          const std::filesystem::path &destination, CopyMonitor &monitor) override
     {
         copies.emplace_back(source, destination);
         if (copyFailureFor && source.filename() == *copyFailureFor)
-            throw CopyError(source / "data.bin", "No space left on device");
-        return m_local.copyFolder(onDisk(source), onDisk(destination), overwrite);
+            throw FileSystemError(source / "data.bin",
+                                  std::make_error_code(std::errc::no_space_on_device));
+        return m_local.copyFolder(onDisk(source), onDisk(destination), monitor);
     }
 
 private:

@@ -150,7 +150,7 @@ void TestFolderChoice::destinationDoesNotSteerListing()
 void TestFolderChoice::fileSystemFailureDuringChoice()
 {
     choose(m_w->form.cmdSource, QStringLiteral("/src"));
-    m_w->fakes.fileSystem.folderExistsFailure = "Input/output error";
+    m_w->fakes.fileSystem.folderExistsFailure = std::errc::io_error;
     choose(m_w->form.cmdSource, QStringLiteral("/backup"));
     choose(m_w->form.cmdDest, QStringLiteral("/backup"));
     QCOMPARE(m_w->fakes.messageBox.warned.size(), 2);

@@ -98,7 +98,7 @@ void TestListing::unreadableSourceKeepsLists()
     auto &[dir, fakes, form] = *m_w;
     form.FillEm(QStringLiteral("/src/"));
     form.ListSourceFiles->item(0)->setSelected(true);
-    fakes.fileSystem.subFoldersFailure = "Permission denied";
+    fakes.fileSystem.subFoldersFailure = std::errc::permission_denied;
     form.FillEm(QStringLiteral("/src/"));
 
     QCOMPARE(fakes.messageBox.warned.size(), 1);

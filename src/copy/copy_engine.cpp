@@ -14,11 +14,38 @@ public:
     }
 };
 
+[[noreturn]] void throwCancelled(const std::filesystem::path &path)
+{
+    throw FileSystemError(path, std::make_error_code(std::errc::operation_canceled));
+}
+
 } // namespace
 
+TreeTotals measureTree(const std::filesystem::path &folder, CopyMonitor &monitor)
+{
+    TreeTotals totals;
+    std::error_code error;
+    std::filesystem::recursive_directory_iterator it(
+        folder, std::filesystem::directory_options::skip_permission_denied, error);
+    for (; !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        if (monitor.stopRequested())
+            throwCancelled(it->path());
+        std::error_code entryError;
+        const auto status = it->symlink_status(entryError);
+        if (entryError || !std::filesystem::is_regular_file(status))
+            continue;
+        const auto size = it->file_size(entryError);
+        if (entryError)
+            continue;
+        ++totals.files;
+        totals.bytes += size;
+    }
+    return totals;
+}
+
 CopyReport copyFolderTree(const std::filesystem::path &source,
-                          const std::filesystem::path &destination, bool overwrite)
+                          const std::filesystem::path &destination, CopyMonitor &monitor)
 {
     KernelFileDataCopy dataCopy;
-    return FolderTreeCopier(dataCopy, overwrite).copy(source, destination);
+    return FolderTreeCopier(dataCopy, monitor).copy(source, destination);
 }

@@ -1,7 +1,7 @@
 #include "folder_tree_copier.h"
 
 #include "copy_plan.h"
-#include "platform/copy_error.h"
+#include "platform/file_system_error.h"
 #include "platform/pending_entry.h"
 
 #include <cerrno>
@@ -11,11 +11,17 @@
 namespace {
 
 const char *const intoItself = "cannot be copied into itself";
+const char *const specialFile = "a special file (pipe, socket or device) is not copied";
+
+[[noreturn]] void throwIntoItself(const std::filesystem::path &path)
+{
+    throw FileSystemError(path, std::make_error_code(std::errc::invalid_argument), intoItself);
+}
 
 enum class Side { Source, Destination };
 
-// The reason a CopyError gives. At the destination, the errors that mean "an entry of
-// another kind has this name" get a sentence that says so.
+// The reason a FileSystemError gives; empty for the system's own text. At the destination, the
+// errors that mean "an entry of another kind has this name" get a sentence that says so.
 std::string reasonFor(std::error_code error, Side side)
 {
     if (side == Side::Destination) {
@@ -28,17 +34,17 @@ std::string reasonFor(std::error_code error, Side side)
             return "a link of the same name is in the way";
         }
     }
-    return error.message();
+    return {};
 }
 
-// Runs `operation`; a system error becomes a CopyError naming `file`.
+// Runs `operation`; a system error becomes a FileSystemError naming `file`.
 template<typename Operation>
 decltype(auto) attempt(const std::filesystem::path &file, Side side, Operation &&operation)
 {
     try {
         return operation();
     } catch (const std::system_error &error) {
-        throw CopyError(file, reasonFor(error.code(), side));
+        throw FileSystemError(file, error.code(), reasonFor(error.code(), side));
     }
 }
 
@@ -50,15 +56,15 @@ decltype(auto) attempt(const std::filesystem::path &folder, const std::string &n
     try {
         return operation();
     } catch (const std::system_error &error) {
-        throw CopyError(folder / name, reasonFor(error.code(), side));
+        throw FileSystemError(folder / name, error.code(), reasonFor(error.code(), side));
     }
 }
 
 } // namespace
 
-FolderTreeCopier::FolderTreeCopier(FileDataCopy &dataCopy, bool overwrite)
+FolderTreeCopier::FolderTreeCopier(FileDataCopy &dataCopy, CopyMonitor &monitor)
     : m_dataCopy(dataCopy)
-    , m_overwrite(overwrite)
+    , m_monitor(monitor)
 { }
 
 CopyReport FolderTreeCopier::copy(const std::filesystem::path &source,
@@ -67,7 +73,7 @@ CopyReport FolderTreeCopier::copy(const std::filesystem::path &source,
     m_report = {};
     m_destinationFolders.clear();
     if (landsInsideItself(source, destination))
-        throw CopyError(source, intoItself);
+        throwIntoItself(source);
 
     const PosixFolder from
         = attempt(source, Side::Source, [&] { return PosixFolder::open(source); });
@@ -87,7 +93,7 @@ void FolderTreeCopier::copyFolder(const Place &from, const FileStatus &fromStatu
         = attempt(to.path, Side::Destination, [&] { return to.folder.status(); });
     m_destinationFolders.insert(toStatus.identity());
     if (m_destinationFolders.contains(fromStatus.identity()))
-        throw CopyError(from.path, intoItself);
+        throwIntoItself(from.path);
 
     copyContents(from, to);
     // Only now: writing the contents moved the folder's modification time. A folder
@@ -99,6 +105,9 @@ void FolderTreeCopier::copyContents(const Place &from, const Place &to)
 {
     const auto entries = attempt(from.path, Side::Source, [&] { return from.folder.entries(); });
     for (const FolderEntry &entry : entries) {
+        if (m_monitor.stopRequested())
+            throw FileSystemError(from.path / entry.name,
+                                  std::make_error_code(std::errc::operation_canceled));
         switch (kindOf(from, entry)) {
         case EntryKind::File:
             copyFile(from, to, entry.name);
@@ -110,7 +119,7 @@ void FolderTreeCopier::copyContents(const Place &from, const Place &to)
             copyLink(from, to, entry.name);
             break;
         case EntryKind::Special:
-            m_report.skippedSpecialFiles.push_back(from.path / entry.name);
+            m_report.problems.push_back({ from.path / entry.name, specialFile });
             break;
         }
     }
@@ -146,22 +155,25 @@ void FolderTreeCopier::copyFile(const Place &from, const Place &to, const std::s
                                       [&] { return FileStatus::ofOpenFile(input.get()); });
     if (status.kind() != EntryKind::File) {
         // Replaced by something else since the folder was listed.
-        if (status.kind() != EntryKind::Special)
-            throw CopyError(from.path / name, "changed while it was being copied");
-        m_report.skippedSpecialFiles.push_back(from.path / name);
+        m_report.problems.push_back({ from.path / name,
+                                      status.kind() == EntryKind::Special
+                                          ? specialFile
+                                          : "changed while it was being copied" });
         return;
     }
 
     PendingEntry pending
         = attempt(to.path, name, Side::Destination, [&] { return PendingEntry(to.folder, name); });
+    m_monitor.fileStarted(from.path / name);
     const DataCopyResult copied = m_dataCopy.copy(input.get(), pending.fd(), status.size());
     if (copied.error != 0) {
-        throw CopyError(copied.whileWriting ? to.path / name : from.path / name,
-                        std::generic_category().message(copied.error));
+        throw FileSystemError(copied.whileWriting ? to.path / name : from.path / name,
+                              std::error_code(copied.error, std::generic_category()));
     }
+    m_monitor.bytesCopied(status.size());
     attempt(to.path, name, Side::Destination, [&] {
         pending.applyStatus(status);
-        pending.commit(m_overwrite);
+        pending.commit();
     });
 }
 
@@ -175,6 +187,6 @@ void FolderTreeCopier::copyLink(const Place &from, const Place &to, const std::s
                                    [&] { return PendingEntry(to.folder, name, target); });
     attempt(to.path, name, Side::Destination, [&] {
         pending.applyStatus(status);
-        pending.commit(m_overwrite);
+        pending.commit();
     });
 }

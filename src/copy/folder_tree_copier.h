@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/copy_report.h"
+#include "copy_monitor.h"
+#include "copy_report.h"
 #include "platform/file_data_copy.h"
 #include "platform/file_status.h"
 #include "platform/posix_folder.h"
@@ -12,12 +13,12 @@
 // Copies one folder tree entry by entry: folders are created or merged into, files are
 // written beside their targets and renamed over them once complete, links are copied as
 // links, and FIFOs, sockets and devices are skipped and reported. Files and folders keep
-// their modification times and permission bits. Stops with a CopyError at the first
+// their modification times and permission bits. Stops with a FileSystemError at the first
 // failure; what was copied until then stays.
 class FolderTreeCopier
 {
 public:
-    FolderTreeCopier(FileDataCopy &dataCopy, bool overwrite);
+    FolderTreeCopier(FileDataCopy &dataCopy, CopyMonitor &monitor);
 
     // Makes `destination` (the folder's new path) hold the tree of `source`.
     CopyReport copy(const std::filesystem::path &source, const std::filesystem::path &destination);
@@ -40,7 +41,7 @@ private:
     void copyLink(const Place &from, const Place &to, const std::string &name);
 
     FileDataCopy &m_dataCopy;
-    const bool m_overwrite;
+    CopyMonitor &m_monitor;
     CopyReport m_report;
     // Every folder written to so far: meeting one of them in the source means the copy
     // would run into itself (through a bind mount, say) and never end.

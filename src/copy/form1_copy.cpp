@@ -87,12 +87,13 @@ std::optional<Form1::CopyPlan> Form1::checkedCopyPlan()
 void Form1::runCopyPlan(const CopyPlan &plan)
 {
     std::vector<std::filesystem::path> skipped;
+    SilentCopyMonitor monitor;
     for (const std::filesystem::path &name : plan.names) {
         try {
             const CopyReport report = m_services.fileSystem.copyFolder(
-                plan.sourceFolder / name, plan.destinationFolder / name, true);
-            skipped.insert(skipped.end(), report.skippedSpecialFiles.begin(),
-                           report.skippedSpecialFiles.end());
+                plan.sourceFolder / name, plan.destinationFolder / name, monitor);
+            for (const CopyProblem &problem : report.problems)
+                skipped.push_back(problem.path);
         } catch (const std::exception &error) {
             showProgress(QStringLiteral("FAILED COPYING ") + pathText(name));
             m_services.messageBox.warn(
@@ -117,9 +118,9 @@ void Form1::runCopyPlan(const CopyPlan &plan)
 
 QString Form1::describeCopyFailure(const std::exception &error)
 {
-    if (const auto *copyError = dynamic_cast<const CopyError *>(&error))
-        return pathText(copyError->file()) + QStringLiteral(": ")
-            + QString::fromLocal8Bit(copyError->reason());
+    if (const auto *failure = dynamic_cast<const FileSystemError *>(&error))
+        return pathText(failure->path()) + QStringLiteral(": ")
+            + QString::fromLocal8Bit(failure->reason());
     return QString::fromLocal8Bit(error.what());
 }
 

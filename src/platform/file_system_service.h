@@ -1,14 +1,13 @@
 #pragma once
 
-#include "copy_error.h"
-#include "copy_report.h"
+#include "copy/copy_monitor.h"
+#include "copy/copy_report.h"
+#include "file_system_error.h"
 
 #include <QString>
 
 #include <cstdint>
 #include <filesystem>
-#include <stdexcept>
-#include <string>
 #include <vector>
 
 // One immediate sub-folder as the file system reports it. The name is kept as raw
@@ -17,23 +16,6 @@ struct SubFolder
 {
     std::filesystem::path name;
     std::int64_t modifiedSecs = 0; // last modification, whole seconds since the Unix epoch
-};
-
-// A file-system operation that failed; what() reads "<path>: <system's reason>".
-class FileSystemError : public std::runtime_error
-{
-public:
-    FileSystemError(std::filesystem::path path, const std::string &reason)
-        : std::runtime_error(path.string() + ": " + reason)
-        , m_path(std::move(path))
-        , m_reason(reason)
-    { }
-    const std::filesystem::path &path() const { return m_path; }
-    const std::string &reason() const { return m_reason; }
-
-private:
-    std::filesystem::path m_path;
-    std::string m_reason;
 };
 
 // Everything the window asks of the file system. Production code uses LocalFileSystem;
@@ -57,10 +39,10 @@ public:
     virtual std::vector<SubFolder> subFolders(const std::filesystem::path &folder) = 0;
 
     // Copies the folder `source` with everything below it to `destination`, the folder's
-    // new path; same-named files there are replaced when `overwrite` is true, everything
-    // else there stays. Throws CopyError at the first failure; copies made until then
-    // stay. Reports the special files (FIFOs, sockets, devices) it left out.
+    // new path; same-named files there are replaced, everything else there stays. Entries
+    // that cannot be copied are reported; a failure that dooms the rest, or a stop asked
+    // for through `monitor`, throws FileSystemError. Copies made until then stay.
     virtual CopyReport copyFolder(const std::filesystem::path &source,
-                                  const std::filesystem::path &destination, bool overwrite)
+                                  const std::filesystem::path &destination, CopyMonitor &monitor)
         = 0;
 };

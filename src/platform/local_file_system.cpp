@@ -22,9 +22,10 @@ bool LocalFileSystem::folderExists(const std::filesystem::path &path)
 }
 
 CopyReport LocalFileSystem::copyFolder(const std::filesystem::path &source,
-                                       const std::filesystem::path &destination, bool overwrite)
+                                       const std::filesystem::path &destination,
+                                       CopyMonitor &monitor)
 {
-    return copyFolderTree(source, destination, overwrite);
+    return copyFolderTree(source, destination, monitor);
 }
 
 #ifdef _WIN32
@@ -49,7 +50,7 @@ std::vector<SubFolder> LocalFileSystem::subFolders(const std::filesystem::path &
     std::error_code error;
     std::filesystem::directory_iterator it(folder, error);
     if (error)
-        throw FileSystemError(folder, error.message());
+        throw FileSystemError(folder, error);
     for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
         std::error_code entryError;
         if (!it->is_directory(entryError) || it->is_symlink(entryError))
@@ -63,7 +64,7 @@ std::vector<SubFolder> LocalFileSystem::subFolders(const std::filesystem::path &
               std::chrono::floor<std::chrono::seconds>(systemTime).time_since_epoch().count() });
     }
     if (error)
-        throw FileSystemError(folder, error.message());
+        throw FileSystemError(folder, error);
     return result;
 }
 
@@ -115,7 +116,7 @@ std::vector<SubFolder> LocalFileSystem::subFolders(const std::filesystem::path &
 {
     DirectoryHandle dir(opendir(folder.c_str()));
     if (!dir.get())
-        throw FileSystemError(folder, std::strerror(errno));
+        throw FileSystemError(folder, std::error_code(errno, std::generic_category()));
     const int dirFd = dirfd(dir.get());
 
     std::vector<SubFolder> result;
@@ -136,7 +137,7 @@ std::vector<SubFolder> LocalFileSystem::subFolders(const std::filesystem::path &
         result.push_back({ std::filesystem::path(entry->d_name), std::int64_t(info.st_mtime) });
     }
     if (errno != 0)
-        throw FileSystemError(folder, std::strerror(errno));
+        throw FileSystemError(folder, std::error_code(errno, std::generic_category()));
     return result;
 }
 

@@ -11,5 +11,5 @@ public:
     bool driveReady(const QString &drive) override;
     std::vector<SubFolder> subFolders(const std::filesystem::path &folder) override;
     CopyReport copyFolder(const std::filesystem::path &source,
-                          const std::filesystem::path &destination, bool overwrite) override;
+                          const std::filesystem::path &destination, CopyMonitor &monitor) override;
 };

@@ -91,20 +91,11 @@ void PendingEntry::applyStatus(const FileStatus &status)
     }
 }
 
-void PendingEntry::commit(bool overwrite)
+void PendingEntry::commit()
 {
     if (m_fd.close() != 0)
         throwSystemError();
-    const char *from = m_temporaryName.c_str();
-    const char *to = m_name.c_str();
-    if (overwrite) {
-        if (renameat(m_folderFd, from, m_folderFd, to) != 0)
-            throwSystemError();
-    } else if (renameat2(m_folderFd, from, m_folderFd, to, RENAME_NOREPLACE) != 0) {
-        // File systems without RENAME_NOREPLACE: a hard link cannot replace anything either.
-        if (errno != EINVAL || linkat(m_folderFd, from, m_folderFd, to, 0) != 0)
-            throwSystemError();
-        unlinkat(m_folderFd, from, 0);
-    }
+    if (renameat(m_folderFd, m_temporaryName.c_str(), m_folderFd, m_name.c_str()) != 0)
+        throwSystemError();
     m_committed = true;
 }

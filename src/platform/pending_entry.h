@@ -30,10 +30,9 @@ public:
     // the last write: writing would move the modification time again.
     void applyStatus(const FileStatus &status);
 
-    // Closes the new file and puts it in place of `name`. An entry already there is
-    // replaced when `overwrite` is true, else EEXIST is thrown. A folder there is never
-    // replaced: EISDIR.
-    void commit(bool overwrite);
+    // Closes the new file and puts it in place of `name`, replacing an entry already
+    // there. A folder there is never replaced: EISDIR.
+    void commit();
 
 private:
     int m_folderFd;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+// What a running copy tells its owner, and how the owner stops it. Called on the thread
+// that copies.
+class CopyMonitor
+{
+public:
+    virtual ~CopyMonitor() = default;
+    // Checked between entries and between chunks of a file's data (so a stop takes effect
+    // within a fraction of a second even inside a large file). Once true the copy removes
+    // the file it was writing and throws FileSystemError(..., std::errc::operation_canceled).
+    virtual bool stopRequested() const = 0;
+    // The data of the source file `source` is about to be copied.
+    virtual void fileStarted(const std::filesystem::path &source) = 0;
+    // `bytes` more bytes of file offsets are done (holes skipped in a sparse file count too,
+    // so the sum over a run equals the sum of the files' sizes).
+    virtual void bytesCopied(std::uint64_t bytes) = 0;
+};
+
+// For a run that nobody stops or watches.
+class SilentCopyMonitor : public CopyMonitor
+{
+public:
+    bool stopRequested() const override { return false; }
+    void fileStarted(const std::filesystem::path &) override { }
+    void bytesCopied(std::uint64_t) override { }
+};
