@@ -1,14 +1,15 @@
 #pragma once
 
-#include "no_folder_picker.h"
-#include "recording_message_box.h"
+#include "fake_services.h"
 
-#include "main_window/form1.h"
+#include "main_window/main_window.h"
 #include "platform/clock.h"
 #include "platform/local_file_system.h"
 #include "platform/path_text.h"
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QListView>
 
 #include <filesystem>
 
@@ -19,23 +20,33 @@ class BenchWindow
 public:
     BenchWindow() { m_window.show(); }
 
-    Form1 &form() { return m_window; }
+    MainWindow &window() { return m_window; }
+    QLineEdit *dayCountField()
+    {
+        return m_window.findChild<QLineEdit *>(QStringLiteral("daysold"));
+    }
+    int listedRows() const
+    {
+        return m_window.findChild<QListView *>(QStringLiteral("ListSourceFiles"))
+            ->model()
+            ->rowCount();
+    }
     LocalFileSystem &fileSystem() { return m_fileSystem; }
     const Clock &clock() const { return m_clock; }
-    bool showedMessages() const { return !m_messageBox.shown().isEmpty(); }
+    bool showedMessages() const { return m_messageBox.showedAnything(); }
 
     // Lists the folder as the source button does after a valid choice, and lets the
     // window lay out and paint the result.
     void listFolder(const std::filesystem::path &folder)
     {
-        m_window.FillEm(pathText(folder) + QLatin1Char('/'));
+        m_window.listSourceFolder(pathText(folder) + QLatin1Char('/'));
         QApplication::processEvents();
     }
 
 private:
     LocalFileSystem m_fileSystem;
-    NoFolderPicker m_picker;
-    RecordingMessageBox m_messageBox;
+    FakeFolderPicker m_picker;
+    FakeMessageBox m_messageBox;
     SystemClock m_clock;
-    Form1 m_window { { m_fileSystem, m_picker, m_messageBox, m_clock } };
+    MainWindow m_window { { m_fileSystem, m_picker, m_messageBox, m_clock } };
 };

@@ -26,7 +26,7 @@ struct CopySet
 // The core scan against find -newermt with the same cut-off.
 ResultTable compareScanWithFind(const std::vector<SubFolderSet> &sets, int rounds);
 
-// One day-count keystroke into the real window (the handler, FillEm, the list refill
+// One day-count keystroke into the real window (the handler, listSourceFolder(), the list refill
 // and the repaint) against the bare core scan. Needs a QApplication.
 ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int rounds);
 

@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QSignalBlocker>
 
 #include <stdexcept>
@@ -34,16 +33,16 @@ ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int 
                         "Refill/scan", "Target", "Met" });
     for (const SubFolderSet &set : sets) {
         BenchWindow bench;
-        Form1 &window = bench.form();
         bench.listFolder(set.folder);
-        const int listed = window.ListSourceFiles->count();
+        QLineEdit *days = bench.dayCountField();
+        const int listed = bench.listedRows();
 
-        const Contender keystroke { [&] { return timeOnce([&] { typeZero(window.daysold); }); },
+        const Contender keystroke { [&] { return timeOnce([&] { typeZero(days); }); },
                                     [&] {
                                         // The list keeps its 60-day lines; only the text
                                         // goes back one digit.
-                                        const QSignalBlocker quiet(window.daysold);
-                                        window.daysold->setText(QStringLiteral("6"));
+                                        const QSignalBlocker quiet(days);
+                                        days->setText(QStringLiteral("6"));
                                     } };
         const Contender scan { [&] {
             return timeOnce([&] {
@@ -53,9 +52,8 @@ ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int 
         } };
         const PairTiming timing = timeInTurns(keystroke, scan, rounds);
 
-        if (window.daysold->text() != QStringLiteral("60")
-            || window.ListSourceFiles->count() != listed
-            || window.ListSourceFilesOnly.count() != listed || bench.showedMessages())
+        if (days->text() != QStringLiteral("60") || bench.listedRows() != listed
+            || bench.showedMessages())
             throw std::runtime_error("the keystroke did not relist the folder as expected");
 
         const double keystrokeMs = median(timing.first).count();

@@ -133,12 +133,13 @@ hides the tools' own work.
                           "DATE`, output to /dev/null, timed from spawn to exit.");
 
             std::cerr << "Timing the keystroke...\n";
-            section("One day-count keystroke against the bare scan",
-                    compareKeystrokeWithScan(subFolderSets, arguments.rounds),
-                    rounds
-                        + " Keystroke: \"6\" -> \"60\" typed into daysold of the real window"
-                          " (offscreen), through FillEm, the list refill and the repaint."
-                          " Refill/scan = (keystroke - scan) / scan.");
+            section(
+                "One day-count keystroke against the bare scan",
+                compareKeystrokeWithScan(subFolderSets, arguments.rounds),
+                rounds
+                    + " Keystroke: \"6\" -> \"60\" typed into daysold of the real window"
+                      " (offscreen), through listSourceFolder(), the list refill and the repaint."
+                      " Refill/scan = (keystroke - scan) / scan.");
 
             std::cerr << "Measuring peak memory...\n";
             section("Peak memory",

@@ -7,7 +7,6 @@
 #include "platform/local_file_system.h"
 
 #include <QApplication>
-#include <QListWidget>
 
 #include <algorithm>
 #include <cstring>
@@ -65,7 +64,7 @@ int fillWindowOnce(int argc, char *argv[], const char *folder)
     QApplication app(argc, argv);
     BenchWindow bench;
     bench.listFolder(folder);
-    std::cout << ownPeakKiB() << ' ' << bench.form().ListSourceFiles->count() << '\n';
+    std::cout << ownPeakKiB() << ' ' << bench.listedRows() << '\n';
     return bench.showedMessages() ? 1 : 0;
 }
 

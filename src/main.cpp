@@ -1,9 +1,10 @@
-#include "main_window/form1.h"
+#include "main_window/main_window.h"
 #include "platform/clock.h"
 #include "platform/local_file_system.h"
 #include "platform/platform_start_guard.h"
 #include "platform/qt_folder_picker.h"
 #include "platform/qt_message_box.h"
+#include "platform/termination_signals.h"
 
 #include <QApplication>
 
@@ -27,7 +28,11 @@ int main(int argc, char *argv[])
     QtFolderPicker folderPicker;
     QtMessageBox messageBox;
     SystemClock clock;
-    Form1 window({ fileSystem, folderPicker, messageBox, clock });
+    MainWindow window({ fileSystem, folderPicker, messageBox, clock });
+    // Ctrl+C, a logout or a kill stops a copy as Cancel does, then ends the program.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &window,
+                     &MainWindow::stopAndClose);
     window.show();
     return QApplication::exec();
 }

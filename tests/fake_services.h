@@ -1,20 +1,22 @@
 #pragma once
 
-// Stand-ins for the window's platform services. The file system is the real one,
-// rooted in a test folder, with failures that a test can switch on.
+// Stand-ins for the window's platform services, shared by the tests and the benchmark.
+// The file system is the real one, rooted in a test folder, with failures that a test
+// can switch on.
 
-#include "main_window/form1.h"
+#include "copy/copy_monitor.h"
 #include "main_window/platform_services.h"
 #include "platform/clock.h"
 #include "platform/folder_picker.h"
 #include "platform/local_file_system.h"
 #include "platform/message_box_service.h"
-#include "temp_tree.h"
 
 #include <QStringList>
 
+#include <chrono>
 #include <deque>
 #include <optional>
+#include <thread>
 
 class FakeFileSystem : public FileSystemService
 {
@@ -25,18 +27,22 @@ public:
     // Names of drives that exist, and of those among them that are ready.
     QStringList drives;
     QStringList readyDrives;
-    // When set, folder tests and sub-folder listings fail with these errors.
+    // When set, these operations fail with this error.
     std::optional<std::errc> folderExistsFailure;
     std::optional<std::errc> subFoldersFailure;
-    // When set, replaces what the disk holds.
-    std::optional<std::vector<SubFolder>> syntheticSubFolders;
-
-    // When set, the copy of the sub-folder of this name fails part-way.
+    std::optional<std::errc> flushFailure;
+    // When set, the copy of the sub-folder of this name fails part-way with a full disk.
     std::optional<std::string> copyFailureFor;
+    // When set, replace what the disk holds or reports.
+    std::optional<std::vector<SubFolder>> syntheticSubFolders;
+    std::optional<std::uint64_t> syntheticFreeBytes;
+    // Each chunk of file data takes this long, so a test can stop a run inside a file.
+    std::chrono::milliseconds delayPerChunk { 0 };
 
+    // Written on the copying thread; read once the run has reported its end.
     int subFoldersCalls = 0;
-    std::vector<std::pair<std::filesystem::path, std::filesystem::path>> copies;
-    std::vector<std::filesystem::path> folderExistsAsked;
+    std::vector<std::filesystem::path> copies;
+    int flushes = 0;
 
     std::filesystem::path onDisk(const std::filesystem::path &path) const
     {
@@ -45,7 +51,6 @@ public:
 
     bool folderExists(const std::filesystem::path &path) override
     {
-        folderExistsAsked.push_back(path);
         if (folderExistsFailure)
             throw FileSystemError(path, std::make_error_code(*folderExistsFailure));
         return !path.empty() && m_local.folderExists(onDisk(path));
@@ -61,30 +66,66 @@ public:
             return *syntheticSubFolders;
         return m_local.subFolders(onDisk(folder));
     }
-
+    TreeTotals measureFolder(const std::filesystem::path &folder, CopyMonitor &monitor) override
+    {
+        return m_local.measureFolder(onDisk(folder), monitor);
+    }
     CopyReport copyFolder(const std::filesystem::path &source,
                           const std::filesystem::path &destination, CopyMonitor &monitor) override
     {
-        copies.emplace_back(source, destination);
+        copies.push_back(source);
         if (copyFailureFor && source.filename() == *copyFailureFor)
-            throw FileSystemError(source / "data.bin",
+            throw FileSystemError(onDisk(destination) / "data.bin",
                                   std::make_error_code(std::errc::no_space_on_device));
-        return m_local.copyFolder(onDisk(source), onDisk(destination), monitor);
+        SlowMonitor slow(monitor, delayPerChunk);
+        return m_local.copyFolder(onDisk(source), onDisk(destination), slow);
+    }
+    std::uint64_t freeBytes(const std::filesystem::path &folder) override
+    {
+        return syntheticFreeBytes ? *syntheticFreeBytes : m_local.freeBytes(onDisk(folder));
+    }
+    void flush(const std::filesystem::path &folder) override
+    {
+        ++flushes;
+        if (flushFailure)
+            throw FileSystemError(folder, std::make_error_code(*flushFailure));
+        m_local.flush(onDisk(folder));
     }
 
 private:
+    class SlowMonitor : public CopyMonitor
+    {
+    public:
+        SlowMonitor(CopyMonitor &inner, std::chrono::milliseconds delay)
+            : m_inner(inner)
+            , m_delay(delay)
+        { }
+        bool stopRequested() const override { return m_inner.stopRequested(); }
+        void fileStarted(const std::filesystem::path &source) override
+        {
+            m_inner.fileStarted(source);
+        }
+        void bytesCopied(std::uint64_t bytes) override
+        {
+            std::this_thread::sleep_for(m_delay);
+            m_inner.bytesCopied(bytes);
+        }
+
+    private:
+        CopyMonitor &m_inner;
+        std::chrono::milliseconds m_delay;
+    };
+
     LocalFileSystem m_local;
 };
 
 class FakeFolderPicker : public FolderPicker
 {
 public:
-    std::deque<QString> answers; // taken in order; empty means the user cancels
-    QStringList prompts;
+    std::deque<QString> answers; // taken in order; none left means the user cancels
 
-    QString browseForFolder(const QString &prompt) override
+    QString browseForFolder(const QString &) override
     {
-        prompts.append(prompt);
         if (answers.empty())
             return {};
         QString answer = answers.front();
@@ -98,17 +139,32 @@ class FakeMessageBox : public MessageBoxService
 public:
     QStringList informed;
     QStringList warned;
+    QStringList details;
     QStringList confirmTexts;
-    QStringList confirmTitles;
+    QStringList questions;
     bool confirmAnswer = true;
+    bool askAnswer = true;
 
     void inform(const QString &text) override { informed.append(text); }
     void warn(const QString &text) override { warned.append(text); }
     bool confirm(const QString &text, const QString &title) override
     {
-        confirmTexts.append(text);
-        confirmTitles.append(title);
+        confirmTexts.append(title + QLatin1Char('|') + text);
         return confirmAnswer;
+    }
+    bool ask(const QString &text, const QString &) override
+    {
+        questions.append(text);
+        return askAnswer;
+    }
+    void informWithDetails(const QString &text, const QString &detailText) override
+    {
+        informed.append(text);
+        details.append(detailText);
+    }
+    bool showedAnything() const
+    {
+        return !informed.isEmpty() || !warned.isEmpty() || !questions.isEmpty();
     }
 };
 
@@ -127,16 +183,4 @@ struct FakeServices
     FakeClock clock;
 
     PlatformServices services() { return { fileSystem, folderPicker, messageBox, clock }; }
-};
-
-// A window on fake services whose "/" is a fresh temporary folder; made anew for each
-// test function so no state leaks between them.
-struct WindowFixture
-{
-    TempTree::Folder dir;
-    FakeServices fakes;
-    Form1 form { fakes.services() };
-
-    WindowFixture() { fakes.fileSystem.root = dir.path(); }
-    std::filesystem::path disk(const std::string &relative) const { return dir.path() / relative; }
 };

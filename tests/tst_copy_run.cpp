@@ -1,24 +1,17 @@
+#include "copy/copy_run.h"
 #include "fake_services.h"
+#include "temp_tree.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
+#include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <sys/stat.h>
 
+using TempTree::readFile;
 using TempTree::writeFile;
-
-namespace {
-
-std::string readFile(const std::filesystem::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-} // namespace
+using Path = std::filesystem::path;
 
 class TestCopyRun : public QObject
 {
@@ -26,180 +19,222 @@ class TestCopyRun : public QObject
 
 private slots:
     void init();
-    void cleanup() { m_w.reset(); }
+    void cleanup();
 
-    void confirmationAndCancel_data();
-    void confirmationAndCancel();
-    void copiesSelectedInListOrder_data();
-    void copiesSelectedInListOrder();
-    void refusedPlans_data();
-    void refusedPlans();
-    void failureStopsTheRun();
-    void specialFilesReported();
+    void copiesSelectedInOrder();
+    void refusesUnsafeRequests_data();
+    void refusesUnsafeRequests();
+    void endsOnFailure_data();
+    void endsOnFailure();
+    void reportsEntriesNotCopied();
+    void cancelInsideLargeFileOnWorkerThread();
 
 private:
-    void chooseAndSelect(const QString &destination, const QList<int> &rows);
-    std::filesystem::path disk(const std::string &relative) const { return m_w->disk(relative); }
+    CopyRequest request(std::vector<Path> names) const
+    {
+        return { QStringLiteral("/src/"), QStringLiteral("/backup/"), std::move(names) };
+    }
+    Path disk(const std::string &relative) const { return m_dir->path() / relative; }
 
-    std::unique_ptr<WindowFixture> m_w;
+    std::unique_ptr<TempTree::Folder> m_dir;
+    std::unique_ptr<FakeFileSystem> m_fileSystem;
+    std::unique_ptr<CopyRun> m_run;
 };
 
 // /src holds one, three and two, each with a file and a nested folder; /backup is empty.
 void TestCopyRun::init()
 {
-    m_w = std::make_unique<WindowFixture>();
+    m_dir = std::make_unique<TempTree::Folder>();
     for (const char *name : { "one", "three", "two" }) {
         std::filesystem::create_directories(disk("src") / name / "inner");
         writeFile(disk("src") / name / "data.bin", std::string("new ") + name);
         writeFile(disk("src") / name / "inner" / "deep.txt", name);
     }
     std::filesystem::create_directories(disk("backup"));
+    m_fileSystem = std::make_unique<FakeFileSystem>();
+    m_fileSystem->root = m_dir->path();
+    m_run = std::make_unique<CopyRun>(*m_fileSystem);
 }
 
-// Lists /src/ (one, three, two), shows the destination and selects the given rows.
-void TestCopyRun::chooseAndSelect(const QString &destination, const QList<int> &rows)
+void TestCopyRun::cleanup()
 {
-    m_w->form.FillEm(QStringLiteral("/src/"));
-    QCOMPARE(m_w->form.ListSourceFiles->count(), 3);
-    m_w->form.Text2->setText(destination);
-    for (int row : rows)
-        m_w->form.ListSourceFiles->item(row)->setSelected(true);
-    QVERIFY(m_w->form.Command2->isEnabled());
+    m_run.reset();
+    m_fileSystem.reset();
+    m_dir.reset();
 }
 
-void TestCopyRun::confirmationAndCancel_data()
+void TestCopyRun::copiesSelectedInOrder()
 {
-    QTest::addColumn<QList<int>>("rows");
-    QTest::addColumn<QString>("prompt");
-    QTest::newRow("one folder") << QList<int> { 0 }
-                                << "Copy the 1 selected folder\r\n\r\ninto /backup/ now?";
-    QTest::newRow("two folders") << QList<int> { 0, 2 }
-                                 << "Copy the 2 selected folders\r\n\r\ninto /backup/ now?";
-}
+    writeFile(disk("backup/one.keep"), "untouched");
+    std::filesystem::create_directories(disk("backup/one"));
+    writeFile(disk("backup/one/data.bin"), "an older copy, longer than the new one");
+    QSignalSpy counted(m_run.get(), &CopyRun::counted);
+    QSignalSpy copied(m_run.get(), &CopyRun::subFolderCopied);
+    QSignalSpy finished(m_run.get(), &CopyRun::finished);
 
-void TestCopyRun::confirmationAndCancel()
-{
-    QFETCH(QList<int>, rows);
-    QFETCH(QString, prompt);
+    m_run->prepare(request({ "one", "two" }));
+    QCOMPARE(counted.size(), 1);
+    // What the bar counts against: the bytes of exactly the selected sub-folders.
+    QCOMPARE(counted.front().at(0).toULongLong(), quint64(7 + 3 + 7 + 3));
+    QVERIFY(counted.front().at(1).toULongLong() > 0);
+    m_run->copy();
 
-    chooseAndSelect(QStringLiteral("/backup/"), rows);
-    m_w->fakes.messageBox.confirmAnswer = false;
-    QTest::mouseClick(m_w->form.Command2, Qt::LeftButton);
-    QCOMPARE(m_w->fakes.messageBox.confirmTexts, QStringList { prompt });
-    QCOMPARE(m_w->fakes.messageBox.confirmTitles, QStringList { "Confirm Copy" });
-    QVERIFY(m_w->fakes.fileSystem.copies.empty());
-    QVERIFY(std::filesystem::is_empty(disk("backup")));
-    QCOMPARE(m_w->form.Label2->text(), QStringLiteral("PREPARE TO COPY"));
-}
-
-void TestCopyRun::copiesSelectedInListOrder_data()
-{
-    QTest::addColumn<QString>("destination");
-    QTest::newRow("destination with separator") << "/backup/";
-    QTest::newRow("destination without one") << "/backup";
-}
-
-void TestCopyRun::copiesSelectedInListOrder()
-{
-    QFETCH(QString, destination);
-    // What the destination already holds: a same-named file to replace, another to keep.
-    std::filesystem::create_directories(disk("backup/two"));
-    writeFile(disk("backup/two/data.bin"), "old two, longer than the new one");
-    writeFile(disk("backup/two/mine.txt"), "keep me");
-
-    chooseAndSelect(destination, { 0, 2 });
-    QTest::mouseClick(m_w->form.Command2, Qt::LeftButton);
-
-    const std::vector<std::pair<std::filesystem::path, std::filesystem::path>> expected {
-        { "/src/one", "/backup/one" }, { "/src/two", "/backup/two" }
-    };
-    QCOMPARE(m_w->fakes.fileSystem.copies, expected);
-    QCOMPARE(readFile(disk("backup/one/inner/deep.txt")), std::string("one"));
-    QCOMPARE(readFile(disk("backup/two/data.bin")), std::string("new two"));
-    QCOMPARE(readFile(disk("backup/two/mine.txt")), std::string("keep me"));
+    QCOMPARE(copied.size(), 2);
+    QCOMPARE(copied.at(0).at(0).toString(), QStringLiteral("one"));
+    QCOMPARE(copied.at(1).at(0).toString(), QStringLiteral("two"));
+    QCOMPARE(finished.size(), 1);
+    QVERIFY(finished.front().at(0).toStringList().isEmpty());
+    QCOMPARE(readFile(disk("backup/one/data.bin")), std::string("new one"));
+    QCOMPARE(readFile(disk("backup/two/inner/deep.txt")), std::string("two"));
+    QCOMPARE(readFile(disk("backup/one.keep")), std::string("untouched"));
     QVERIFY(!std::filesystem::exists(disk("backup/three")));
-    QCOMPARE(m_w->form.Label2->text(), QStringLiteral("FINISHED COPYING"));
-    QVERIFY(m_w->fakes.messageBox.warned.isEmpty());
-    // Nothing is refreshed: pressing again would repeat the same copy.
-    QCOMPARE(m_w->form.txtFiles->text(), QStringLiteral("2/3 Folders"));
-    QVERIFY(m_w->form.Command2->isEnabled());
+    QCOMPARE(m_fileSystem->flushes, 1);
 }
 
-void TestCopyRun::refusedPlans_data()
+void TestCopyRun::refusesUnsafeRequests_data()
 {
-    QTest::addColumn<QString>("destination");
     QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("destination");
     QTest::addColumn<QString>("named");
-
-    QTest::newRow("destination emptied by a cancelled choice") << ""
-                                                               << "/src/"
-                                                               << "";
-    QTest::newRow("destination that is not a folder") << "/nowhere/"
-                                                      << "/src/"
+    QTest::newRow("destination emptied by a cancelled choice") << "/src/"
+                                                               << ""
+                                                               << "destination";
+    QTest::newRow("destination that is not a folder") << "/src/"
+                                                      << "/nowhere/"
                                                       << "/nowhere/";
-    QTest::newRow("source that vanished") << "/backup/"
-                                          << "/gone/"
+    QTest::newRow("source that vanished") << "/gone/"
+                                          << "/backup/"
                                           << "/gone/";
-    QTest::newRow("destination inside a selected sub-folder") << "/src/one/inner/"
-                                                              << "/src/"
-                                                              << "one";
+    QTest::newRow("destination inside a selected sub-folder") << "/src/"
+                                                              << "/src/one/inner/"
+                                                              << "\"one\"";
     QTest::newRow("destination is the source folder") << "/src/"
                                                       << "/src/"
-                                                      << "one";
+                                                      << "\"one\"";
 }
 
-void TestCopyRun::refusedPlans()
+void TestCopyRun::refusesUnsafeRequests()
 {
-    QFETCH(QString, destination);
     QFETCH(QString, source);
+    QFETCH(QString, destination);
     QFETCH(QString, named);
+    QSignalSpy refused(m_run.get(), &CopyRun::refused);
+    QSignalSpy counted(m_run.get(), &CopyRun::counted);
 
-    chooseAndSelect(QStringLiteral("/backup/"), { 0 });
-    m_w->form.Text1->setText(source);
-    m_w->form.Text2->setText(destination); // the button stays enabled until the next refresh
-    QTest::mouseClick(m_w->form.Command2, Qt::LeftButton);
-
-    QVERIFY(m_w->fakes.fileSystem.copies.empty());
-    QCOMPARE(m_w->fakes.messageBox.warned.size(), 1);
-    QVERIFY(m_w->fakes.messageBox.warned.front().contains(named));
-    QVERIFY(m_w->form.Label2->text() != QStringLiteral("FINISHED COPYING"));
+    m_run->prepare({ source, destination, { "one" } });
+    QCOMPARE(refused.size(), 1);
+    QVERIFY2(refused.front().at(0).toString().contains(named),
+             qPrintable(refused.front().at(0).toString()));
+    QCOMPARE(counted.size(), 0);
+    QVERIFY(m_fileSystem->copies.empty());
     QVERIFY(!std::filesystem::exists(disk("src/one/inner/one")));
     QVERIFY(std::filesystem::is_empty(disk("backup")));
 }
 
-void TestCopyRun::failureStopsTheRun()
+void TestCopyRun::endsOnFailure_data()
 {
-    m_w->fakes.fileSystem.copyFailureFor = "three";
-    chooseAndSelect(QStringLiteral("/backup/"), { 0, 1, 2 });
-    QTest::mouseClick(m_w->form.Command2, Qt::LeftButton);
-
-    QCOMPARE(m_w->fakes.fileSystem.copies.size(), 2u); // "two" was never started
-    QVERIFY(std::filesystem::exists(disk("backup/one/data.bin")));
-    QVERIFY(!std::filesystem::exists(disk("backup/two")));
-    QCOMPARE(m_w->form.Label2->text(), QStringLiteral("FAILED COPYING three"));
-    QCOMPARE(m_w->fakes.messageBox.warned.size(), 1);
-    const QString message = m_w->fakes.messageBox.warned.front();
-    QVERIFY(message.contains(QStringLiteral("three")));
-    QVERIFY(message.contains(QStringLiteral("/src/three/data.bin")));
-    QVERIFY(message.contains(QStringLiteral("No space left on device")));
-    // The window goes on: the next run copies again.
-    m_w->fakes.fileSystem.copyFailureFor.reset();
-    QTest::mouseClick(m_w->form.Command2, Qt::LeftButton);
-    QCOMPARE(m_w->form.Label2->text(), QStringLiteral("FINISHED COPYING"));
+    QTest::addColumn<bool>("flushFails");
+    QTest::addColumn<QStringList>("copiedBefore");
+    QTest::addColumn<QString>("failedOn");
+    QTest::addColumn<QString>("reason");
+    // A full disk in "three" leaves "two" unstarted.
+    QTest::newRow("disk full") << false << QStringList { "one" } << "three"
+                               << "No space left on device";
+    // Everything was written, but not onto the drive: that is no finish.
+    QTest::newRow("flush fails") << true << QStringList { "one", "three", "two" } << "two"
+                                 << "Input/output error";
 }
 
-void TestCopyRun::specialFilesReported()
+void TestCopyRun::endsOnFailure()
 {
-    QVERIFY(mkfifo((disk("src/two") / "pipe").c_str(), 0600) == 0);
-    chooseAndSelect(QStringLiteral("/backup/"), { 2 });
-    QTest::mouseClick(m_w->form.Command2, Qt::LeftButton);
+    QFETCH(bool, flushFails);
+    QFETCH(QStringList, copiedBefore);
+    QFETCH(QString, failedOn);
+    QFETCH(QString, reason);
+    if (flushFails)
+        m_fileSystem->flushFailure = std::errc::io_error;
+    else
+        m_fileSystem->copyFailureFor = "three";
+    QSignalSpy copied(m_run.get(), &CopyRun::subFolderCopied);
+    QSignalSpy failed(m_run.get(), &CopyRun::failed);
+    QSignalSpy finished(m_run.get(), &CopyRun::finished);
 
-    QCOMPARE(m_w->form.Label2->text(), QStringLiteral("FINISHED COPYING"));
-    QCOMPARE(m_w->fakes.messageBox.informed.size(), 1);
-    QVERIFY(m_w->fakes.messageBox.informed.front().contains(QStringLiteral("pipe")));
+    m_run->prepare(request({ "one", "three", "two" }));
+    m_run->copy();
+
+    QStringList names;
+    for (const QList<QVariant> &each : copied)
+        names.append(each.at(0).toString());
+    QCOMPARE(names, copiedBefore);
+    QCOMPARE(finished.size(), 0);
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(failed.front().at(0).toString(), failedOn);
+    QCOMPARE(failed.front().at(2).toString(), reason);
+    QCOMPARE(std::filesystem::exists(disk("backup/two")), flushFails);
+}
+
+void TestCopyRun::reportsEntriesNotCopied()
+{
+    QVERIFY(mkfifo(disk("src/two/pipe").c_str(), 0600) == 0);
+    QSignalSpy finished(m_run.get(), &CopyRun::finished);
+    m_run->prepare(request({ "two" }));
+    m_run->copy();
+
+    QCOMPARE(finished.size(), 1);
+    const QStringList problems = finished.front().at(0).toStringList();
+    QCOMPARE(problems.size(), 1);
+    QVERIFY(problems.front().contains(QStringLiteral("/src/two/pipe")));
     QVERIFY(!std::filesystem::exists(disk("backup/two/pipe")));
-    QVERIFY(std::filesystem::exists(disk("backup/two/data.bin")));
+    QCOMPARE(readFile(disk("backup/two/data.bin")), std::string("new two"));
 }
 
-QTEST_MAIN(TestCopyRun)
+// Cancel from the window's thread while the worker is inside a large file: the file being
+// written is discarded, the one it would replace stays whole, and the run names it.
+void TestCopyRun::cancelInsideLargeFileOnWorkerThread()
+{
+    const std::string large(64 << 20, 'n');
+    writeFile(disk("src/three/large.bin"), large);
+    std::filesystem::create_directories(disk("backup/three"));
+    writeFile(disk("backup/three/large.bin"), "old");
+    m_fileSystem->delayPerChunk = std::chrono::milliseconds(50);
+
+    QThread worker;
+    m_run->moveToThread(&worker);
+    worker.start();
+    QSignalSpy counted(m_run.get(), &CopyRun::counted);
+    QSignalSpy progressed(m_run.get(), &CopyRun::progressed);
+    QSignalSpy cancelled(m_run.get(), &CopyRun::cancelled);
+    QMetaObject::invokeMethod(m_run.get(), [this] { m_run->prepare(request({ "one", "three" })); });
+    QVERIFY(counted.wait());
+    QCOMPARE(counted.front().at(0).toULongLong(), quint64(7 + 3 + 9 + 5 + large.size()));
+    QMetaObject::invokeMethod(m_run.get(), [this] { m_run->copy(); });
+    QTRY_VERIFY(!progressed.isEmpty()
+                && progressed.last().at(0).value<CopyProgress>().bytesDone > 10);
+    const auto progress = progressed.last().at(0).value<CopyProgress>();
+    QCOMPARE(progress.subFolder, QStringLiteral("three"));
+    QCOMPARE(progress.subFolderNumber, 2);
+    QCOMPARE(progress.bytesTotal, counted.front().at(0).toULongLong());
+
+    QElapsedTimer sinceStop;
+    sinceStop.start();
+    m_run->requestStop();
+    QVERIFY(cancelled.wait());
+    QVERIFY2(sinceStop.elapsed() < 500, qPrintable(QString::number(sinceStop.elapsed())));
+    QThread *const home = thread();
+    QMetaObject::invokeMethod(
+        m_run.get(), [this, home] { m_run->moveToThread(home); }, Qt::BlockingQueuedConnection);
+    worker.quit();
+    worker.wait();
+
+    QCOMPARE(cancelled.front().at(0).toString(), QStringLiteral("three"));
+    QCOMPARE(cancelled.front().at(1).toStringList(), QStringList { "one" });
+    QCOMPARE(cancelled.front().at(2).toStringList(), QStringList { "three" });
+    QCOMPARE(readFile(disk("backup/three/large.bin")), std::string("old"));
+    for (const auto &entry : std::filesystem::directory_iterator(disk("backup/three")))
+        QVERIFY2(entry.path().filename() == "large.bin" || entry.path().filename() == "data.bin"
+                     || entry.path().filename() == "inner",
+                 entry.path().c_str());
+}
+
+QTEST_GUILESS_MAIN(TestCopyRun)
 #include "tst_copy_run.moc"

@@ -1,9 +1,6 @@
-#include "fake_services.h"
-#include "folder_choice/path_check.h"
+#include "folder_choice/folder_choice.h"
+#include "window_fixture.h"
 
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QTest>
 
 class TestFolderChoice : public QObject
@@ -62,10 +59,10 @@ void TestFolderChoice::classification()
 {
     QFETCH(QString, path);
     QFETCH(int, status);
-    QString holder;
-    QCOMPARE(m_w->form.CheckFolderPath(path, holder), status);
-    QCOMPARE(holder, QString::number(status));
-    QCOMPARE(m_w->fakes.fileSystem.folderExistsAsked.size(), 1u); // the empty path too
+    const ChosenFolder chosen = checkChosenFolder(m_w->fakes.fileSystem, path);
+    QCOMPARE(int(chosen.status), status);
+    // Only an existing folder gets the separator a sub-folder name can follow.
+    QCOMPARE(chosen.path, path + (status == FolderPresent && path != "/" ? "/" : ""));
 }
 
 void TestFolderChoice::choice_data()
@@ -116,51 +113,48 @@ void TestFolderChoice::choice()
     QFETCH(QString, counter);
     QFETCH(QString, message);
 
-    choose(m_w->form.cmdSource, QStringLiteral("/src"));
-    m_w->form.Text2->setText(QStringLiteral("/old/"));
+    choose(m_w->button("cmdSource"), QStringLiteral("/src"));
+    m_w->field("Text2")->setText(QStringLiteral("/old/"));
     {
-        const QSignalBlocker quiet(m_w->form.ListSourceFiles->selectionModel());
-        m_w->form.ListSourceFiles->item(1)->setSelected(true);
+        const QSignalBlocker quiet(m_w->list()->selectionModel());
+        m_w->select(1);
     }
 
-    choose(source ? m_w->form.cmdSource : m_w->form.cmdDest, picked);
-    QCOMPARE(m_w->fakes.folderPicker.prompts.back(),
-             source ? QStringLiteral("Choose Source Folder")
-                    : QStringLiteral("Choose Destination Folder"));
-    QCOMPARE((source ? m_w->form.Text1 : m_w->form.Text2)->text(), shown);
+    choose(m_w->button(source ? "cmdSource" : "cmdDest"), picked);
+    QCOMPARE(m_w->field(source ? "Text1" : "Text2")->text(), shown);
     QCOMPARE(m_w->fakes.messageBox.informed.join(QString()), message);
-    QCOMPARE(m_w->form.txtFiles->text(), counter + QStringLiteral(" Folders"));
+    QCOMPARE(m_w->counter(), counter + QStringLiteral(" Folders"));
     if (!source) // nothing follows a destination choice, the copy button included
-        QVERIFY(!m_w->form.Command2->isEnabled());
+        QVERIFY(!m_w->button("Command2")->isEnabled());
 }
 
 // Cancelling a choice or choosing a bad destination must not empty the source's listing
 // at the next edit of the day count.
 void TestFolderChoice::destinationDoesNotSteerListing()
 {
-    choose(m_w->form.cmdSource, QStringLiteral("/src"));
-    choose(m_w->form.cmdSource, QString());
-    choose(m_w->form.cmdDest, QString());
-    choose(m_w->form.cmdDest, QStringLiteral("/nowhere"));
-    QTest::keyClick(m_w->form.daysold, '0');
+    choose(m_w->button("cmdSource"), QStringLiteral("/src"));
+    choose(m_w->button("cmdSource"), QString());
+    choose(m_w->button("cmdDest"), QString());
+    choose(m_w->button("cmdDest"), QStringLiteral("/nowhere"));
+    QTest::keyClick(m_w->field("daysold"), '0');
     QVERIFY(m_w->fakes.messageBox.informed.isEmpty());
-    QCOMPARE(m_w->form.txtFiles->text(), QStringLiteral("0/2 Folders"));
+    QCOMPARE(m_w->counter(), QStringLiteral("0/2 Folders"));
 }
 
 void TestFolderChoice::fileSystemFailureDuringChoice()
 {
-    choose(m_w->form.cmdSource, QStringLiteral("/src"));
+    choose(m_w->button("cmdSource"), QStringLiteral("/src"));
     m_w->fakes.fileSystem.folderExistsFailure = std::errc::io_error;
-    choose(m_w->form.cmdSource, QStringLiteral("/backup"));
-    choose(m_w->form.cmdDest, QStringLiteral("/backup"));
+    choose(m_w->button("cmdSource"), QStringLiteral("/backup"));
+    choose(m_w->button("cmdDest"), QStringLiteral("/backup"));
     QCOMPARE(m_w->fakes.messageBox.warned.size(), 2);
     QVERIFY(m_w->fakes.messageBox.warned.back().contains(QStringLiteral("Input/output error")));
-    QCOMPARE(m_w->form.Text1->text(), QStringLiteral("/src/"));
-    QCOMPARE(m_w->form.Text2->text(), QString());
+    QCOMPARE(m_w->field("Text1")->text(), QStringLiteral("/src/"));
+    QCOMPARE(m_w->field("Text2")->text(), QString());
 
     m_w->fakes.fileSystem.folderExistsFailure.reset(); // and the window still works
-    choose(m_w->form.cmdDest, QStringLiteral("/backup"));
-    QCOMPARE(m_w->form.Text2->text(), QStringLiteral("/backup/"));
+    choose(m_w->button("cmdDest"), QStringLiteral("/backup"));
+    QCOMPARE(m_w->field("Text2")->text(), QStringLiteral("/backup/"));
 }
 
 QTEST_MAIN(TestFolderChoice)

@@ -49,7 +49,7 @@ void TestListLine::lineLayout()
 
     QString nameInOut = name;
     QString dateInOut = date;
-    const QString line = FormatListLine(nameInOut, kListNameWidth, QString(), dateInOut, QString());
+    const QString line = formatListLine(nameInOut, kListNameWidth, QString(), dateInOut, QString());
 
     QCOMPARE(line.size(), lineLength);
     QCOMPARE(line.left(47), nameField);

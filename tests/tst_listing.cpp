@@ -1,10 +1,11 @@
 #include "fake_services.h"
+#include "listing/source_listing.h"
+#include "listing/subfolder_list_model.h"
+#include "selection/selection_summary.h"
+#include "temp_tree.h"
 
-#include <QApplication>
-#include <QClipboard>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
+#include <QAbstractItemModelTester>
+#include <QItemSelectionModel>
 #include <QTest>
 
 class TestListing : public QObject
@@ -13,209 +14,127 @@ class TestListing : public QObject
 
 private slots:
     void init();
-    void cleanup() { m_w.reset(); }
+    void cleanup();
 
-    void listsRecentSubFolders();
+    void listsRecentSubFoldersIntoModel();
     void statusMessages_data();
     void statusMessages();
-    void unreadableSourceKeepsLists();
-    void doubleClickListsTestFolder();
-    void daysField_data();
-    void daysField();
-    void moreEntriesThanSixteenBits();
+    void unreadableSource();
+    void selectionBeyondSixteenBits();
 
 private:
-    std::unique_ptr<WindowFixture> m_w;
+    std::unique_ptr<TempTree::Folder> m_dir;
+    FakeFileSystem m_fileSystem;
+    FakeClock m_clock;
 };
 
 // /src holds sub-folders 5, 50 and 100 days old at noon, and one from today whose
 // name is not valid UTF-8.
 void TestListing::init()
 {
-    m_w = std::make_unique<WindowFixture>();
-    const QDate today = m_w->fakes.clock.day;
+    m_dir = std::make_unique<TempTree::Folder>();
+    m_fileSystem.root = m_dir->path();
     for (const int age : { 5, 50, 100 })
-        TempTree::makeFolder(m_w->disk("src"), "age" + std::to_string(age),
-                             TempTree::localSecs(today.addDays(-age), 12 * 3600));
-    TempTree::makeFolder(m_w->disk("src"), "caf\xe9", TempTree::localSecs(today, 60));
+        TempTree::makeFolder(m_dir->path() / "src", "age" + std::to_string(age),
+                             TempTree::localSecs(m_clock.day.addDays(-age), 12 * 3600));
+    TempTree::makeFolder(m_dir->path() / "src", "caf\xe9", TempTree::localSecs(m_clock.day, 60));
 }
 
-void TestListing::listsRecentSubFolders()
+void TestListing::cleanup()
 {
-    auto &[dir, fakes, form] = *m_w;
-    form.FillEm(QStringLiteral("/src/"));
-    QCOMPARE(form.Text1->text(), QStringLiteral("/src/"));
-    QCOMPARE(form.txtFiles->text(), QStringLiteral("0/3 Folders"));
-    QCOMPARE(form.ListSourceFiles->count(), 3);
+    m_dir.reset();
+    m_fileSystem.subFoldersFailure.reset();
+    m_fileSystem.syntheticSubFolders.reset();
+}
+
+void TestListing::listsRecentSubFoldersIntoModel()
+{
+    SubFolderListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    SourceListing listing = listSourceFolder(m_fileSystem, QStringLiteral("/src/"), FolderPresent,
+                                             u"60", m_clock.today());
+    QCOMPARE(listing.outcome, SourceListing::Outcome::Listed);
+    model.setFolders(std::move(listing.folders));
+
+    QCOMPARE(model.rowCount(), 3);
     const std::vector<std::string> names { "age5", "age50", "caf\xe9" };
-    for (int i = 0; i < 3; ++i)
-        QCOMPARE(form.ListSourceFilesOnly.name(i).native(), names[std::size_t(i)]);
-    const QString line = form.ListSourceFiles->item(1)->text();
+    for (int row = 0; row < 3; ++row) {
+        const QModelIndex index = model.index(row);
+        QCOMPARE(index.data(SubFolderListModel::NameRole).value<std::filesystem::path>().native(),
+                 names[std::size_t(row)]);
+    }
+    const QString line = model.index(1).data().toString();
     QCOMPARE(line.size(), 82);
     QCOMPARE(line.left(6), QStringLiteral("age50 "));
-    const QDateTime noon(fakes.clock.day.addDays(-50), QTime(12, 0));
+    const QDateTime noon(m_clock.day.addDays(-50), QTime(12, 0));
     QCOMPARE(line.mid(48, 19), noon.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")));
-    QVERIFY(fakes.messageBox.informed.isEmpty() && fakes.messageBox.warned.isEmpty());
+
+    // An empty day count is 0 days: only today's folder.
+    model.setFolders(
+        listSourceFolder(m_fileSystem, QStringLiteral("/src/"), FolderPresent, u"", m_clock.today())
+            .folders);
+    QCOMPARE(model.rowCount(), 1);
+    model.clear();
+    QCOMPARE(model.rowCount(), 0);
 }
 
 void TestListing::statusMessages_data()
 {
-    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("status");
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("message");
-    QTest::newRow("empty") << "-1"
-                           << "/srv/x/"
+    QTest::newRow("empty") << int(EmptyPath) << "/srv/x/"
                            << "EMPTY SOURCE";
-    QTest::newRow("not present") << "0"
-                                 << "/gone"
+    QTest::newRow("not present") << int(PathNotPresent) << "/gone"
                                  << "SOURCE NOT PRESENT OR IS UNAVAILABLE";
-    QTest::newRow("drive") << "1"
-                           << "E:\\"
+    QTest::newRow("drive") << int(DriveNotReady) << "E:\\"
                            << "DRIVE E: CONTAINS NO READABLE DISK OR MEDIA";
-    QTest::newRow("other") << "5"
-                           << "/srv/x/"
-                           << "...";
 }
 
 void TestListing::statusMessages()
 {
-    QFETCH(QString, status);
+    QFETCH(int, status);
     QFETCH(QString, path);
     QFETCH(QString, message);
-
-    auto &[dir, fakes, form] = *m_w;
-    form.FillEm(QStringLiteral("/src/"));
-    form.txtGoGo = status;
-    form.FillEm(path);
-    QCOMPARE(fakes.messageBox.informed, QStringList { message });
-    QCOMPARE(form.Text1->text(), path);
-    QCOMPARE(form.ListSourceFiles->count() + form.ListSourceFilesOnly.count(), 0);
-    QCOMPARE(form.txtFiles->text(), QStringLiteral("0/0 Folders"));
+    const int scansBefore = m_fileSystem.subFoldersCalls;
+    const SourceListing listing
+        = listSourceFolder(m_fileSystem, path, PathStatus(status), u"60", m_clock.today());
+    QCOMPARE(listing.outcome, SourceListing::Outcome::NoFolder);
+    QCOMPARE(listing.message, message);
+    QCOMPARE(m_fileSystem.subFoldersCalls, scansBefore);
 }
 
-void TestListing::unreadableSourceKeepsLists()
+void TestListing::unreadableSource()
 {
-    auto &[dir, fakes, form] = *m_w;
-    form.FillEm(QStringLiteral("/src/"));
-    form.ListSourceFiles->item(0)->setSelected(true);
-    fakes.fileSystem.subFoldersFailure = std::errc::permission_denied;
-    form.FillEm(QStringLiteral("/src/"));
-
-    QCOMPARE(fakes.messageBox.warned.size(), 1);
-    QVERIFY(fakes.messageBox.warned.front().contains(QStringLiteral("/src/")));
-    QVERIFY(fakes.messageBox.warned.front().contains(QStringLiteral("Permission denied")));
-    QCOMPARE(form.ListSourceFilesOnly.count(), 3);
-    QCOMPARE(form.txtFiles->text(), QStringLiteral("1/3 Folders"));
+    m_fileSystem.subFoldersFailure = std::errc::permission_denied;
+    const SourceListing listing = listSourceFolder(m_fileSystem, QStringLiteral("/src/"),
+                                                   FolderPresent, u"60", m_clock.today());
+    QCOMPARE(listing.outcome, SourceListing::Outcome::Unreadable);
+    QVERIFY(listing.message.contains(QStringLiteral("/src/")));
+    QVERIFY(listing.message.contains(QStringLiteral("Permission denied")));
 }
 
-void TestListing::doubleClickListsTestFolder()
+// Rows and counts are never 16-bit: the selection reaches past row 32,767 and the copy
+// takes exactly the rows selected, in list order.
+void TestListing::selectionBeyondSixteenBits()
 {
-    auto &[dir, fakes, form] = *m_w;
-    QTest::mouseDClick(form.Text1, Qt::LeftButton);
-    QCOMPARE(form.Text1->text(), QStringLiteral("/test/"));
-    QCOMPARE(fakes.messageBox.warned.size(), 1); // there is no "test" folder yet
-    QVERIFY(fakes.messageBox.warned.front().contains(QStringLiteral("No such file")));
-
-    std::filesystem::rename(m_w->disk("src"), m_w->disk("test"));
-    QTest::mouseDClick(form.Text1, Qt::LeftButton);
-    QCOMPARE(form.txtFiles->text(), QStringLiteral("0/3 Folders"));
-}
-
-void TestListing::daysField_data()
-{
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("pasted");
-    QTest::addColumn<QString>("fieldAfter");
-    QTest::addColumn<int>("scans");
-    QTest::addColumn<int>("listed");
-
-    QTest::newRow("digit relists") << "1"
-                                   << "2"
-                                   << ""
-                                   << "12" << 1 << 2;
-    QTest::newRow("digit by digit") << ""
-                                    << "120"
-                                    << ""
-                                    << "120" << 3 << 4;
-    QTest::newRow("non-digits refused") << "60"
-                                        << "a-. +"
-                                        << ""
-                                        << "60" << 0 << 3;
-    QTest::newRow("backspace to empty is 0 days") << "6"
-                                                  << "\b"
-                                                  << ""
-                                                  << "" << 1 << 1;
-    QTest::newRow("a million stays") << "100000"
-                                     << "0"
-                                     << ""
-                                     << "1000000" << 1 << 4;
-    QTest::newRow("above a million, one scan") << "1000000"
-                                               << "0"
-                                               << ""
-                                               << "999999" << 1 << 4;
-    QTest::newRow("pasted letters refused") << "60"
-                                            << ""
-                                            << "12a"
-                                            << "60" << 0 << 3;
-    QTest::newRow("pasted fraction refused") << "60"
-                                             << ""
-                                             << "2.5"
-                                             << "60" << 0 << 3;
-    QTest::newRow("pasted digits taken") << "6"
-                                         << ""
-                                         << "0"
-                                         << "60" << 1 << 3;
-}
-
-void TestListing::daysField()
-{
-    QFETCH(QString, start);
-    QFETCH(QString, typed);
-    QFETCH(QString, pasted);
-    QFETCH(QString, fieldAfter);
-    QFETCH(int, scans);
-    QFETCH(int, listed);
-
-    auto &[dir, fakes, form] = *m_w;
-    form.daysold->setText(start);
-    form.FillEm(QStringLiteral("/src/"));
-    const int scansBefore = fakes.fileSystem.subFoldersCalls;
-    form.daysold->end(false);
-    QTest::keyClicks(form.daysold, typed);
-    if (!pasted.isEmpty()) {
-        QApplication::clipboard()->setText(pasted);
-        form.daysold->paste();
-    }
-    QCOMPARE(form.daysold->text(), fieldAfter);
-    QCOMPARE(fakes.fileSystem.subFoldersCalls - scansBefore, scans);
-    QCOMPARE(form.ListSourceFiles->count(), listed);
-
-    // Without a source, edits change only the field.
-    form.Text1->clear();
-    QTest::keyClicks(form.daysold, QStringLiteral("1"));
-    QCOMPARE(fakes.fileSystem.subFoldersCalls - scansBefore, scans);
-}
-
-void TestListing::moreEntriesThanSixteenBits()
-{
-    auto &[dir, fakes, form] = *m_w;
     constexpr int count = 40'000;
-    const qint64 recent = TempTree::localSecs(fakes.clock.day, 60);
     std::vector<SubFolder> many;
     for (int i = 0; i < count; ++i)
-        many.push_back({ "f" + std::to_string(100'000 + i), recent });
-    fakes.fileSystem.syntheticSubFolders = many;
-    form.Text2->setText(QStringLiteral("/backup/"));
-    form.FillEm(QStringLiteral("/anywhere/"));
-    QCOMPARE(form.ListSourceFilesOnly.count(), count);
-    QCOMPARE(form.ListSourceFilesOnly.name(count - 1).native(), std::string("f139999"));
+        many.push_back({ "f" + std::to_string(100'000 + i), 0 });
+    SubFolderListModel model;
+    model.setFolders(std::move(many));
+    QItemSelectionModel selection(&model);
+    selection.select(model.index(count - 1), QItemSelectionModel::Select);
+    selection.select(model.index(33'000), QItemSelectionModel::Select);
 
-    form.ListSourceFiles->item(count - 1)->setSelected(true);
-    form.ListSourceFiles->item(33'000)->setSelected(true);
-    QCOMPARE(form.txtFiles->text(), QStringLiteral("2/40000 Folders"));
-    QVERIFY(form.Command2->isEnabled());
+    QCOMPARE(selectionCounterText(selection.selectedRows().size(), model.rowCount()),
+             QStringLiteral("2/40000 Folders"));
+    const auto names = selectedNames(selection);
+    QCOMPARE(names.size(), 2u);
+    QCOMPARE(names[0].native(), std::string("f133000"));
+    QCOMPARE(names[1].native(), std::string("f139999"));
 }
 
-QTEST_MAIN(TestListing)
+QTEST_GUILESS_MAIN(TestListing)
 #include "tst_listing.moc"

@@ -1,8 +1,6 @@
-#include "fake_services.h"
+#include "selection/selection_summary.h"
+#include "window_fixture.h"
 
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QTest>
 
 using Flags = QList<bool>;
@@ -19,22 +17,28 @@ private slots:
     void mouseAndButtons();
     void keyboard_data();
     void keyboard();
-    void releaseOverEmptyList();
 
 private:
-    Flags flags(bool mirror) const
+    // The rows selected as the view shows them, and as the copy would take them.
+    Flags flags() const
     {
         Flags result;
-        for (int i = 0; i < m_w->form.ListSourceFiles->count(); ++i)
-            result.append(mirror ? m_w->form.ListSourceFilesOnly.isSelected(i)
-                                 : m_w->form.ListSourceFiles->item(i)->isSelected());
+        for (int i = 0; i < m_w->list()->model()->rowCount(); ++i)
+            result.append(m_w->list()->selectionModel()->isRowSelected(i));
+        return result;
+    }
+    Flags copied() const
+    {
+        Flags result(4, false);
+        for (const auto &name : selectedNames(*m_w->list()->selectionModel()))
+            result[name.native()[0] - 'a'] = true;
         return result;
     }
     void click(int row, Qt::MouseButton button = Qt::LeftButton)
     {
-        QListWidget *list = m_w->form.ListSourceFiles;
+        QListView *list = m_w->list();
         QTest::mouseClick(list->viewport(), button, Qt::NoModifier,
-                          list->visualItemRect(list->item(row)).center());
+                          list->visualRect(list->model()->index(row, 0)).center());
     }
 
     std::unique_ptr<WindowFixture> m_w;
@@ -46,11 +50,11 @@ void TestSelection::init()
     m_w = std::make_unique<WindowFixture>();
     m_w->fakes.fileSystem.syntheticSubFolders
         = std::vector<SubFolder> { { "a", 0 }, { "b", 0 }, { "c", 0 }, { "d", 0 } };
-    m_w->form.daysold->setText(QStringLiteral("1000000"));
-    m_w->form.Text2->setText(QStringLiteral("/backup/"));
-    m_w->form.FillEm(QStringLiteral("/source/"));
-    m_w->form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&m_w->form));
+    m_w->field("daysold")->setText(QStringLiteral("1000000"));
+    m_w->field("Text2")->setText(QStringLiteral("/backup/"));
+    m_w->window.listSourceFolder(QStringLiteral("/source/"));
+    m_w->window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&m_w->window));
 }
 
 void TestSelection::mouseAndButtons_data()
@@ -73,25 +77,25 @@ void TestSelection::mouseAndButtons()
 
     for (const QChar action : actions) {
         if (action == QLatin1Char('A'))
-            QTest::mouseClick(m_w->form.cmdSelectAll, Qt::LeftButton);
+            QTest::mouseClick(m_w->button("cmdSelectAll"), Qt::LeftButton);
         else if (action == QLatin1Char('N'))
-            QTest::mouseClick(m_w->form.cmdSelectNone, Qt::LeftButton);
+            QTest::mouseClick(m_w->button("cmdSelectNone"), Qt::LeftButton);
         else if (action == QLatin1Char('R'))
             click(0, Qt::RightButton);
         else
             click(action.digitValue());
         // The counter and the copy button follow every step.
-        const auto selected = flags(false).count(true);
-        QCOMPARE(m_w->form.txtFiles->text(), QStringLiteral("%1/4 Folders").arg(selected));
-        QCOMPARE(m_w->form.Command2->isEnabled(), selected > 0);
+        const auto selected = flags().count(true);
+        QCOMPARE(m_w->counter(), QStringLiteral("%1/4 Folders").arg(selected));
+        QCOMPARE(m_w->button("Command2")->isEnabled(), selected > 0);
     }
-    QCOMPARE(flags(false), expected);
-    QCOMPARE(flags(true), expected);
+    QCOMPARE(flags(), expected);
+    QCOMPARE(copied(), expected);
 
     // Without a destination the button stays off, whatever is selected.
-    m_w->form.Text2->clear();
-    QTest::mouseClick(m_w->form.cmdSelectAll, Qt::LeftButton);
-    QVERIFY(!m_w->form.Command2->isEnabled());
+    m_w->field("Text2")->clear();
+    QTest::mouseClick(m_w->button("cmdSelectAll"), Qt::LeftButton);
+    QVERIFY(!m_w->button("Command2")->isEnabled());
 }
 
 void TestSelection::keyboard_data()
@@ -103,28 +107,18 @@ void TestSelection::keyboard_data()
     QTest::newRow("select all") << QKeySequence(QKeySequence::SelectAll) << 4;
 }
 
-// Keyboard changes must reach the mirror list and the counter like clicks do, or the
-// copy would take other folders than the counter shows.
+// Keyboard changes must reach the counter like clicks do, and the copy must take the
+// folders the counter counts.
 void TestSelection::keyboard()
 {
     QFETCH(QKeySequence, keys);
     QFETCH(int, selected);
 
     click(0);
-    QTest::keySequence(m_w->form.ListSourceFiles, keys);
-    QCOMPARE(flags(false).count(true), selected);
-    QCOMPARE(flags(true), flags(false));
-    QCOMPARE(m_w->form.txtFiles->text(), QStringLiteral("%1/4 Folders").arg(selected));
-}
-
-void TestSelection::releaseOverEmptyList()
-{
-    m_w->fakes.fileSystem.syntheticSubFolders = std::vector<SubFolder> {};
-    m_w->form.FillEm(QStringLiteral("/source/"));
-    m_w->form.txtFiles->setText(QStringLiteral("stale"));
-    QTest::mouseClick(m_w->form.ListSourceFiles->viewport(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(20, 20));
-    QCOMPARE(m_w->form.txtFiles->text(), QStringLiteral("stale"));
+    QTest::keySequence(m_w->list(), keys);
+    QCOMPARE(flags().count(true), selected);
+    QCOMPARE(copied(), flags());
+    QCOMPARE(m_w->counter(), QStringLiteral("%1/4 Folders").arg(selected));
 }
 
 QTEST_MAIN(TestSelection)

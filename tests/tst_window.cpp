@@ -1,65 +1,97 @@
-#include "fake_services.h"
+#include "window_fixture.h"
 
 #include <QAccessible>
 #include <QApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
+#include <QClipboard>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QSet>
 #include <QTest>
+#include <QTimer>
+
+using TempTree::readFile;
+using TempTree::writeFile;
 
 class TestWindow : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init() { m_w = std::make_unique<WindowFixture>(); }
+    void init();
     void cleanup() { m_w.reset(); }
 
     void startUpState();
     void tabOrderAndFocus();
     void screenReaderNames();
+    void doubleClickListsTestFolder();
+    void unreadableSourceKeepsList();
+    void daysField_data();
+    void daysField();
+    void copyRun_data();
+    void copyRun();
+    void windowAnswersDuringRun();
+    void closeDuringRun_data();
+    void closeDuringRun();
 
 private:
+    // Lists /src/ (one, three, two), shows the destination and selects the given rows.
+    void listAndSelect(const QString &destination, const QList<int> &rows);
+    bool waitForRunEnd() const
+    {
+        return QTest::qWaitFor([this] { return m_w->button("cmdSource")->isEnabled(); }, 20000);
+    }
+
     std::unique_ptr<WindowFixture> m_w;
 };
 
+// /src holds one, three and two (each with a file and a nested folder) from today;
+// /backup is empty.
+void TestWindow::init()
+{
+    m_w = std::make_unique<WindowFixture>();
+    const qint64 recent = TempTree::localSecs(m_w->fakes.clock.day, 60);
+    for (const char *name : { "one", "three", "two" }) {
+        const auto folder = TempTree::makeFolder(m_w->disk("src"), name, recent);
+        std::filesystem::create_directories(folder / "inner");
+        writeFile(folder / "data.bin", std::string("new ") + name);
+        writeFile(folder / "inner" / "deep.txt", name);
+    }
+    std::filesystem::create_directories(m_w->disk("backup"));
+}
+
+void TestWindow::listAndSelect(const QString &destination, const QList<int> &rows)
+{
+    m_w->window.listSourceFolder(QStringLiteral("/src/"));
+    m_w->field("Text2")->setText(destination);
+    for (int row : rows)
+        m_w->select(row);
+    QVERIFY(m_w->button("Command2")->isEnabled());
+}
+
 void TestWindow::startUpState()
 {
-    Form1 &form = m_w->form;
-    QCOMPARE(form.windowTitle(), QStringLiteral("Sprigwell v1.0 beta"));
-    QCOMPARE(form.size(), QSize(532, 533));
-    QCOMPARE(form.minimumSize(), form.maximumSize());
-    QCOMPARE(form.palette().color(QPalette::Window), QColor(128, 0, 128));
-    QVERIFY(form.ListSourceFiles->font().fixedPitch());
-    QVERIFY(!form.windowIcon().isNull());
-    QCOMPARE(form.daysold->text(), QStringLiteral("60"));
-    QCOMPARE(form.txtFiles->text(), QStringLiteral("0/0 Folders"));
-    QCOMPARE(form.Label2->text(), QStringLiteral("RUDIMENTARY PROGRESS SHOWN HERE"));
-    QCOMPARE(form.txtGoGo, QStringLiteral("2"));
-    QCOMPARE(form.txtSelected, QStringLiteral("0"));
-    QVERIFY(form.Text1->text().isEmpty() && form.Text2->text().isEmpty());
-    QVERIFY(form.Text1->isReadOnly() && form.Text2->isReadOnly());
-    QCOMPARE(form.ListSourceFiles->count() + form.ListSourceFilesOnly.count(), 0);
-    QVERIFY(!form.Command2->isEnabled());
+    QCOMPARE(m_w->field("daysold")->text(), QStringLiteral("60"));
+    QCOMPARE(m_w->counter(), QStringLiteral("0/0 Folders"));
+    QCOMPARE(m_w->progress(), QStringLiteral("RUDIMENTARY PROGRESS SHOWN HERE"));
+    QVERIFY(m_w->field("Text1")->text().isEmpty() && m_w->field("Text2")->text().isEmpty());
+    QVERIFY(m_w->field("Text1")->isReadOnly() && m_w->field("Text2")->isReadOnly());
+    QCOMPARE(m_w->list()->selectionMode(), QAbstractItemView::MultiSelection);
+    QVERIFY(!m_w->button("Command2")->isEnabled());
     QCOMPARE(m_w->fakes.fileSystem.subFoldersCalls, 0); // nothing is scanned at start-up
 }
 
 void TestWindow::tabOrderAndFocus()
 {
-    Form1 &form = m_w->form;
-    form.Command2->setEnabled(true); // a disabled button is skipped
-    form.show();
-    QApplication::setActiveWindow(&form);
-    QVERIFY(QTest::qWaitForWindowActive(&form));
-    QCOMPARE(QApplication::focusWidget(), form.Text1);
-    const QList<QWidget *> order { form.Command2,      form.cmdSource,    form.ListSourceFiles,
-                                   form.cmdSelectNone, form.cmdSelectAll, form.daysold,
-                                   form.cmdDest,       form.Text2,        form.Text1 };
-    for (QWidget *next : order) {
+    MainWindow &window = m_w->window;
+    m_w->button("Command2")->setEnabled(true); // a disabled button is skipped
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QCOMPARE(QApplication::focusWidget(), m_w->control("Text1"));
+    for (const char *next : { "Command2", "cmdSource", "ListSourceFiles", "cmdSelectNone",
+                              "cmdSelectAll", "daysold", "cmdDest", "Text2", "Text1" }) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), next);
+        QCOMPARE(QApplication::focusWidget(), m_w->control(next));
     }
 }
 
@@ -67,9 +99,9 @@ void TestWindow::tabOrderAndFocus()
 // tell them apart.
 void TestWindow::screenReaderNames()
 {
-    m_w->form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&m_w->form));
-    QAccessibleInterface *window = QAccessible::queryAccessibleInterface(&m_w->form);
+    m_w->window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&m_w->window));
+    QAccessibleInterface *window = QAccessible::queryAccessibleInterface(&m_w->window);
     QVERIFY(window);
     QSet<QString> names;
     int uncaptioned = 0;
@@ -84,6 +116,222 @@ void TestWindow::screenReaderNames()
         }
     }
     QCOMPARE(uncaptioned, 5);
+}
+
+void TestWindow::doubleClickListsTestFolder()
+{
+    QTest::mouseDClick(m_w->field("Text1"), Qt::LeftButton);
+    QCOMPARE(m_w->field("Text1")->text(), QStringLiteral("/test/"));
+    QCOMPARE(m_w->fakes.messageBox.warned.size(), 1); // there is no "test" folder yet
+    QVERIFY(m_w->fakes.messageBox.warned.front().contains(QStringLiteral("No such file")));
+
+    std::filesystem::rename(m_w->disk("src"), m_w->disk("test"));
+    QTest::mouseDClick(m_w->field("Text1"), Qt::LeftButton);
+    QCOMPARE(m_w->counter(), QStringLiteral("0/3 Folders"));
+}
+
+void TestWindow::unreadableSourceKeepsList()
+{
+    listAndSelect(QStringLiteral("/backup/"), { 0 });
+    m_w->fakes.fileSystem.subFoldersFailure = std::errc::permission_denied;
+    m_w->window.listSourceFolder(QStringLiteral("/src/"));
+    QCOMPARE(m_w->fakes.messageBox.warned.size(), 1);
+    QCOMPARE(m_w->counter(), QStringLiteral("1/3 Folders"));
+}
+
+void TestWindow::daysField_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("fieldAfter");
+    QTest::addColumn<int>("scans");
+    // /src's folders are from today, so every count lists all three.
+    QTest::newRow("digit relists") << "1"
+                                   << "2"
+                                   << ""
+                                   << "12" << 1;
+    QTest::newRow("digit by digit") << ""
+                                    << "120"
+                                    << ""
+                                    << "120" << 3;
+    QTest::newRow("non-digits refused") << "60"
+                                        << "a-. +"
+                                        << ""
+                                        << "60" << 0;
+    QTest::newRow("backspace to empty is 0 days") << "6"
+                                                  << "\b"
+                                                  << ""
+                                                  << "" << 1;
+    QTest::newRow("a million stays") << "100000"
+                                     << "0"
+                                     << ""
+                                     << "1000000" << 1;
+    QTest::newRow("above a million, one scan") << "1000000"
+                                               << "0"
+                                               << ""
+                                               << "999999" << 1;
+    QTest::newRow("pasted letters refused") << "60"
+                                            << ""
+                                            << "12a"
+                                            << "60" << 0;
+    QTest::newRow("pasted digits taken") << "6"
+                                         << ""
+                                         << "0"
+                                         << "60" << 1;
+}
+
+void TestWindow::daysField()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, typed);
+    QFETCH(QString, pasted);
+    QFETCH(QString, fieldAfter);
+    QFETCH(int, scans);
+
+    QLineEdit *days = m_w->field("daysold");
+    days->setText(start);
+    m_w->window.listSourceFolder(QStringLiteral("/src/"));
+    const int scansBefore = m_w->fakes.fileSystem.subFoldersCalls;
+    days->end(false);
+    QTest::keyClicks(days, typed);
+    if (!pasted.isEmpty()) {
+        QApplication::clipboard()->setText(pasted);
+        days->paste();
+    }
+    QCOMPARE(days->text(), fieldAfter);
+    QCOMPARE(m_w->fakes.fileSystem.subFoldersCalls - scansBefore, scans);
+    QCOMPARE(m_w->counter(), QStringLiteral("0/3 Folders"));
+
+    // Without a source, edits change only the field.
+    m_w->field("Text1")->clear();
+    QTest::keyClicks(days, QStringLiteral("1"));
+    QCOMPARE(m_w->fakes.fileSystem.subFoldersCalls - scansBefore, scans);
+}
+
+void TestWindow::copyRun_data()
+{
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<bool>("confirmed");
+    QTest::addColumn<qint64>("freeBytes"); // -1: what the disk says
+    QTest::addColumn<bool>("copyAnyway");
+    QTest::addColumn<QString>("progressLine");
+    QTest::addColumn<QString>("prompt");
+    const QString two = "Confirm Copy|Copy the 2 selected folders\r\n\r\ninto /backup/ now?";
+    QTest::newRow("cancelled at the confirmation")
+        << "/backup/" << QList<int> { 0 } << false << qint64(-1) << true << "PREPARE TO COPY"
+        << "Confirm Copy|Copy the 1 selected folder\r\n\r\ninto /backup/ now?";
+    QTest::newRow("copies in list order") << "/backup/" << QList<int> { 2, 0 } << true << qint64(-1)
+                                          << true << "FINISHED COPYING" << two;
+    QTest::newRow("destination without separator")
+        << "/backup" << QList<int> { 0, 2 } << true << qint64(-1) << true << "FINISHED COPYING"
+        << "Confirm Copy|Copy the 2 selected folders\r\n\r\ninto /backup now?";
+    QTest::newRow("short of space, copy anyway") << "/backup/" << QList<int> { 0, 2 } << true
+                                                 << qint64(10) << true << "FINISHED COPYING" << two;
+    QTest::newRow("short of space, do not copy") << "/backup/" << QList<int> { 0, 2 } << true
+                                                 << qint64(10) << false << "PREPARE TO COPY" << two;
+}
+
+void TestWindow::copyRun()
+{
+    QFETCH(QString, destination);
+    QFETCH(QList<int>, rows);
+    QFETCH(bool, confirmed);
+    QFETCH(qint64, freeBytes);
+    QFETCH(bool, copyAnyway);
+    QFETCH(QString, progressLine);
+    QFETCH(QString, prompt);
+
+    FakeServices &fakes = m_w->fakes;
+    if (freeBytes >= 0)
+        fakes.fileSystem.syntheticFreeBytes = quint64(freeBytes);
+    fakes.messageBox.confirmAnswer = confirmed;
+    fakes.messageBox.askAnswer = copyAnyway;
+    listAndSelect(destination, rows);
+    QTest::mouseClick(m_w->button("Command2"), Qt::LeftButton);
+    QVERIFY(waitForRunEnd());
+
+    QCOMPARE(fakes.messageBox.confirmTexts, QStringList { prompt });
+    QCOMPARE(m_w->progress(), progressLine);
+    QCOMPARE(fakes.messageBox.questions.size(), freeBytes >= 0 ? 1 : 0);
+    if (freeBytes >= 0)
+        QCOMPARE(fakes.messageBox.questions.front(),
+                 QStringLiteral("The selected sub-folders hold 20 bytes; the destination has "
+                                "10 bytes free. Copy anyway?"));
+    const bool copied = progressLine == QStringLiteral("FINISHED COPYING");
+    QCOMPARE(fakes.fileSystem.copies.size(), copied ? 2u : 0u);
+    if (copied) {
+        QCOMPARE(fakes.fileSystem.copies.front(), std::filesystem::path("/src/one"));
+        QCOMPARE(readFile(m_w->disk("backup/two/inner/deep.txt")), std::string("two"));
+    } else {
+        QVERIFY(std::filesystem::is_empty(m_w->disk("backup")));
+    }
+    QVERIFY(fakes.messageBox.warned.isEmpty() && fakes.messageBox.informed.isEmpty());
+    // Nothing is refreshed: pressing again would repeat the same copy.
+    QCOMPARE(m_w->counter(), QStringLiteral("%1/3 Folders").arg(rows.size()));
+    QVERIFY(m_w->button("Command2")->isEnabled());
+}
+
+// A long run: the window's own timers keep firing, everything that changes what is
+// copied is blocked, the "Copying" dialog shows, and Cancel ends the run.
+void TestWindow::windowAnswersDuringRun()
+{
+    writeFile(m_w->disk("src/one/large.bin"), std::string(64 << 20, 'x'));
+    m_w->fakes.fileSystem.delayPerChunk = std::chrono::milliseconds(200);
+    m_w->window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&m_w->window));
+    listAndSelect(QStringLiteral("/backup/"), { 0, 1 });
+
+    int ticks = 0;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    timer.start(20);
+    QTest::mouseClick(m_w->button("Command2"), Qt::LeftButton);
+    for (const char *name : { "cmdSource", "cmdDest", "cmdSelectAll", "cmdSelectNone", "Command2",
+                              "daysold", "ListSourceFiles" })
+        QVERIFY2(!m_w->control(name)->isEnabled(), name);
+    QPointer<QProgressDialog> dialog;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (dialog = m_w->window.findChild<QProgressDialog *>()) && dialog->isVisible(), 5000);
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("Copying"));
+    QTRY_VERIFY(dialog && dialog->labelText().contains(QStringLiteral("one (1 of 2)")));
+    QVERIFY(ticks > 20);
+
+    dialog->cancel();
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(m_w->progress(), QStringLiteral("CANCELLED COPYING one"));
+    QCOMPARE(m_w->fakes.messageBox.informed.size(), 1);
+    QVERIFY(
+        m_w->fakes.messageBox.informed.front().contains(QStringLiteral("Not copied: one, three")));
+    QVERIFY(!std::filesystem::exists(m_w->disk("backup/one/large.bin")));
+    for (const char *name : { "cmdSource", "cmdDest", "Command2", "daysold", "ListSourceFiles" })
+        QVERIFY2(m_w->control(name)->isEnabled(), name);
+}
+
+void TestWindow::closeDuringRun_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("stop and close") << true;
+    QTest::newRow("go on") << false;
+}
+
+void TestWindow::closeDuringRun()
+{
+    QFETCH(bool, stop);
+    writeFile(m_w->disk("src/one/large.bin"), std::string(32 << 20, 'x'));
+    m_w->fakes.fileSystem.delayPerChunk = std::chrono::milliseconds(100);
+    m_w->fakes.messageBox.askAnswer = stop;
+    m_w->window.show();
+    listAndSelect(QStringLiteral("/backup/"), { 0 });
+    QTest::mouseClick(m_w->button("Command2"), Qt::LeftButton);
+
+    QVERIFY(!m_w->window.close()); // the question comes first; the run ends on its thread
+    QCOMPARE(m_w->fakes.messageBox.questions.size(), 1);
+    QVERIFY(waitForRunEnd());
+    QCOMPARE(m_w->progress(),
+             stop ? QStringLiteral("CANCELLED COPYING one") : QStringLiteral("FINISHED COPYING"));
+    QCOMPARE(m_w->window.isVisible(), !stop);
 }
 
 QTEST_MAIN(TestWindow)

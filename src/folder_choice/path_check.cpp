@@ -2,12 +2,12 @@
 
 #include "platform/path_text.h"
 
-bool PathExists(FileSystemService &fileSystem, const QString &path)
+bool isExistingFolder(FileSystemService &fileSystem, const QString &path)
 {
     return fileSystem.folderExists(textPath(path));
 }
 
-int DriveState(FileSystemService &fileSystem, const QString &drive)
+int driveState(FileSystemService &fileSystem, const QString &drive)
 {
     if (!fileSystem.driveExists(drive))
         return 0;
@@ -16,12 +16,12 @@ int DriveState(FileSystemService &fileSystem, const QString &drive)
 
 PathStatus classifyPath(FileSystemService &fileSystem, const QString &path)
 {
-    const bool exists = PathExists(fileSystem, path);
+    const bool exists = isExistingFolder(fileSystem, path);
     if (!path.isEmpty() && exists)
         return FolderPresent;
     if (path.isEmpty())
         return EmptyPath;
     const bool onDriveLetter = path.mid(1, 1) == QLatin1String(":");
-    const int drive = DriveState(fileSystem, path.left(2));
+    const int drive = driveState(fileSystem, path.left(2));
     return onDriveLetter && drive == 1 ? DriveNotReady : PathNotPresent;
 }

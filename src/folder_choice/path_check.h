@@ -13,10 +13,10 @@ enum PathStatus : int {
 };
 
 // Whether a folder exists at the path.
-bool PathExists(FileSystemService &fileSystem, const QString &path);
+bool isExistingFolder(FileSystemService &fileSystem, const QString &path);
 
 // 0: no such drive; 1: the drive exists but is not ready; 2: exists and ready.
-int DriveState(FileSystemService &fileSystem, const QString &drive);
+int driveState(FileSystemService &fileSystem, const QString &drive);
 
 // Classifies a chosen path. Only a path whose second character is a colon can be on a
 // drive that is not ready. May throw FileSystemError when the file system fails.

@@ -40,18 +40,18 @@ QString formatSize(const QString &size)
 
 } // namespace
 
-QString FormatListLine(QString &strName, int intWidth, const QString &strSize, QString &strDate,
-                       const QString &strAttrib)
+QString formatListLine(QString &name, int width, const QString &size, QString &date,
+                       const QString &attributes)
 {
-    strName = fitName(strName, intWidth);
-    if (strDate.size() < kDateWidth)
-        strDate += QString(kDateWidth - strDate.size(), QLatin1Char(' '));
+    name = fitName(name, width);
+    if (date.size() < kDateWidth)
+        date += QString(kDateWidth - date.size(), QLatin1Char(' '));
     const QLatin1Char space(' ');
-    return strName + space + strDate + space + strAttrib + space + PadNum(formatSize(strSize));
+    return name + space + date + space + attributes + space + padSize(formatSize(size));
 }
 
-QString PadNum(const QString &strPad)
+QString padSize(const QString &text)
 {
     // A text longer than the field is shown whole rather than cut.
-    return QString(std::max<qsizetype>(0, kSizeWidth - strPad.size()), QLatin1Char(' ')) + strPad;
+    return QString(std::max<qsizetype>(0, kSizeWidth - text.size()), QLatin1Char(' ')) + text;
 }

@@ -2,7 +2,10 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPalette>
+#include <QPushButton>
 #include <QWidget>
 
 namespace {
@@ -59,4 +62,31 @@ void setWindowBackground(QWidget *window, const QColor &background)
     palette.setColor(QPalette::Window, background);
     window->setPalette(palette);
     window->setAutoFillBackground(true);
+}
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
+                        const QRect &geometry, bool bold)
+{
+    auto *control = placeControl<QPushButton>(parent, name, geometry, windowFont(bold));
+    control->setText(caption);
+    return control;
+}
+
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, const QRect &geometry,
+                  Qt::Alignment alignment, bool bold)
+{
+    auto *control = placeControl<QLabel>(parent, name, geometry, windowFont(bold));
+    control->setText(caption);
+    control->setTextFormat(Qt::PlainText);
+    control->setWordWrap(true);
+    control->setAlignment(alignment | Qt::AlignTop);
+    return control;
+}
+
+QLineEdit *makeField(QWidget *parent, const char *name, const QRect &geometry,
+                     const QString &accessibleName)
+{
+    auto *control = placeControl<QLineEdit>(parent, name, geometry, windowFont());
+    control->setAccessibleName(accessibleName);
+    return control;
 }

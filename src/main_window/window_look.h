@@ -4,6 +4,9 @@
 #include <QFont>
 #include <QRect>
 
+class QLabel;
+class QLineEdit;
+class QPushButton;
 class QWidget;
 
 // The window is laid out in twips, 1440 to the inch; at 96 dpi that is 15 to a logical
@@ -29,3 +32,21 @@ QFont listFont();
 // widget lets the window show through.
 void setColours(QWidget *widget, const QColor &text, const QColor &background = QColor());
 void setWindowBackground(QWidget *window, const QColor &background);
+
+// The window's controls, each with its object name, place and font.
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption,
+                        const QRect &geometry, bool bold = false);
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, const QRect &geometry,
+                  Qt::Alignment alignment, bool bold);
+QLineEdit *makeField(QWidget *parent, const char *name, const QRect &geometry,
+                     const QString &accessibleName);
+
+template<typename Control>
+Control *placeControl(QWidget *parent, const char *name, const QRect &geometry, const QFont &font)
+{
+    auto *control = new Control(parent);
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(geometry);
+    control->setFont(font);
+    return control;
+}

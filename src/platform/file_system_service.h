@@ -1,5 +1,6 @@
 #pragma once
 
+#include "copy/copy_engine.h"
 #include "copy/copy_monitor.h"
 #include "copy/copy_report.h"
 #include "file_system_error.h"
@@ -45,4 +46,16 @@ public:
     virtual CopyReport copyFolder(const std::filesystem::path &source,
                                   const std::filesystem::path &destination, CopyMonitor &monitor)
         = 0;
+
+    // The files and bytes a copy of `folder` will write; throws FileSystemError
+    // (operation_canceled) when `monitor` asks it to stop.
+    virtual TreeTotals measureFolder(const std::filesystem::path &folder, CopyMonitor &monitor)
+        = 0;
+
+    // Bytes an unprivileged user may still write on the file system that holds `folder`.
+    virtual std::uint64_t freeBytes(const std::filesystem::path &folder) = 0;
+
+    // Writes everything held in memory for the file system that holds `folder` to the
+    // drive, and reports whether the drive took it: only then is a copy finished.
+    virtual void flush(const std::filesystem::path &folder) = 0;
 };

@@ -1,6 +1,9 @@
 #include "local_file_system.h"
 
 #include "copy/copy_engine.h"
+#include "platform/unique_fd.h"
+
+#include <sys/statvfs.h>
 
 #include <cerrno>
 #include <cstring>
@@ -142,3 +145,24 @@ std::vector<SubFolder> LocalFileSystem::subFolders(const std::filesystem::path &
 }
 
 #endif
+
+TreeTotals LocalFileSystem::measureFolder(const std::filesystem::path &folder,
+                                          CopyMonitor &monitor)
+{
+    return measureTree(folder, monitor);
+}
+
+std::uint64_t LocalFileSystem::freeBytes(const std::filesystem::path &folder)
+{
+    struct statvfs info;
+    if (statvfs(folder.c_str(), &info) != 0)
+        throw FileSystemError(folder, std::error_code(errno, std::generic_category()));
+    return std::uint64_t(info.f_bavail) * info.f_frsize;
+}
+
+void LocalFileSystem::flush(const std::filesystem::path &folder)
+{
+    const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.isOpen() || syncfs(fd.get()) != 0)
+        throw FileSystemError(folder, std::error_code(errno, std::generic_category()));
+}

@@ -12,4 +12,7 @@ public:
     std::vector<SubFolder> subFolders(const std::filesystem::path &folder) override;
     CopyReport copyFolder(const std::filesystem::path &source,
                           const std::filesystem::path &destination, CopyMonitor &monitor) override;
+    TreeTotals measureFolder(const std::filesystem::path &folder, CopyMonitor &monitor) override;
+    std::uint64_t freeBytes(const std::filesystem::path &folder) override;
+    void flush(const std::filesystem::path &folder) override;
 };

@@ -15,4 +15,8 @@ public:
     virtual void warn(const QString &text) = 0;
     // OK and Cancel, OK the default; true when the user chose OK.
     virtual bool confirm(const QString &text, const QString &title) = 0;
+    // Yes and No, No the default; true when the user chose Yes.
+    virtual bool ask(const QString &text, const QString &title) = 0;
+    // A notice whose long part (a list of files, say) sits behind a details button.
+    virtual void informWithDetails(const QString &text, const QString &details) = 0;
 };

@@ -6,12 +6,15 @@
 namespace {
 
 int showBox(QMessageBox::Icon icon, const QString &title, const QString &text,
-            QMessageBox::StandardButtons buttons)
+            QMessageBox::StandardButtons buttons, const QString &details = QString())
 {
     QMessageBox box(icon, title, text, buttons);
     box.setTextFormat(Qt::PlainText);
+    box.setDetailedText(details);
     if (buttons.testFlag(QMessageBox::Ok))
         box.setDefaultButton(QMessageBox::Ok);
+    else if (buttons.testFlag(QMessageBox::No))
+        box.setDefaultButton(QMessageBox::No);
     return box.exec();
 }
 
@@ -31,4 +34,16 @@ bool QtMessageBox::confirm(const QString &text, const QString &title)
 {
     return showBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok | QMessageBox::Cancel)
         == QMessageBox::Ok;
+}
+
+bool QtMessageBox::ask(const QString &text, const QString &title)
+{
+    return showBox(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+void QtMessageBox::informWithDetails(const QString &text, const QString &details)
+{
+    showBox(QMessageBox::Information, QCoreApplication::applicationName(), text, QMessageBox::Ok,
+            details);
 }

@@ -10,4 +10,6 @@ public:
     void inform(const QString &text) override;
     void warn(const QString &text) override;
     bool confirm(const QString &text, const QString &title) override;
+    bool ask(const QString &text, const QString &title) override;
+    void informWithDetails(const QString &text, const QString &details) override;
 };

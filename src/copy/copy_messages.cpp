@@ -1,0 +1,117 @@
+#include "copy_messages.h"
+
+#include "platform/path_text.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("CopyRun", text);
+}
+
+QString nameList(const QStringList &names)
+{
+    return names.isEmpty() ? tr("(none)") : names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+QString copyPrompt(qsizetype selected, const QString &destinationField)
+{
+    const QString plural = selected > 1 ? QStringLiteral("s") : QString();
+    return QStringLiteral("Copy the ") + QString::number(selected)
+        + QStringLiteral(" selected folder") + plural + QStringLiteral("\r\n\r\ninto ")
+        + destinationField + QStringLiteral(" now?");
+}
+
+QString spaceQuestion(std::uint64_t bytesToWrite, std::uint64_t freeBytes)
+{
+    return tr("The selected sub-folders hold %1; the destination has %2 free. Copy anyway?")
+        .arg(sizeText(bytesToWrite), sizeText(freeBytes));
+}
+
+QString finishedText(qsizetype problems)
+{
+    if (problems == 0)
+        return QStringLiteral("FINISHED COPYING");
+    return QStringLiteral("FINISHED COPYING WITH %1 %2")
+        .arg(problems)
+        .arg(problems == 1 ? QStringLiteral("PROBLEM") : QStringLiteral("PROBLEMS"));
+}
+
+QString problemSummary(qsizetype problems, const QStringList &notKept)
+{
+    QStringList parts;
+    if (problems == 1)
+        parts.append(tr("1 entry was not copied; the details name it and say why."));
+    else if (problems > 1)
+        parts.append(
+            tr("%1 entries were not copied; the details name each and say why.").arg(problems));
+    if (!notKept.isEmpty())
+        parts.append(tr("The destination could not keep:\n") + notKept.join(QLatin1Char('\n')));
+    return parts.join(QStringLiteral("\n\n"));
+}
+
+QStringList notKeptTexts(const std::set<MetadataKind> &kinds)
+{
+    QStringList texts;
+    for (const MetadataKind kind : kinds) {
+        switch (kind) {
+        case MetadataKind::Permissions:
+            texts.append(tr("- permissions (read, write and run rights)"));
+            break;
+        case MetadataKind::SetIdBits:
+            texts.append(tr("- set-user-ID and set-group-ID bits"));
+            break;
+        case MetadataKind::Owner:
+            texts.append(tr("- owners and groups"));
+            break;
+        case MetadataKind::Times:
+            texts.append(tr("- exact modification times"));
+            break;
+        case MetadataKind::ExtendedAttributes:
+            texts.append(tr("- extended attributes"));
+            break;
+        case MetadataKind::AccessControlLists:
+            texts.append(tr("- access control lists"));
+            break;
+        case MetadataKind::HardLinks:
+            texts.append(tr("- hard links (the files were copied separately)"));
+            break;
+        }
+    }
+    return texts;
+}
+
+QStringList problemTexts(const std::vector<CopyProblem> &problems)
+{
+    QStringList texts;
+    texts.reserve(qsizetype(problems.size()));
+    for (const CopyProblem &problem : problems)
+        texts.append(pathText(problem.path) + QStringLiteral(": ")
+                     + QString::fromLocal8Bit(problem.reason));
+    return texts;
+}
+
+QString cancelledMessage(const QStringList &copied, const QStringList &notCopied)
+{
+    return tr("The copy was cancelled. The file being written was discarded.\n\n"
+              "Copied: %1\nNot copied: %2")
+        .arg(nameList(copied), nameList(notCopied));
+}
+
+QString failureMessage(const QString &subFolder, const QString &file, const QString &reason)
+{
+    return tr("Copying the sub-folder \"%1\" failed:\n%2: %3\n\n"
+              "The sub-folders after it were not copied; what was copied before stays.")
+        .arg(subFolder, file, reason);
+}
+
+QString sizeText(std::uint64_t bytes)
+{
+    return QLocale::c().formattedDataSize(qint64(std::min<std::uint64_t>(bytes, INT64_MAX)), 1,
+                                          QLocale::DataSizeSIFormat);
+}

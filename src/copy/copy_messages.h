@@ -1,0 +1,40 @@
+#pragma once
+
+#include "copy/copy_report.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+// The texts a copy run shows the user, in one place so the window only passes them on.
+
+// The confirmation: "Copy the 2 selected folders", an empty line, "into <destination> now?".
+QString copyPrompt(qsizetype selected, const QString &destinationField);
+
+// Asked when the selected sub-folders hold more than the destination has free.
+QString spaceQuestion(std::uint64_t bytesToWrite, std::uint64_t freeBytes);
+
+// The progress line at the end of a run that got to its end.
+QString finishedText(qsizetype problems);
+
+// What the end-of-run message says about entries not copied and metadata not kept;
+// empty when there is nothing to say. The list itself goes to the details.
+QString problemSummary(qsizetype problems, const QStringList &notKept);
+
+// One line per kind of metadata the destination could not hold.
+QStringList notKeptTexts(const std::set<MetadataKind> &kinds);
+
+// "<path>: <reason>", one per problem.
+QStringList problemTexts(const std::vector<CopyProblem> &problems);
+
+// After Cancel: which sub-folders were copied and which were not.
+QString cancelledMessage(const QStringList &copied, const QStringList &notCopied);
+
+// After a failure that stopped the run.
+QString failureMessage(const QString &subFolder, const QString &file, const QString &reason);
+
+// A byte count in readable units ("48.2 MB").
+QString sizeText(std::uint64_t bytes);

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QProgressDialog>
+
+struct CopyProgress;
+
+// The window-modal "Copying" dialog: the sub-folder and its place in the run, the file
+// being copied, a bar of bytes, the rate and the time left, and Cancel. It appears only
+// when a run lasts longer than about a second, so short runs show nothing.
+class CopyProgressDialog : public QProgressDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CopyProgressDialog(QWidget *parent);
+
+    void showCounting();
+    void showProgress(const CopyProgress &progress);
+    void showFlushing();
+
+private:
+    QElapsedTimer m_sinceStart;
+};

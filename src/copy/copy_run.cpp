@@ -1,0 +1,189 @@
+#include "copy_run.h"
+
+#include "copy/copy_messages.h"
+#include "copy/copy_monitor.h"
+#include "copy/copy_plan.h"
+#include "folder_choice/path_check.h"
+#include "platform/path_rules.h"
+#include "platform/path_text.h"
+
+#include <QElapsedTimer>
+
+#include <limits>
+
+namespace {
+
+// Refuses the run with a message; nothing has been written yet.
+struct Refusal
+{
+    QString message;
+};
+
+constexpr qint64 kProgressIntervalMs = 100;
+
+} // namespace
+
+// Hears the engine on the copying thread: answers its stop checks and passes progress
+// on, at most every 100 ms, so a run of many small files does not flood the window.
+class CopyRun::Monitor : public CopyMonitor
+{
+public:
+    Monitor(CopyRun &run, CopyProgress &progress)
+        : m_run(run)
+        , m_progress(progress)
+    {
+        m_sinceReport.start();
+    }
+
+    bool stopRequested() const override { return m_run.m_stop.load(std::memory_order_relaxed); }
+    void fileStarted(const std::filesystem::path &source) override
+    {
+        m_file = source;
+        report();
+    }
+    void bytesCopied(std::uint64_t bytes) override
+    {
+        m_progress.bytesDone += bytes;
+        report();
+    }
+    void report(bool now = false)
+    {
+        if (!now && m_sinceReport.elapsed() < kProgressIntervalMs)
+            return;
+        m_sinceReport.restart();
+        m_progress.file = pathText(m_file);
+        emit m_run.progressed(m_progress);
+    }
+
+private:
+    CopyRun &m_run;
+    CopyProgress &m_progress;
+    std::filesystem::path m_file;
+    QElapsedTimer m_sinceReport;
+};
+
+CopyRun::CopyRun(FileSystemService &fileSystem, QObject *parent)
+    : QObject(parent)
+    , m_fileSystem(fileSystem)
+{
+    qRegisterMetaType<CopyProgress>();
+}
+
+void CopyRun::requestStop()
+{
+    m_stop = true;
+}
+
+std::filesystem::path CopyRun::checkedFolder(const QString &field, const QString &role)
+{
+    // Each field must name a folder that is there now: a cancelled choice empties the
+    // destination field without disabling the copy button.
+    bool present = false;
+    try {
+        present = isPathFieldFilled(field) && isExistingFolder(m_fileSystem, field);
+    } catch (const std::exception &error) {
+        throw Refusal { tr("Nothing was copied: the %1 could not be checked:\n%2")
+                            .arg(role, QString::fromLocal8Bit(error.what())) };
+    }
+    if (!present) {
+        throw Refusal { tr("Nothing was copied: the %1 \"%2\" is not an existing folder.\n"
+                           "Choose the %1 folder again.")
+                            .arg(role, field) };
+    }
+    QString folder = field;
+    if (needsTrailingSeparator(folder))
+        folder += pathSeparator();
+    return textPath(folder);
+}
+
+void CopyRun::prepare(const CopyRequest &request)
+{
+    m_stop = false;
+    try {
+        m_destination = checkedFolder(request.destinationField, tr("destination"));
+        m_source = checkedFolder(request.sourceField, tr("source"));
+        m_names = request.names;
+        if (const auto inside = findSelfCopy(m_source, m_names, m_destination)) {
+            throw Refusal { tr("Nothing was copied: the sub-folder \"%1\" would be copied into "
+                               "itself.\nChoose a destination outside it.")
+                                .arg(pathText(*inside)) };
+        }
+    } catch (const Refusal &refusal) {
+        emit refused(refusal.message);
+        return;
+    }
+
+    CopyProgress progress;
+    Monitor monitor(*this, progress);
+    m_bytesTotal = 0;
+    try {
+        for (const std::filesystem::path &name : m_names)
+            m_bytesTotal += m_fileSystem.measureFolder(m_source / name, monitor).bytes;
+    } catch (const FileSystemError &error) {
+        if (error.code() == std::errc::operation_canceled)
+            return reportCancelled(0);
+        emit refused(tr("Nothing was copied: the selected sub-folders could not be read:\n%1")
+                         .arg(QString::fromLocal8Bit(error.what())));
+        return;
+    }
+
+    quint64 freeBytes = std::numeric_limits<quint64>::max();
+    try {
+        freeBytes = m_fileSystem.freeBytes(m_destination);
+    } catch (const FileSystemError &) {
+        // Unknown free space asks nothing; a full disk still ends as a failure.
+    }
+    emit counted(m_bytesTotal, freeBytes);
+}
+
+void CopyRun::copy()
+{
+    CopyProgress progress;
+    progress.subFolderCount = int(m_names.size());
+    progress.bytesTotal = m_bytesTotal;
+    Monitor monitor(*this, progress);
+    QStringList problems;
+    std::set<MetadataKind> notKept;
+
+    for (std::size_t i = 0; i < m_names.size(); ++i) {
+        const QString name = pathText(m_names[i]);
+        if (m_stop)
+            return reportCancelled(i);
+        progress.subFolder = name;
+        progress.subFolderNumber = int(i) + 1;
+        monitor.report(true);
+        try {
+            const CopyReport report = m_fileSystem.copyFolder(m_source / m_names[i],
+                                                              m_destination / m_names[i], monitor);
+            problems += problemTexts(report.problems);
+            notKept.insert(report.notKept.begin(), report.notKept.end());
+        } catch (const FileSystemError &error) {
+            if (error.code() == std::errc::operation_canceled)
+                return reportCancelled(i);
+            emit failed(name, pathText(error.path()), QString::fromLocal8Bit(error.reason()));
+            return;
+        }
+        emit subFolderCopied(name);
+    }
+
+    // Written data may still sit in memory; only what reached the drive is finished.
+    emit flushing();
+    try {
+        m_fileSystem.flush(m_destination);
+    } catch (const FileSystemError &error) {
+        const QString last = m_names.empty() ? QString() : pathText(m_names.back());
+        emit failed(last, pathText(error.path()), QString::fromLocal8Bit(error.reason()));
+        return;
+    }
+    emit finished(problems, notKeptTexts(notKept));
+}
+
+void CopyRun::reportCancelled(std::size_t current)
+{
+    QStringList copied;
+    QStringList notCopied;
+    for (std::size_t i = 0; i < m_names.size(); ++i)
+        (i < current ? copied : notCopied).append(pathText(m_names[i]));
+    const QString name = current < m_names.size() ? pathText(m_names[current]) : QString();
+    emit cancelled(name, copied, notCopied);
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "platform/file_system_service.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <filesystem>
+#include <vector>
+
+// What the window asks to copy: the two path fields as they read, and the selected
+// sub-folders' raw names in list order.
+struct CopyRequest
+{
+    QString sourceField;
+    QString destinationField;
+    std::vector<std::filesystem::path> names;
+};
+
+// Where a run stands, for the progress dialog.
+struct CopyProgress
+{
+    QString subFolder;
+    int subFolderNumber = 0; // from 1
+    int subFolderCount = 0;
+    QString file;
+    quint64 bytesDone = 0;
+    quint64 bytesTotal = 0;
+};
+Q_DECLARE_METATYPE(CopyProgress)
+
+// One copy of the selected sub-folders, without widgets: it may live on a worker thread,
+// where the window drives it by queued calls and hears from it by queued signals.
+//
+// prepare() refuses a run that could land anywhere but the chosen destination (a folder
+// missing, a sub-folder copied into itself), else counts what the run will write:
+// refused() or counted(). copy() then copies the sub-folders one after the other and
+// flushes the destination's file system: finished(), failed() or cancelled(). Nothing
+// in here waits for the user.
+class CopyRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit CopyRun(FileSystemService &fileSystem, QObject *parent = nullptr);
+
+    // Safe from any thread: the step under way stops at its next check, within a
+    // fraction of a second, and discards the file it was writing.
+    void requestStop();
+
+    void prepare(const CopyRequest &request);
+    void copy();
+
+signals:
+    void refused(const QString &message);
+    void counted(quint64 bytesToWrite, quint64 freeBytes);
+    // At most about ten a second.
+    void progressed(const CopyProgress &progress);
+    void subFolderCopied(const QString &name);
+    void flushing();
+    void finished(const QStringList &problems, const QStringList &notKept);
+    void failed(const QString &subFolder, const QString &file, const QString &reason);
+    void cancelled(const QString &subFolder, const QStringList &copied,
+                   const QStringList &notCopied);
+
+private:
+    class Monitor;
+
+    std::filesystem::path checkedFolder(const QString &field, const QString &role);
+    void reportCancelled(std::size_t current);
+
+    FileSystemService &m_fileSystem;
+    std::atomic_bool m_stop = false;
+    std::filesystem::path m_source;
+    std::filesystem::path m_destination;
+    std::vector<std::filesystem::path> m_names;
+    quint64 m_bytesTotal = 0;
+};

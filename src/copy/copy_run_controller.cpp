@@ -1,0 +1,106 @@
+#include "copy_run_controller.h"
+
+#include "copy/copy_messages.h"
+#include "copy/copy_progress_dialog.h"
+#include "platform/message_box_service.h"
+
+CopyRunController::CopyRunController(FileSystemService &fileSystem, MessageBoxService &messageBox,
+                                     QWidget *dialogParent)
+    : m_messageBox(messageBox)
+    , m_dialogParent(dialogParent)
+    , m_run(new CopyRun(fileSystem))
+{
+    m_run->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_run, &QObject::deleteLater);
+    m_thread.start();
+    connectRun();
+}
+
+CopyRunController::~CopyRunController()
+{
+    m_run->requestStop();
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void CopyRunController::connectRun()
+{
+    connect(m_run, &CopyRun::refused, this, [this](const QString &message) {
+        setRunning(false);
+        m_messageBox.warn(message);
+    });
+    connect(m_run, &CopyRun::counted, this, &CopyRunController::copyCounted);
+    connect(m_run, &CopyRun::progressed, this, [this](const CopyProgress &progress) {
+        if (m_dialog)
+            m_dialog->showProgress(progress);
+    });
+    connect(m_run, &CopyRun::subFolderCopied, this, [this](const QString &name) {
+        emit progressLineChanged(QStringLiteral("Copying") + name);
+    });
+    connect(m_run, &CopyRun::flushing, this, [this] {
+        if (m_dialog)
+            m_dialog->showFlushing();
+    });
+    connect(m_run, &CopyRun::finished, this,
+            [this](const QStringList &problems, const QStringList &notKept) {
+                setRunning(false);
+                emit progressLineChanged(finishedText(problems.size()));
+                const QString summary = problemSummary(problems.size(), notKept);
+                if (!summary.isEmpty())
+                    m_messageBox.informWithDetails(summary, problems.join(QLatin1Char('\n')));
+            });
+    connect(m_run, &CopyRun::failed, this,
+            [this](const QString &subFolder, const QString &file, const QString &reason) {
+                setRunning(false);
+                emit progressLineChanged(QStringLiteral("FAILED COPYING ") + subFolder);
+                m_messageBox.warn(failureMessage(subFolder, file, reason));
+            });
+    connect(
+        m_run, &CopyRun::cancelled, this,
+        [this](const QString &subFolder, const QStringList &copied, const QStringList &notCopied) {
+            setRunning(false);
+            emit progressLineChanged(QStringLiteral("CANCELLED COPYING ") + subFolder);
+            m_messageBox.inform(cancelledMessage(copied, notCopied));
+        });
+}
+
+void CopyRunController::start(const CopyRequest &request)
+{
+    emit progressLineChanged(QStringLiteral("PREPARE TO COPY"));
+    if (!m_messageBox.confirm(copyPrompt(qsizetype(request.names.size()), request.destinationField),
+                              QStringLiteral("Confirm Copy")))
+        return;
+
+    setRunning(true);
+    m_dialog = new CopyProgressDialog(m_dialogParent);
+    connect(m_dialog, &QProgressDialog::canceled, this, &CopyRunController::requestStop);
+    m_dialog->showCounting();
+    QMetaObject::invokeMethod(m_run, [run = m_run, request] { run->prepare(request); });
+}
+
+void CopyRunController::requestStop()
+{
+    if (m_running)
+        m_run->requestStop();
+}
+
+void CopyRunController::copyCounted(quint64 bytesToWrite, quint64 freeBytes)
+{
+    if (bytesToWrite > freeBytes
+        && !m_messageBox.ask(spaceQuestion(bytesToWrite, freeBytes), tr("Not Enough Space"))) {
+        setRunning(false);
+        return;
+    }
+    QMetaObject::invokeMethod(m_run, [run = m_run] { run->copy(); });
+}
+
+void CopyRunController::setRunning(bool running)
+{
+    m_running = running;
+    if (!running && m_dialog) {
+        // Later: this may run inside the dialog's own setValue(), which lets events in.
+        m_dialog->hide();
+        m_dialog->deleteLater();
+    }
+    emit runningChanged(running);
+}

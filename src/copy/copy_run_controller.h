@@ -1,0 +1,46 @@
+#pragma once
+
+#include "copy/copy_run.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+
+class CopyProgressDialog;
+class MessageBoxService;
+class QWidget;
+
+// Drives one copy at a time for the window: the confirmation, a CopyRun on a worker
+// thread, the "Copying" dialog, the free-space question and the closing messages. The
+// window only hears the progress line's texts and when a run starts and ends.
+class CopyRunController : public QObject
+{
+    Q_OBJECT
+
+public:
+    CopyRunController(FileSystemService &fileSystem, MessageBoxService &messageBox,
+                      QWidget *dialogParent);
+    ~CopyRunController() override;
+
+    // Asks to confirm, then copies on the worker thread; returns at once.
+    void start(const CopyRequest &request);
+    bool isRunning() const { return m_running; }
+    // Stops a run the way Cancel does; runningChanged(false) follows when it has ended.
+    void requestStop();
+
+signals:
+    void progressLineChanged(const QString &text);
+    void runningChanged(bool running);
+
+private:
+    void connectRun();
+    void copyCounted(quint64 bytesToWrite, quint64 freeBytes);
+    void setRunning(bool running);
+
+    MessageBoxService &m_messageBox;
+    QWidget *m_dialogParent;
+    QThread m_thread;
+    CopyRun *m_run; // lives on m_thread
+    QPointer<CopyProgressDialog> m_dialog;
+    bool m_running = false;
+};

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "folder_choice/path_check.h"
+
+#include <QString>
+
+// A folder the user picked, as the window shows it: an existing folder gets the trailing
+// separator that lets a sub-folder name follow; anything else stays as picked.
+struct ChosenFolder
+{
+    QString path;
+    PathStatus status = EmptyPath;
+};
+
+// Classifies the picked path. May throw FileSystemError when the file system fails.
+ChosenFolder checkChosenFolder(FileSystemService &fileSystem, QString picked);

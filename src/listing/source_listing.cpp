@@ -1,0 +1,42 @@
+#include "source_listing.h"
+
+#include "listing/day_count.h"
+#include "listing/subfolder_scan.h"
+#include "platform/path_text.h"
+
+#include <QCoreApplication>
+
+SourceListing listSourceFolder(FileSystemService &fileSystem, const QString &folderText,
+                               PathStatus status, QStringView dayCountText, QDate today)
+{
+    if (status != FolderPresent)
+        return { SourceListing::Outcome::NoFolder, {}, folderStatusText(status, folderText) };
+    try {
+        // The field takes digits only; anything else would list nothing at all.
+        const std::int64_t days = dayCountValue(dayCountText).value_or(0);
+        return { SourceListing::Outcome::Listed,
+                 scanRecentSubFolders(fileSystem, textPath(folderText), days, today),
+                 {} };
+    } catch (const FileSystemError &error) {
+        return { SourceListing::Outcome::Unreadable,
+                 {},
+                 QCoreApplication::translate("SourceListing", "The folder %1 cannot be read:\n%2")
+                     .arg(folderText, QString::fromLocal8Bit(error.reason())) };
+    }
+}
+
+QString folderStatusText(PathStatus status, const QString &folderText)
+{
+    switch (status) {
+    case EmptyPath:
+        return QStringLiteral("EMPTY SOURCE");
+    case PathNotPresent:
+        return QStringLiteral("SOURCE NOT PRESENT OR IS UNAVAILABLE");
+    case DriveNotReady:
+        return QStringLiteral("DRIVE ") + folderText.left(2)
+            + QStringLiteral(" CONTAINS NO READABLE DISK OR MEDIA");
+    case FolderPresent:
+        break;
+    }
+    return QStringLiteral("...");
+}

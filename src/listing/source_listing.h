@@ -1,0 +1,28 @@
+#pragma once
+
+#include "folder_choice/path_check.h"
+#include "platform/file_system_service.h"
+
+#include <QDate>
+#include <QString>
+
+#include <vector>
+
+// What listing the source folder comes to: its recent sub-folders, a status message in
+// place of a listing (the folder is not there), or a warning that it cannot be read, in
+// which case the last listing stays.
+struct SourceListing
+{
+    enum class Outcome { Listed, NoFolder, Unreadable };
+    Outcome outcome = Outcome::Listed;
+    std::vector<SubFolder> folders;
+    QString message;
+};
+
+// Lists the source whose path status is `status` with the day count in `dayCountText`
+// (digits; empty counts as 0).
+SourceListing listSourceFolder(FileSystemService &fileSystem, const QString &folderText,
+                               PathStatus status, QStringView dayCountText, QDate today);
+
+// The message shown in place of a listing for each status but FolderPresent.
+QString folderStatusText(PathStatus status, const QString &folderText);

@@ -1,0 +1,326 @@
+#include "main_window.h"
+
+#include "folder_choice/folder_choice.h"
+#include "listing/day_count.h"
+#include "listing/source_listing.h"
+#include "main_window/window_look.h"
+#include "platform/clock.h"
+#include "platform/folder_picker.h"
+#include "platform/message_box_service.h"
+#include "platform/path_rules.h"
+#include "selection/selection_summary.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QSignalBlocker>
+
+#include <array>
+
+namespace {
+
+const QString kListingHint = QStringLiteral(
+    "Only sub-folders that were created (or contain files that were modified) within the "
+    "number of set days will be included in the list.");
+const QString kWarning = QStringLiteral(
+    "Use this program at your own risk. Existing, equivalent files in the destination will be "
+    "overwritten. Available space and destination folders are not checked. Suggest, for now, "
+    "to manually deselect any system or in-use folders if so listed.");
+
+} // namespace
+
+MainWindow::MainWindow(PlatformServices services, QWidget *parent)
+    : QWidget(parent)
+    , m_services(services)
+    , m_copyRuns(services.fileSystem, services.messageBox, this)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Sprigwell v1.0 beta"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/sprigwell.png")));
+    setFixedSize(twipsRect(0, 0, 7980, 7995).size());
+    setWindowBackground(this, kWindowPurple);
+
+    createControls();
+    setTabOrderAndFocus();
+    connectControls();
+    connectCopyRun();
+
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void MainWindow::createControls()
+{
+    m_chooseSourceButton
+        = makeButton(this, "cmdSource", tr("Choose Source Folder"), twipsRect(120, 120, 2175, 375));
+    m_sourceField = makeField(this, "Text1", twipsRect(2400, 120, 5415, 375), tr("Source folder"));
+    m_sourceField->setReadOnly(true);
+
+    m_listingHint = makeLabel(this, "Label4_0", kListingHint, twipsRect(120, 840, 6615, 495),
+                              Qt::AlignHCenter, true);
+    setColours(m_listingHint, Qt::white);
+    m_dayCountLabel = makeLabel(this, "Label1", tr("Set days"), twipsRect(6840, 840, 975, 375),
+                                Qt::AlignHCenter, true);
+    setColours(m_dayCountLabel, palette().color(QPalette::WindowText), kPaleYellow);
+
+    m_dayCountField
+        = makeField(this, "daysold", twipsRect(6840, 1080, 975, 285), tr("Days to look back"));
+    m_dayCountField->setText(QStringLiteral("60"));
+    m_dayCountField->setAlignment(Qt::AlignCenter);
+    // Typed keys are filtered in eventFilter(); this also holds pasted and dropped text
+    // to digits, so the listing never sees anything else.
+    m_dayCountField->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9]*")), m_dayCountField));
+
+    m_selectionHint = makeLabel(this, "Label4_2", QStringLiteral(" Select/deselect sub-folders"),
+                                twipsRect(120, 1440, 2655, 375), Qt::AlignHCenter, true);
+    setColours(m_selectionHint, Qt::black, kPaleYellow);
+    m_selectNoneButton
+        = makeButton(this, "cmdSelectNone", tr("None"), twipsRect(2880, 1440, 735, 255));
+    m_selectAllButton
+        = makeButton(this, "cmdSelectAll", tr("All"), twipsRect(3720, 1440, 735, 255));
+    m_modifiedHeading = makeLabel(this, "Label8", tr("Last Modified"),
+                                  twipsRect(5280, 1440, 975, 375), Qt::AlignLeft, false);
+    setColours(m_modifiedHeading, palette().color(QPalette::HighlightedText), kWindowPurple);
+    // A heading of one line; a narrower font than the original's would otherwise push
+    // its second word under the list.
+    m_modifiedHeading->setWordWrap(false);
+
+    m_counterField
+        = makeField(this, "txtFiles", twipsRect(6480, 1440, 1335, 255), tr("Selected folders"));
+    m_counterField->setText(selectionCounterText(0, 0));
+    m_counterField->setReadOnly(true);
+    m_counterField->setFocusPolicy(Qt::NoFocus);
+    m_counterField->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_counterField->setCursor(Qt::ArrowCursor);
+    setColours(m_counterField, Qt::white, kWindowPurple);
+
+    m_subFolderList = placeControl<QListView>(this, "ListSourceFiles",
+                                              twipsRect(120, 1680, 7695, 3840), listFont());
+    m_subFolderList->setModel(&m_model);
+    m_subFolderList->setSelectionMode(QAbstractItemView::MultiSelection);
+    // Every line has the same height, so the view asks only for the rows it draws.
+    m_subFolderList->setUniformItemSizes(true);
+    // The empty size column needs no room; the names and dates fit the width.
+    m_subFolderList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_subFolderList->setTextElideMode(Qt::ElideNone);
+    m_subFolderList->setAccessibleName(tr("Recently changed sub-folders"));
+
+    m_warningLabel = makeLabel(this, "Label7", kWarning, twipsRect(120, 5760, 7695, 735),
+                               Qt::AlignHCenter, true);
+    setColours(m_warningLabel, Qt::white);
+
+    m_chooseDestinationButton = makeButton(this, "cmdDest", tr("Choose Destination Folder"),
+                                           twipsRect(120, 6600, 2175, 375));
+    m_destinationField
+        = makeField(this, "Text2", twipsRect(2400, 6600, 5415, 375), tr("Destination folder"));
+    m_destinationField->setReadOnly(true);
+
+    m_copyButton = makeButton(this, "Command2",
+                              tr("Copy the selected sub-folders into the destination folder"),
+                              twipsRect(120, 7080, 7695, 495), true);
+    m_copyButton->setEnabled(false);
+
+    m_progressLabel = makeLabel(this, "Label2", QStringLiteral("RUDIMENTARY PROGRESS SHOWN HERE"),
+                                twipsRect(120, 7680, 7695, 255), Qt::AlignLeft, false);
+    setColours(m_progressLabel, kProgressYellow);
+
+    // Labels lie beneath every other control where they overlap.
+    for (QLabel *each : { m_listingHint, m_dayCountLabel, m_selectionHint, m_modifiedHeading,
+                          m_warningLabel, m_progressLabel })
+        each->lower();
+}
+
+void MainWindow::setTabOrderAndFocus()
+{
+    const std::array<QWidget *, 9> order { m_sourceField,        m_copyButton,
+                                           m_chooseSourceButton, m_subFolderList,
+                                           m_selectNoneButton,   m_selectAllButton,
+                                           m_dayCountField,      m_chooseDestinationButton,
+                                           m_destinationField };
+    for (std::size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    m_sourceField->setFocus();
+}
+
+void MainWindow::connectControls()
+{
+    m_sourceField->installEventFilter(this);
+    m_dayCountField->installEventFilter(this);
+    connect(m_chooseSourceButton, &QPushButton::clicked, this, &MainWindow::chooseSourceFolder);
+    connect(m_chooseDestinationButton, &QPushButton::clicked, this,
+            &MainWindow::chooseDestinationFolder);
+    connect(m_dayCountField, &QLineEdit::textChanged, this, &MainWindow::dayCountEdited);
+    connect(m_selectAllButton, &QPushButton::clicked, m_subFolderList, &QListView::selectAll);
+    connect(m_selectNoneButton, &QPushButton::clicked, m_subFolderList, &QListView::clearSelection);
+    // A press that changes no row still re-decides the copy button: a path field may
+    // have changed since.
+    for (QPushButton *button : { m_selectAllButton, m_selectNoneButton })
+        connect(button, &QPushButton::clicked, this, &MainWindow::refreshCounter);
+    connect(m_subFolderList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::refreshCounter);
+    connect(m_copyButton, &QPushButton::clicked, this, &MainWindow::copySelected);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_sourceField && event->type() == QEvent::MouseButtonDblClick) {
+        if (!m_copyRuns.isRunning())
+            listSourceFolder(fixedTestFolder());
+        return true;
+    }
+    if (watched == m_dayCountField && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        // Keys that type nothing (arrows, Home, Tab...) are not filtered.
+        int code = -1;
+        if (key->key() == Qt::Key_Backspace)
+            code = 8;
+        else if (key->key() == Qt::Key_Delete)
+            code = 127;
+        else if (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab
+                 && !key->text().isEmpty())
+            code = key->text().at(0).unicode();
+        return code >= 0 && !dayCountKeyPasses(code);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::listSourceFolder(const QString &folder)
+{
+    m_sourceField->setText(folder);
+    SourceListing listing = ::listSourceFolder(m_services.fileSystem, folder, m_sourceStatus,
+                                               m_dayCountField->text(), m_services.clock.today());
+    switch (listing.outcome) {
+    case SourceListing::Outcome::Listed:
+        m_model.setFolders(std::move(listing.folders));
+        break;
+    case SourceListing::Outcome::NoFolder:
+        m_model.clear();
+        m_services.messageBox.inform(listing.message);
+        break;
+    case SourceListing::Outcome::Unreadable:
+        // Nothing has been touched: the list keeps the last good listing.
+        m_services.messageBox.warn(listing.message);
+        break;
+    }
+    refreshCounter();
+}
+
+void MainWindow::chooseSourceFolder()
+{
+    try {
+        const ChosenFolder chosen = checkChosenFolder(
+            m_services.fileSystem,
+            m_services.folderPicker.browseForFolder(tr("Choose Source Folder")));
+        // The status is kept only with the path the source field will show, so that it
+        // always describes the folder the listing names.
+        if (isSourcePath(chosen.path)) {
+            m_sourceStatus = chosen.status;
+            listSourceFolder(chosen.path);
+        } else {
+            refreshCounter();
+        }
+    } catch (const std::exception &error) {
+        reportChoiceFailure(error);
+    }
+}
+
+void MainWindow::chooseDestinationFolder()
+{
+    try {
+        // Shown whatever it is; the copy run checks it again before it copies.
+        m_destinationField->setText(checkChosenFolder(m_services.fileSystem,
+                                                      m_services.folderPicker.browseForFolder(
+                                                          tr("Choose Destination Folder")))
+                                        .path);
+    } catch (const std::exception &error) {
+        reportChoiceFailure(error);
+    }
+}
+
+void MainWindow::dayCountEdited()
+{
+    const auto value = dayCountValue(m_dayCountField->text());
+    if (value && *value > kMaxDayCount) {
+        // Quietly, so the listing below runs once with the capped count.
+        const QSignalBlocker blocker(m_dayCountField);
+        m_dayCountField->setText(QStringLiteral("999999"));
+    }
+    if (sourceFieldHoldsPath(m_sourceField->text()))
+        listSourceFolder(m_sourceField->text());
+}
+
+qsizetype MainWindow::selectedCount() const
+{
+    return m_subFolderList->selectionModel()->selectedRows().size();
+}
+
+void MainWindow::refreshCounter()
+{
+    const qsizetype selected = selectedCount();
+    m_counterField->setText(selectionCounterText(selected, m_model.rowCount()));
+    m_copyButton->setEnabled(
+        copyAllowed(selected, m_sourceField->text(), m_destinationField->text()));
+}
+
+void MainWindow::reportChoiceFailure(const std::exception &error)
+{
+    m_services.messageBox.warn(
+        tr("The folder could not be chosen:\n%1").arg(QString::fromLocal8Bit(error.what())));
+}
+
+void MainWindow::connectCopyRun()
+{
+    connect(&m_copyRuns, &CopyRunController::progressLineChanged, m_progressLabel,
+            &QLabel::setText);
+    connect(&m_copyRuns, &CopyRunController::runningChanged, this, &MainWindow::setRunning);
+}
+
+void MainWindow::copySelected()
+{
+    m_copyRuns.start({ m_sourceField->text(), m_destinationField->text(),
+                       selectedNames(*m_subFolderList->selectionModel()) });
+}
+
+// While a run goes on, nothing that changes what is copied or where can be used.
+void MainWindow::setRunning(bool running)
+{
+    for (QWidget *control : std::initializer_list<QWidget *> {
+             m_chooseSourceButton, m_dayCountField, m_subFolderList, m_selectNoneButton,
+             m_selectAllButton, m_chooseDestinationButton, m_copyButton })
+        control->setEnabled(!running);
+    if (!running && m_closeWhenStopped)
+        close();
+}
+
+void MainWindow::stopAndClose()
+{
+    m_closeWhenStopped = true;
+    if (m_copyRuns.isRunning())
+        m_copyRuns.requestStop();
+    else
+        close();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (!m_copyRuns.isRunning()) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    if (m_closeWhenStopped
+        || m_services.messageBox.ask(tr("A copy is under way. Stop it and close?"),
+                                     tr("Stop Copying"))) {
+        // The run ends on its own thread; the window closes when it reports.
+        m_closeWhenStopped = true;
+        m_copyRuns.requestStop();
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "fake_services.h"
+#include "main_window/main_window.h"
+#include "temp_tree.h"
+
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+
+// A window on fake services whose "/" is a fresh temporary folder; made anew for each
+// test function so no state leaks between them. Controls are found by the object names
+// inspection tools see.
+struct WindowFixture
+{
+    TempTree::Folder dir;
+    FakeServices fakes;
+    MainWindow window { fakes.services() };
+
+    WindowFixture() { fakes.fileSystem.root = dir.path(); }
+    std::filesystem::path disk(const std::string &relative) const { return dir.path() / relative; }
+
+    template<typename Control = QWidget> Control *control(const char *name) const
+    {
+        auto *found = window.findChild<Control *>(QLatin1String(name));
+        if (!found)
+            qFatal("no control %s", name);
+        return found;
+    }
+    QLineEdit *field(const char *name) const { return control<QLineEdit>(name); }
+    QPushButton *button(const char *name) const { return control<QPushButton>(name); }
+    QLabel *label(const char *name) const { return control<QLabel>(name); }
+    QListView *list() const { return control<QListView>("ListSourceFiles"); }
+    QString counter() const { return field("txtFiles")->text(); }
+    QString progress() const { return label("Label2")->text(); }
+    void select(int row) const
+    {
+        list()->selectionModel()->select(list()->model()->index(row, 0),
+                                         QItemSelectionModel::Select);
+    }
+};
