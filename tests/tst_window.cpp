@@ -1,3 +1,4 @@
+#include "platform/termination_signals.h"
 #include "window_fixture.h"
 
 #include <QAccessible>
@@ -8,6 +9,8 @@
 #include <QSet>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
 
 using TempTree::readFile;
 using TempTree::writeFile;
@@ -311,27 +314,38 @@ void TestWindow::windowAnswersDuringRun()
 
 void TestWindow::closeDuringRun_data()
 {
-    QTest::addColumn<bool>("stop");
-    QTest::newRow("stop and close") << true;
-    QTest::newRow("go on") << false;
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("stops");
+    QTest::newRow("close, stop the copy") << "yes" << true;
+    QTest::newRow("close, let it go on") << "no" << false;
+    // A logout or a kill: stops like Cancel, asks nothing.
+    QTest::newRow("SIGTERM") << "SIGTERM" << true;
 }
 
 void TestWindow::closeDuringRun()
 {
-    QFETCH(bool, stop);
+    QFETCH(QString, how);
+    QFETCH(bool, stops);
     writeFile(m_w->disk("src/one/large.bin"), std::string(32 << 20, 'x'));
     m_w->fakes.fileSystem.delayPerChunk = std::chrono::milliseconds(100);
-    m_w->fakes.messageBox.askAnswer = stop;
+    m_w->fakes.messageBox.askAnswer = how == QStringLiteral("yes");
+    TerminationSignals termination;
+    connect(&termination, &TerminationSignals::received, &m_w->window, &MainWindow::stopAndClose);
     m_w->window.show();
     listAndSelect(QStringLiteral("/backup/"), { 0 });
     QTest::mouseClick(m_w->button("Command2"), Qt::LeftButton);
 
-    QVERIFY(!m_w->window.close()); // the question comes first; the run ends on its thread
-    QCOMPARE(m_w->fakes.messageBox.questions.size(), 1);
+    if (how == QStringLiteral("SIGTERM")) {
+        QCOMPARE(::raise(SIGTERM), 0);
+    } else {
+        QVERIFY(!m_w->window.close()); // the question comes first; the run ends on its thread
+        QCOMPARE(m_w->fakes.messageBox.questions.size(), 1);
+    }
     QVERIFY(waitForRunEnd());
     QCOMPARE(m_w->progress(),
-             stop ? QStringLiteral("CANCELLED COPYING one") : QStringLiteral("FINISHED COPYING"));
-    QCOMPARE(m_w->window.isVisible(), !stop);
+             stops ? QStringLiteral("CANCELLED COPYING one") : QStringLiteral("FINISHED COPYING"));
+    QCOMPARE(m_w->window.isVisible(), !stops);
+    QVERIFY(!std::filesystem::exists(m_w->disk("backup/one/large.bin")) || !stops);
 }
 
 QTEST_MAIN(TestWindow)

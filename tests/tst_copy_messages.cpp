@@ -1,0 +1,86 @@
+#include "copy/copy_messages.h"
+#include "copy/transfer_rate.h"
+
+#include <QTest>
+
+// The texts a run ends with are read by people deciding whether their backup is whole.
+class TestCopyMessages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void finishLine_data();
+    void finishLine();
+    void spaceQuestion_data();
+    void spaceQuestion();
+    void rate_data();
+    void rate();
+};
+
+void TestCopyMessages::finishLine_data()
+{
+    QTest::addColumn<int>("problems");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("all copied") << 0 << "FINISHED COPYING";
+    QTest::newRow("one problem") << 1 << "FINISHED COPYING WITH 1 PROBLEM";
+    QTest::newRow("several") << 12 << "FINISHED COPYING WITH 12 PROBLEMS";
+}
+
+void TestCopyMessages::finishLine()
+{
+    QFETCH(int, problems);
+    QFETCH(QString, line);
+    QCOMPARE(finishedText(problems), line);
+    // Whatever was not copied or kept is said in the closing message too.
+    QCOMPARE(problemSummary(problems, {}).isEmpty(), problems == 0);
+    QVERIFY(problemSummary(0, notKeptTexts({ MetadataKind::Owner })).contains(u"owners"));
+}
+
+void TestCopyMessages::spaceQuestion_data()
+{
+    QTest::addColumn<quint64>("needed");
+    QTest::addColumn<quint64>("free");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("megabytes") << quint64(48'200'000) << quint64(1'900'000)
+                               << "The selected sub-folders hold 48.2 MB; the destination has "
+                                  "1.9 MB free. Copy anyway?";
+    QTest::newRow("gigabytes and bytes") << quint64(5'000'000'000) << quint64(512)
+                                         << "The selected sub-folders hold 5.0 GB; the "
+                                            "destination has 512 bytes free. Copy anyway?";
+}
+
+void TestCopyMessages::spaceQuestion()
+{
+    QFETCH(quint64, needed);
+    QFETCH(quint64, free);
+    QFETCH(QString, question);
+    QCOMPARE(::spaceQuestion(needed, free), question);
+}
+
+void TestCopyMessages::rate_data()
+{
+    QTest::addColumn<quint64>("done");
+    QTest::addColumn<quint64>("total");
+    QTest::addColumn<qint64>("elapsedMs");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("too early to tell")
+        << quint64(1'000'000) << quint64(9'000'000) << qint64(100) << "";
+    QTest::newRow("seconds left") << quint64(10'000'000) << quint64(25'000'000) << qint64(1000)
+                                  << "10.0 MB/s, about 2 s left";
+    QTest::newRow("minutes left") << quint64(1'000'000) << quint64(301'000'000) << qint64(1000)
+                                  << "1.0 MB/s, about 5 min left";
+    QTest::newRow("hours left") << quint64(1'000'000) << quint64(9'001'000'000) << qint64(1000)
+                                << "1.0 MB/s, about 2 h 30 min left";
+}
+
+void TestCopyMessages::rate()
+{
+    QFETCH(quint64, done);
+    QFETCH(quint64, total);
+    QFETCH(qint64, elapsedMs);
+    QFETCH(QString, text);
+    QCOMPARE(rateText(done, total, elapsedMs), text);
+}
+
+QTEST_GUILESS_MAIN(TestCopyMessages)
+#include "tst_copy_messages.moc"
