@@ -1,12 +1,9 @@
-// The benchmark's numbers are only as good as its data sets and its checks: these tests
-// make sure the data sets have the promised shape and that the copy check catches a
-// wrong copy.
+// The benchmark's numbers are only as good as its checks: these tests make sure the copy
+// check catches a wrong copy and that the scan and find are asked the same question.
 
 #include "child_process.h"
 #include "data_sets.h"
 #include "find_command.h"
-#include "result_table.h"
-#include "timing.h"
 #include "tree_compare.h"
 
 #include "listing/subfolder_scan.h"
@@ -16,11 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
-
 #include <fstream>
 #include <set>
-#include <sstream>
 
 namespace {
 
@@ -41,93 +35,11 @@ class TestBenchSupport : public QObject
     Q_OBJECT
 
 private slots:
-    void subFolderTimesSpread_data();
-    void subFolderTimesSpread();
-    void fileTreeShape_data();
-    void fileTreeShape();
     void treeDifference_data();
     void treeDifference();
-    void medianOfSamples_data();
-    void medianOfSamples();
-    void turnsAlternateAfterWarmUp();
-    void childExitAndOutput();
     void scanAndFindAgree_data();
     void scanAndFindAgree();
-    void tableColumnsLineUp();
 };
-
-void TestBenchSupport::subFolderTimesSpread_data()
-{
-    QTest::addColumn<int>("count");
-    QTest::newRow("ten folders") << 10;
-    QTest::newRow("two hundred folders") << 200;
-    QTest::newRow("odd count") << 333;
-}
-
-// Every folder gets its own time slot within the spread, so a cut-off at half the spread
-// lists half of them: the scan and find then have real work on both sides of it.
-void TestBenchSupport::subFolderTimesSpread()
-{
-    QFETCH(int, count);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const std::filesystem::path root = pathOf(dir) / "source";
-    const std::int64_t now = 1'700'000'000;
-    makeSubFolderSource(root, count, 120, now);
-
-    std::set<std::int64_t> times;
-    int newerThanHalf = 0;
-    int folders = 0;
-    for (const auto &entry : std::filesystem::directory_iterator(root)) {
-        QVERIFY(entry.is_directory());
-        struct stat info;
-        QCOMPARE(::stat(entry.path().c_str(), &info), 0);
-        QVERIFY(info.st_mtime <= now);
-        QVERIFY(info.st_mtime > now - 120 * 86400);
-        times.insert(info.st_mtime);
-        newerThanHalf += info.st_mtime > now - 60 * 86400 ? 1 : 0;
-        ++folders;
-    }
-    QCOMPARE(folders, count);
-    QCOMPARE(int(times.size()), count);
-    QCOMPARE(newerThanHalf, (count + 1) / 2);
-}
-
-void TestBenchSupport::fileTreeShape_data()
-{
-    QTest::addColumn<int>("topFolders");
-    QTest::addColumn<int>("subFoldersEach");
-    QTest::addColumn<int>("filesPerFolder");
-    QTest::addColumn<int>("fileBytes");
-    QTest::addColumn<int>("bigFiles");
-    QTest::addColumn<int>("bigFileBytes");
-    QTest::newRow("small files in nested folders") << 3 << 2 << 4 << 4096 << 0 << 0;
-    QTest::newRow("big files only") << 0 << 0 << 0 << 0 << 2 << (3 << 20) + 5;
-    QTest::newRow("both") << 2 << 1 << 3 << 100 << 1 << (1 << 20);
-}
-
-void TestBenchSupport::fileTreeShape()
-{
-    QFETCH(int, topFolders);
-    QFETCH(int, subFoldersEach);
-    QFETCH(int, filesPerFolder);
-    QFETCH(int, fileBytes);
-    QFETCH(int, bigFiles);
-    QFETCH(int, bigFileBytes);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const std::filesystem::path root = pathOf(dir) / "tree";
-    makeFileTree(root,
-                 { topFolders, subFoldersEach, filesPerFolder, std::size_t(fileBytes), bigFiles,
-                   std::size_t(bigFileBytes) });
-
-    const TreeSize size = measureTree(root);
-    const std::uint64_t folders = std::uint64_t(topFolders) * (1 + subFoldersEach);
-    QCOMPARE(size.folders, folders);
-    QCOMPARE(size.files, folders * filesPerFolder + bigFiles);
-    QCOMPARE(size.bytes,
-             folders * filesPerFolder * fileBytes + std::uint64_t(bigFiles) * bigFileBytes);
-}
 
 void TestBenchSupport::treeDifference_data()
 {
@@ -177,65 +89,6 @@ void TestBenchSupport::treeDifference()
     QCOMPARE(QString::fromStdString(firstTreeDifference(original, copy)), expected);
 }
 
-void TestBenchSupport::medianOfSamples_data()
-{
-    QTest::addColumn<QList<double>>("samples");
-    QTest::addColumn<double>("expected");
-    QTest::newRow("odd count, unordered") << QList<double> { 9, 1, 5, 7, 3 } << 5.0;
-    QTest::newRow("even count takes the middle two") << QList<double> { 4, 1, 10, 2 } << 3.0;
-    QTest::newRow("one outlier does not move it") << QList<double> { 2, 2, 2, 2, 500 } << 2.0;
-}
-
-void TestBenchSupport::medianOfSamples()
-{
-    QFETCH(QList<double>, samples);
-    QFETCH(double, expected);
-    std::vector<Duration> durations;
-    for (double each : samples)
-        durations.emplace_back(each);
-    QCOMPARE(median(durations).count(), expected);
-}
-
-void TestBenchSupport::turnsAlternateAfterWarmUp()
-{
-    std::string order;
-    int value = 0;
-    const Contender first { [&] {
-                               order += 'A';
-                               return Duration(++value);
-                           },
-                            [&] {
-                                order += 'p';
-                            } };
-    const Contender second { [&] {
-        order += 'B';
-        return Duration(100 + ++value);
-    } };
-    const PairTiming timing = timeInTurns(first, second, 3);
-
-    QCOMPARE(order, std::string("pABpABpABpAB"));
-    // The warm-up round (values 1 and 2) is not among the samples.
-    QCOMPARE(timing.first.size(), std::size_t(3));
-    QCOMPARE(timing.first.front().count(), 3.0);
-    QCOMPARE(timing.second.back().count(), 108.0);
-}
-
-void TestBenchSupport::childExitAndOutput()
-{
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const std::filesystem::path output = pathOf(dir) / "out.txt";
-    const ChildResult result = runChild({ "sh", "-c", "echo listed; exit 3" }, output.string());
-    QCOMPARE(result.exitCode, 3);
-    QVERIFY(result.elapsed.count() > 0);
-    std::ifstream in(output);
-    std::string line;
-    std::getline(in, line);
-    QCOMPARE(line, std::string("listed"));
-    QVERIFY_THROWS_EXCEPTION(std::runtime_error, runChildChecked({ "false" }));
-    QVERIFY_THROWS_EXCEPTION(std::runtime_error, runChild({ "/no/such/program" }));
-}
-
 void TestBenchSupport::scanAndFindAgree_data()
 {
     QTest::addColumn<int>("days");
@@ -270,25 +123,6 @@ void TestBenchSupport::scanAndFindAgree()
 
     QVERIFY(!scanned.empty());
     QCOMPARE(found, scanned);
-}
-
-void TestBenchSupport::tableColumnsLineUp()
-{
-    ResultTable table({ "Data set", "Ratio" });
-    table.addRow({ "(b) small files", "0.94" });
-    table.addRow({ "(c)", "12.25" });
-    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, table.addRow({ "one cell" }));
-
-    std::ostringstream out;
-    table.print(out);
-    std::istringstream lines(out.str());
-    std::vector<std::string> printed;
-    for (std::string line; std::getline(lines, line);)
-        printed.push_back(line);
-    QCOMPARE(printed.size(), std::size_t(4));
-    QCOMPARE(printed[0], std::string("| Data set        | Ratio |"));
-    QCOMPARE(printed[1], std::string("| --------------- | ----- |"));
-    QCOMPARE(printed[3], std::string("| (c)             | 12.25 |"));
 }
 
 QTEST_GUILESS_MAIN(TestBenchSupport)

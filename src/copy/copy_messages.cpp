@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QLocale>
 
+#include <map>
+
 namespace {
 
 QString tr(const char *text)
@@ -57,33 +59,19 @@ QString problemSummary(qsizetype problems, const QStringList &notKept)
 
 QStringList notKeptTexts(const std::set<MetadataKind> &kinds)
 {
-    QStringList texts;
-    for (const MetadataKind kind : kinds) {
-        switch (kind) {
-        case MetadataKind::Permissions:
-            texts.append(tr("- permissions (read, write and run rights)"));
-            break;
-        case MetadataKind::SetIdBits:
-            texts.append(tr("- set-user-ID and set-group-ID bits"));
-            break;
-        case MetadataKind::Owner:
-            texts.append(tr("- owners and groups"));
-            break;
-        case MetadataKind::Times:
-            texts.append(tr("- exact modification times"));
-            break;
-        case MetadataKind::ExtendedAttributes:
-            texts.append(tr("- extended attributes"));
-            break;
-        case MetadataKind::AccessControlLists:
-            texts.append(tr("- access control lists"));
-            break;
-        case MetadataKind::HardLinks:
-            texts.append(tr("- hard links (the files were copied separately)"));
-            break;
-        }
-    }
-    return texts;
+    static const std::map<MetadataKind, const char *> texts {
+        { MetadataKind::Permissions, QT_TR_NOOP("- permissions (read, write and run rights)") },
+        { MetadataKind::SetIdBits, QT_TR_NOOP("- set-user-ID and set-group-ID bits") },
+        { MetadataKind::Owner, QT_TR_NOOP("- owners and groups") },
+        { MetadataKind::Times, QT_TR_NOOP("- exact modification times") },
+        { MetadataKind::ExtendedAttributes, QT_TR_NOOP("- extended attributes") },
+        { MetadataKind::AccessControlLists, QT_TR_NOOP("- access control lists") },
+        { MetadataKind::HardLinks, QT_TR_NOOP("- hard links (the files were copied separately)") },
+    };
+    QStringList result;
+    for (const MetadataKind kind : kinds)
+        result.append(tr(texts.at(kind)));
+    return result;
 }
 
 QStringList problemTexts(const std::vector<CopyProblem> &problems)

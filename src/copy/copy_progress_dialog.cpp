@@ -3,10 +3,13 @@
 #include "copy/copy_run.h"
 #include "copy/transfer_rate.h"
 
+#include <QFontMetrics>
+
 namespace {
 
 // The bar counts in thousandths: byte counts do not fit its int range.
 constexpr int kBarSteps = 1000;
+constexpr int kLabelWidth = 400;
 
 } // namespace
 
@@ -21,7 +24,7 @@ CopyProgressDialog::CopyProgressDialog(QWidget *parent)
     setAutoClose(false);
     setAutoReset(false);
     setRange(0, kBarSteps);
-    setMinimumWidth(420);
+    setMinimumWidth(kLabelWidth + 40);
     m_sinceStart.start();
 }
 
@@ -37,7 +40,9 @@ void CopyProgressDialog::showProgress(const CopyProgress &progress)
                               .arg(progress.subFolder)
                               .arg(progress.subFolderNumber)
                               .arg(progress.subFolderCount);
-    setLabelText(place + QLatin1Char('\n') + progress.file + QLatin1Char('\n')
+    // A deep path would widen the dialog past the screen; its middle matters least.
+    const QString file = fontMetrics().elidedText(progress.file, Qt::ElideMiddle, kLabelWidth);
+    setLabelText(place + QLatin1Char('\n') + file + QLatin1Char('\n')
                  + rateText(progress.bytesDone, progress.bytesTotal, m_sinceStart.elapsed()));
     const double share
         = progress.bytesTotal ? double(progress.bytesDone) / double(progress.bytesTotal) : 0.0;
