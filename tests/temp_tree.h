@@ -8,7 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <string>
 
 namespace TempTree {
@@ -18,7 +18,12 @@ namespace TempTree {
 class Folder
 {
 public:
-    Folder() { m_dir.setAutoRemove(false); }
+    // In `parent` when given, else in the system's temporary folder.
+    explicit Folder(const QString &parent = {})
+        : m_dir(parent.isEmpty() ? QTemporaryDir() : QTemporaryDir(parent + u"/XXXXXX"))
+    {
+        m_dir.setAutoRemove(false);
+    }
     ~Folder()
     {
         std::error_code ignored;
@@ -74,8 +79,9 @@ inline void writeFile(const std::filesystem::path &path, const std::string &cont
 
 inline std::string readFile(const std::filesystem::path &path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+    std::ostringstream content;
+    content << std::ifstream(path, std::ios::binary).rdbuf();
+    return std::move(content).str();
 }
 
 } // namespace TempTree

@@ -1,17 +1,23 @@
 #include "copy/copy_engine.h"
 #include "copy/copy_plan.h"
 #include "copy/folder_tree_copier.h"
-#include "platform/posix_file_copy.h"
+#include "platform/system_calls.h"
+#include "recording_monitor.h"
 #include "temp_tree.h"
 
+#include <QFileInfo>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
-#include <functional>
 #include <map>
 #include <optional>
 
@@ -26,9 +32,11 @@ class TestCopyEngine : public QObject
 private slots:
     void copiesTreeOverOlderCopy_data();
     void copiesTreeOverOlderCopy();
-    void failureLeavesDestinationAsItWas_data();
-    void failureLeavesDestinationAsItWas();
-    void namesVanishedSourceFile();
+    void singleEntryFailures_data();
+    void singleEntryFailures();
+    void copiesDeepChainWithFewDescriptors();
+    void keepsWhatCpKeepsForUnprivilegedUser_data();
+    void keepsWhatCpKeepsForUnprivilegedUser();
     void findsSubFolderCopiedIntoItself_data();
     void findsSubFolderCopiedIntoItself();
 };
@@ -36,7 +44,8 @@ private slots:
 namespace {
 
 // Every entry below `root` with what a copy must keep of it: type and mode, modification
-// time, a file's bytes or a link's target. Leftover temporaries show up as entries.
+// time, link count, extended attributes, a file's bytes or a link's target. Leftover
+// temporaries show up as entries.
 std::map<std::string, std::string> snapshot(const Path &root)
 {
     std::map<std::string, std::string> entries;
@@ -45,7 +54,15 @@ std::map<std::string, std::string> snapshot(const Path &root)
         lstat(entry.path().c_str(), &info);
         std::string &value = entries[entry.path().lexically_relative(root).string()];
         value = std::to_string(info.st_mode) + ' ' + std::to_string(info.st_mtim.tv_sec) + '.'
-            + std::to_string(info.st_mtim.tv_nsec) + ' ';
+            + std::to_string(info.st_mtim.tv_nsec) + ' ' + std::to_string(info.st_nlink) + ' ';
+        char names[1024] = {};
+        const ssize_t size = llistxattr(entry.path().c_str(), names, sizeof names);
+        for (const char *name = names; name < names + std::max<ssize_t>(size, 0);
+             name += std::strlen(name) + 1) {
+            char buffer[256] = {};
+            const ssize_t got = lgetxattr(entry.path().c_str(), name, buffer, sizeof buffer);
+            value += std::string(name) + '=' + std::string(buffer, std::max<ssize_t>(got, 0)) + ' ';
+        }
         if (S_ISLNK(info.st_mode))
             value += std::filesystem::read_symlink(entry).string();
         else if (S_ISREG(info.st_mode))
@@ -54,8 +71,8 @@ std::map<std::string, std::string> snapshot(const Path &root)
     return entries;
 }
 
-// A user's entry: a "file", a "folder" with a file inside, a "fifo", or a link to `target`.
-void makeEntry(const Path &path, const QString &kind, const Path &target)
+// A user's entry: a "file", a "folder" with a file inside, a "fifo", or a "link" to `target`.
+void makeEntry(const Path &path, const QString &kind, const Path &target = "y")
 {
     if (kind == "file") {
         writeFile(path, "user data");
@@ -64,32 +81,150 @@ void makeEntry(const Path &path, const QString &kind, const Path &target)
         writeFile(path / "inside", "user data");
     } else if (kind == "fifo") {
         mkfifo(path.c_str(), 0600);
-    } else {
+    } else if (kind == "link") {
         std::filesystem::create_symlink(target, path);
     }
 }
 
-// Moves each file's data as the test says, e.g. failing half-way as on a full disk.
-struct ScriptedDataCopy final : FileDataCopy
+bool hasUserAttributes(const Path &file)
 {
-    DataCopyResult copy(int from, int to, std::uint64_t n) override { return script(from, to, n); }
-    std::function<DataCopyResult(int from, int to, std::uint64_t size)> script;
+    return setxattr(file.c_str(), "user.note", "kept", 4, 0) == 0;
+}
+
+// An access list for the owner, user 1000 and the group, as setfacl writes it.
+bool hasAccessList(const Path &file)
+{
+    const std::uint16_t words[]
+        = { 2, 0,      0x01,   6,    0xffff, 0xffff, 0x02,   4,    1000, 0,      0x04,
+            4, 0xffff, 0xffff, 0x10, 4,      0xffff, 0xffff, 0x20, 0,    0xffff, 0xffff };
+    return setxattr(file.c_str(), "system.posix_acl_access", words + 0, sizeof words, 0) == 0;
+}
+
+enum class Call {
+    None,
+    Create,
+    Open,
+    Name,
+    Symlink,
+    HardLink,
+    Mode,
+    Owner,
+    Times,
+    Attribute,
+    ReadData,
+    WriteData,
+    Stop,
+    FoldCase
 };
 
-// Copies with `script` moving each file's data; the error the copy stopped with, if any.
-std::optional<FileSystemError>
-copyError(const Path &from, const Path &to,
-          std::function<DataCopyResult(int, int, std::uint64_t)> script)
+// Real calls, but `call` fails with `error` (on the entry `name` where the call names one),
+// or, for FoldCase, the destination takes names as a file system that ignores case would.
+struct FaultyCalls : SystemCalls
 {
-    ScriptedDataCopy dataCopy;
-    dataCopy.script = std::move(script);
-    SilentCopyMonitor monitor;
-    try {
-        FolderTreeCopier(dataCopy, monitor).copy(from, to);
-    } catch (const FileSystemError &error) {
-        return error;
+    Call call = Call::None;
+    std::string name;
+    int error = 0;
+    std::string destination; // the top folder of the copy
+    int watched = -1; // the source file `name`, open for reading
+    std::string folded;
+
+    bool hits(Call c, const char *n = nullptr)
+    {
+        errno = error;
+        return call == c && (!n || name == n);
     }
-    return std::nullopt;
+    const char *fold(int folder, const char *n)
+    {
+        char path[4096] = {};
+        readlink(("/proc/self/fd/" + std::to_string(folder)).c_str(), path, sizeof path - 1);
+        if (call != Call::FoldCase || !std::string_view(path).starts_with(destination)
+            || std::string_view(n).starts_with(".sprigwell-"))
+            return n;
+        folded = QString::fromUtf8(n).toLower().toStdString();
+        return folded.c_str();
+    }
+    int openAt(int f, const char *n, int flags, mode_t mode) override
+    {
+        if (hits(Call::Open, n) || ((flags & O_WRONLY) && hits(Call::Create)))
+            return -1;
+        const int fd = SystemCalls::openAt(f, fold(f, n), flags, mode);
+        const bool reading = (flags & O_ACCMODE) == O_RDONLY;
+        watched = n == name && reading ? fd : fd == watched ? -1 : watched;
+        return fd;
+    }
+    int makeFolderAt(int f, const char *n, mode_t mode) override
+    {
+        return hits(Call::Name, n) ? -1 : SystemCalls::makeFolderAt(f, fold(f, n), mode);
+    }
+    int statAt(int f, const char *n, struct stat &info) override
+    {
+        return SystemCalls::statAt(f, fold(f, n), info);
+    }
+    int symlinkAt(const char *target, int f, const char *n) override
+    {
+        return hits(Call::Symlink) ? -1 : SystemCalls::symlinkAt(target, f, n);
+    }
+    int linkAt(int ff, const char *from, int tf, const char *to, int flags) override
+    {
+        if (hits(Call::Name, to) || (flags == 0 && hits(Call::HardLink)))
+            return -1;
+        return SystemCalls::linkAt(ff, from, tf, fold(tf, to), flags);
+    }
+    int renameAt(int f, const char *from, const char *to) override
+    {
+        return hits(Call::Name, to) ? -1 : SystemCalls::renameAt(f, from, fold(f, to));
+    }
+    int changeMode(int fd, mode_t mode) override
+    {
+        return hits(Call::Mode) ? -1 : SystemCalls::changeMode(fd, mode);
+    }
+    int changeOwner(int fd, uid_t user, gid_t group) override
+    {
+        return hits(Call::Owner) ? -1 : SystemCalls::changeOwner(fd, user, group);
+    }
+    int setTimes(int fd, const struct timespec times[2]) override
+    {
+        return hits(Call::Times) ? -1 : SystemCalls::setTimes(fd, times);
+    }
+    int setAttribute(int fd, const char *n, const void *value, std::size_t size) override
+    {
+        return hits(Call::Attribute) ? -1 : SystemCalls::setAttribute(fd, n, value, size);
+    }
+    ssize_t copyData(int from, int to, std::uint64_t offset, std::size_t length,
+                     DataCopyMethod &method, bool &whileWriting) override
+    {
+        whileWriting = call == Call::WriteData;
+        if (from == watched && (hits(Call::ReadData) || hits(Call::WriteData)))
+            return -1;
+        return SystemCalls::copyData(from, to, offset, length, method, whileWriting);
+    }
+};
+
+struct Outcome
+{
+    CopyReport report;
+    std::optional<FileSystemError> error;
+};
+
+Outcome copyWith(SystemCalls &calls, CopyMonitor &monitor, const Path &from, const Path &to)
+{
+    try {
+        return { FolderTreeCopier(calls, monitor).copy(from, to), std::nullopt };
+    } catch (const FileSystemError &error) {
+        return { {}, error };
+    }
+}
+
+// Runs `work` in a child process as the unprivileged user 65534; its result is the child's.
+bool asNobody(const std::function<bool()> &work)
+{
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(setresgid(65534, 65534, 65534) == 0 && setresuid(65534, 65534, 65534) == 0 && work()
+                  ? 0
+                  : 1);
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 } // namespace
@@ -102,10 +237,17 @@ void TestCopyEngine::copiesTreeOverOlderCopy_data()
     QTest::newRow("link loop") << u"link"_s << u"x"_s;
     QTest::newRow("link outside") << u"link"_s << u"../.."_s;
     QTest::newRow("link dangling") << u"link"_s << u"gone"_s;
-    QTest::newRow("fifo skipped") << u"fifo"_s << u""_s;
+    QTest::newRow("link of 4095 bytes") << u"link"_s << u"a/"_s.repeated(2047) + u'b';
+    QTest::newRow("fifo skipped") << u"fifo"_s << QString();
+    QTest::newRow("hard links") << u"hard link"_s << QString();
+    QTest::newRow("sparse file") << u"sparse"_s << QString();
+    QTest::newRow("user attribute") << u"attribute"_s << QString();
+    QTest::newRow("access list") << u"access list"_s << QString();
+    QTest::newRow("stale temporary") << u"temporary"_s << QString();
 }
 
-// Same-named files are replaced, the others stay; everything keeps its mode and times.
+// Same-named files are replaced, the others stay; everything keeps its mode, times,
+// attributes and links.
 void TestCopyEngine::copiesTreeOverOlderCopy()
 {
     QFETCH(QString, kind);
@@ -119,9 +261,19 @@ void TestCopyEngine::copiesTreeOverOlderCopy()
     writeFile(photos / "sub/caf\xe9/c.txt", "new c");
     std::filesystem::permissions(photos / "sub/caf\xe9", std::filesystem::perms(0555));
     makeEntry(photos / "x", kind, target.toStdString());
+    if (kind == "hard link")
+        std::filesystem::create_hard_link(photos / "a.txt", photos / "sub/x");
+    if (kind == "sparse")
+        std::filesystem::resize_file(photos / "a.txt", 9 << 20); // more than a chunk
+    if (kind == "attribute" && !hasUserAttributes(photos / "a.txt"))
+        QSKIP("the temporary folder holds no user attributes");
+    if (kind == "access list" && !hasAccessList(photos / "a.txt"))
+        QSKIP("the temporary folder holds no access lists");
     std::filesystem::create_directories(root / "dst/Photos/sub");
     writeFile(root / "dst/Photos/a.txt", "old a");
     writeFile(root / "dst/Photos/sub/keep.txt", "kept");
+    writeFile(root / "dst/Photos/.sprigwell-Ab12yZ.tmp", "left by a crash");
+    writeFile(root / "dst/Photos/.sprigwell-Ab12y.tmp", "not ours");
     // Times of the past, each its own, down to the nanosecond.
     long tick = 0;
     for (const auto &source : std::filesystem::recursive_directory_iterator(root / "src"))
@@ -129,74 +281,276 @@ void TestCopyEngine::copiesTreeOverOlderCopy()
             TempTree::setModified(source.path(), 1'500'000'000, ++tick);
     auto expected = snapshot(root / "src");
     expected.merge(snapshot(root / "dst"));
+    expected.erase("Photos/.sprigwell-Ab12yZ.tmp");
     const bool special = kind == "fifo" && expected.erase("Photos/x") == 1;
+    RecordingMonitor monitor;
+    const TreeTotals totals = measureTree(photos, monitor);
 
-    SilentCopyMonitor monitor;
     const CopyReport report = copyFolderTree(photos, root / "dst/Photos", monitor);
 
     QVERIFY(snapshot(root / "dst") == expected);
     QCOMPARE(report.problems.size(), std::size_t(special));
     QVERIFY(!special || report.problems.front().path == photos / "x");
+    QVERIFY(report.notKept.empty());
+    QCOMPARE(monitor.bytes, totals.bytes);
+    QCOMPARE(totals.files, kind == "hard link" ? 3u : 2u);
+    struct stat info;
+    QVERIFY(stat((root / "dst/Photos/a.txt").c_str(), &info) == 0 && info.st_blocks < 1024);
 }
 
-void TestCopyEngine::failureLeavesDestinationAsItWas_data()
+void TestCopyEngine::singleEntryFailures_data()
 {
-    QTest::addColumn<QString>("source"); // kind of the entry "x"
-    QTest::addColumn<QString>("destination"); // kind of the same-named entry already there
-    QTest::addColumn<int>("injected"); // 0: none; else the data copy fails half-way with it
-    QTest::addColumn<QString>("failing"); // "src" or "dst": the side the error names
+    QTest::addColumn<QString>("source"); // kind of the entry "x" beside a file "y"
+    QTest::addColumn<QString>("existing"); // kind of the same-named entry already there
+    QTest::addColumn<Call>("call"); // the call that fails
+    QTest::addColumn<int>("error"); // and how
+    // "stop": the copy throws; "src" or "dst": a problem of x on that side with the reason
+    // `detail`; "kept": copied but the metadata `detail` not kept.
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("detail");
 
-    QTest::newRow("disk full") << u"file"_s << u"file"_s << ENOSPC << u"dst"_s;
-    QTest::newRow("read error") << u"file"_s << u"file"_s << EIO << u"src"_s;
-    QTest::newRow("folder onto file") << u"folder"_s << u"file"_s << 0 << u"dst"_s;
-    QTest::newRow("file onto folder") << u"file"_s << u"folder"_s << 0 << u"dst"_s;
-    QTest::newRow("folder onto link") << u"folder"_s << u"link"_s << 0 << u"dst"_s;
+    const auto text = [](int error) {
+        return QString::fromLocal8Bit(std::strerror(error));
+    };
+    const QString inTheWay = u" of the same name is in the way"_s;
+    QTest::newRow("folder onto file")
+        << u"folder"_s << u"file"_s << Call::None << 0 << u"dst"_s << u"a file"_s + inTheWay;
+    QTest::newRow("file onto folder")
+        << u"file"_s << u"folder"_s << Call::None << 0 << u"dst"_s << u"a folder"_s + inTheWay;
+    QTest::newRow("folder onto link")
+        << u"folder"_s << u"link"_s << Call::None << 0 << u"dst"_s << u"a link"_s + inTheWay;
+    QTest::newRow("file onto link")
+        << u"file"_s << u"link"_s << Call::None << 0 << u"dst"_s << u"a link"_s + inTheWay;
+    QTest::newRow("link onto file")
+        << u"link"_s << u"file"_s << Call::None << 0 << u"dst"_s << u"a file"_s + inTheWay;
+    QTest::newRow("top folder a link")
+        << u"file"_s << u"top link"_s << Call::None << 0 << u"dst"_s << u"a link"_s + inTheWay;
+    QTest::newRow("vanished") << u"file"_s << u"file"_s << Call::Open << ENOENT << u"src"_s
+                              << text(ENOENT);
+    QTest::newRow("read error") << u"file"_s << u"file"_s << Call::ReadData << EIO << u"src"_s
+                                << text(EIO);
+    QTest::newRow("disk full") << u"file"_s << u"file"_s << Call::WriteData << ENOSPC << u"stop"_s
+                               << QString();
+    QTest::newRow("disk failing") << u"file"_s << u"file"_s << Call::WriteData << EIO << u"stop"_s
+                                  << QString();
+    QTest::newRow("read-only disk")
+        << u"file"_s << u"file"_s << Call::Create << EROFS << u"stop"_s << QString();
+    QTest::newRow("stopped in a large file")
+        << u"large file"_s << u"file"_s << Call::Stop << ECANCELED << u"stop"_s << QString();
+    QTest::newRow("links refused") << u"link"_s << QString() << Call::Symlink << EPERM << u"dst"_s
+                                   << u"the destination cannot hold symbolic links"_s;
+    QTest::newRow("name too long")
+        << u"file"_s << QString() << Call::Name << ENAMETOOLONG << u"dst"_s << text(ENAMETOOLONG);
+    QTest::newRow("name refused") << u"folder"_s << QString() << Call::Name << EINVAL << u"dst"_s
+                                  << u"the destination cannot hold this name"_s;
+    const QString caseClash = u"a name that differs only in case was already copied here"_s;
+    QTest::newRow("same name but case, files")
+        << u"file"_s << QString() << Call::FoldCase << 0 << u"dst"_s << caseClash;
+    QTest::newRow("same name but case, folders")
+        << u"folder"_s << QString() << Call::FoldCase << 0 << u"dst"_s << caseClash;
+    QTest::newRow("modes refused")
+        << u"file"_s << QString() << Call::Mode << EPERM << u"kept"_s << u"Permissions"_s;
+    QTest::newRow("times refused")
+        << u"file"_s << QString() << Call::Times << ENOSYS << u"kept"_s << u"Times"_s;
+    QTest::newRow("owner refused")
+        << u"owned file"_s << QString() << Call::Owner << EPERM << u"kept"_s << u"Owner"_s;
+    QTest::newRow("attributes refused") << u"attribute"_s << QString() << Call::Attribute
+                                        << EOPNOTSUPP << u"kept"_s << u"ExtendedAttributes"_s;
+    QTest::newRow("access lists refused") << u"access list"_s << QString() << Call::Attribute
+                                          << EOPNOTSUPP << u"kept"_s << u"AccessControlLists"_s;
+    QTest::newRow("hard links refused")
+        << u"hard link"_s << QString() << Call::HardLink << EPERM << u"kept"_s << u"HardLinks"_s;
 }
 
-void TestCopyEngine::failureLeavesDestinationAsItWas()
+// One entry's failure is a problem of that entry and the run goes on, unless it dooms
+// the rest; either way nothing in the way is removed and no temporary is left.
+void TestCopyEngine::singleEntryFailures()
 {
     QFETCH(QString, source);
-    QFETCH(QString, destination);
-    QFETCH(int, injected);
-    QFETCH(QString, failing);
+    QFETCH(QString, existing);
+    QFETCH(Call, call);
+    QFETCH(int, error);
+    QFETCH(QString, outcome);
+    QFETCH(QString, detail);
     TempTree::Folder folder;
     const Path root = folder.path();
-    for (const char *path : { "src/P", "dst/P", "outside" })
+    for (const char *path : { "src/P", "dst", "outside" })
         std::filesystem::create_directories(root / path);
-    makeEntry(root / "src/P/x", source, {});
-    makeEntry(root / "dst/P/x", destination, root / "outside");
-    const auto before = snapshot(root / "dst/P");
-    const auto error = copyError(root / "src/P", root / "dst/P", [&](int from, int to, auto size) {
-        if (injected == 0 || write(to, "half", 4) < 0)
-            return copyFileData(from, to, size);
-        return DataCopyResult { injected, failing == "dst" };
-    });
+    writeFile(root / "src/P/y", "y data");
+    const Path x = root / "src/P/x";
+    makeEntry(x, source);
+    if (source == "large file")
+        writeFile(x, std::string(20 << 20, 'x'));
+    if (source == "owned file" || source == "attribute" || source == "access list")
+        writeFile(x, "with metadata");
+    if (source == "owned file" && (geteuid() != 0 || chown(x.c_str(), 65534, 65534) != 0))
+        QSKIP("only root may give a file away");
+    if (source == "attribute" && !hasUserAttributes(x))
+        QSKIP("the temporary folder holds no user attributes");
+    if (source == "access list" && !hasAccessList(x))
+        QSKIP("the temporary folder holds no access lists");
+    if (source == "hard link")
+        std::filesystem::create_hard_link(root / "src/P/y", x);
+    if (call == Call::FoldCase)
+        makeEntry(root / "src/P/X", source);
+    if (existing == "top link")
+        std::filesystem::create_directory_symlink(root / "outside", root / "dst/P");
+    else
+        std::filesystem::create_directory(root / "dst/P");
+    makeEntry(root / "dst/P/x", existing, root / "outside");
+    const auto before = snapshot(root / "dst");
+    FaultyCalls calls;
+    calls.call = call;
+    calls.name = "x";
+    calls.error = error;
+    calls.destination = (root / "dst/P").string();
+    RecordingMonitor monitor;
+    monitor.stopAfterBytes = call == Call::Stop ? 1000 : UINT64_MAX;
 
-    QVERIFY(error);
-    QVERIFY(error->path() == root / failing.toStdString() / "P/x");
-    const QString inTheWay = u"a "_s + destination + u" of the same name is in the way"_s;
-    QCOMPARE(QString::fromStdString(error->reason()),
-             injected ? QString::fromLocal8Bit(std::strerror(injected)) : inTheWay);
-    QVERIFY(snapshot(root / "dst/P") == before);
+    const Outcome result = copyWith(calls, monitor, root / "src/P", root / "dst/P");
+
+    auto after = snapshot(root / "dst");
+    for (const auto &[name, value] : after)
+        QVERIFY2(name.find(".sprigwell-") == std::string::npos, name.c_str());
     QVERIFY(std::filesystem::is_empty(root / "outside"));
+    QCOMPARE(result.error.has_value(), outcome == "stop");
+    if (result.error) {
+        QCOMPARE(result.error->code().value(), error);
+        after.erase("P/y"); // copied or not, as it came before x or after
+        QVERIFY(after == before);
+        return;
+    }
+    QVERIFY(existing == "top link" || TempTree::readFile(root / "dst/P/y") == "y data");
+    if (outcome == "kept") {
+        QVERIFY(result.report.problems.empty());
+        QCOMPARE(TempTree::readFile(root / "dst/P/x"), TempTree::readFile(x));
+        const char *kinds[] = { "Permissions",        "SetIdBits",          "Owner",    "Times",
+                                "ExtendedAttributes", "AccessControlLists", "HardLinks" };
+        QCOMPARE(result.report.notKept.size(), 1u);
+        QCOMPARE(kinds[int(*result.report.notKept.begin())], detail);
+        return;
+    }
+    QCOMPARE(result.report.problems.size(), 1u);
+    const CopyProblem &problem = result.report.problems.front();
+    QCOMPARE(QString::fromStdString(problem.reason), detail);
+    if (call == Call::FoldCase) { // x or X, whichever came second
+        QCOMPARE(problem.path.parent_path(), root / "dst/P");
+        QCOMPARE(after.size(), source == "folder" ? 4u : 3u);
+        return;
+    }
+    QCOMPARE(problem.path, root / outcome.toStdString() / (existing == "top link" ? "P" : "P/x"));
+    if (existing == "top link")
+        return;
+    QVERIFY(after.erase("P/y") == 1 && after == before);
 }
 
-void TestCopyEngine::namesVanishedSourceFile()
+// 10,000 levels, far beyond PATH_MAX and the descriptors a process may hold at once.
+void TestCopyEngine::copiesDeepChainWithFewDescriptors()
 {
-    TempTree::Folder folder;
-    const Path photos = TempTree::makeFolder(folder.path(), "Photos", 0);
-    writeFile(photos / "a", "a");
-    writeFile(photos / "b", "b");
+    constexpr int depth = 10'000;
+    // In memory where there is a tmpfs: on a disk, making and removing the levels is slow.
+    TempTree::Folder folder(QFileInfo(u"/dev/shm"_s).isWritable() ? u"/dev/shm"_s : QString());
+    const Path root = folder.path();
+    std::filesystem::create_directory(root / "src");
+    UniqueFd level(open((root / "src").c_str(), O_RDONLY | O_DIRECTORY));
+    for (int i = 0; i < depth; ++i) {
+        if (i % 1000 == 0)
+            UniqueFd(openat(level.get(), "f", O_WRONLY | O_CREAT, 0644)).reset();
+        mkdirat(level.get(), "d", 0755);
+        level.reset(openat(level.get(), "d", O_RDONLY | O_DIRECTORY));
+    }
+    rlimit limit;
+    getrlimit(RLIMIT_NOFILE, &limit);
+    const rlimit lowered { 1024, limit.rlim_max };
+    setrlimit(RLIMIT_NOFILE, &lowered);
+    RecordingMonitor monitor;
+    std::ptrdiff_t mostOpen = 0;
+    monitor.onFile = [&] {
+        const std::filesystem::directory_iterator open("/proc/self/fd");
+        mostOpen = std::max(mostOpen, std::distance(open, {}));
+    };
+    SystemCalls calls;
 
-    // The first file to be copied takes the source away: the second is gone at its turn.
-    const auto error = copyError(photos, folder.path() / "copy", [&](int from, int to, auto size) {
-        std::filesystem::remove_all(photos);
-        return copyFileData(from, to, size);
+    const Outcome result = copyWith(calls, monitor, root / "src", root / "dst");
+    const TreeTotals totals = measureTree(root / "src", monitor);
+
+    setrlimit(RLIMIT_NOFILE, &limit);
+    QCOMPARE(totals.files, std::uint64_t(depth / 1000));
+    QVERIFY(!result.error && result.report.problems.empty());
+    QVERIFY2(mostOpen < 48, std::to_string(mostOpen).c_str());
+    level.reset(open((root / "dst").c_str(), O_RDONLY | O_DIRECTORY));
+    int levels = 0;
+    for (; level.isOpen(); ++levels) {
+        struct stat info;
+        QCOMPARE(fstatat(level.get(), "f", &info, 0) == 0, levels % 1000 == 0 && levels < depth);
+        level.reset(openat(level.get(), "d", O_RDONLY | O_DIRECTORY));
+    }
+    QCOMPARE(levels, depth + 1);
+    QCOMPARE(std::system(("rm -rf " + root.string()).c_str()), 0);
+}
+
+void TestCopyEngine::keepsWhatCpKeepsForUnprivilegedUser_data()
+{
+    QTest::addColumn<bool>("readOnlyFolder"); // else files with set-ID bits
+
+    QTest::newRow("set-ID bits of own and others' files") << false;
+    QTest::newRow("read-only folder copied twice") << true;
+}
+
+// As the user 65534 in a child process: the engine must keep what cp -a keeps, and copy
+// into a read-only folder an earlier copy made.
+void TestCopyEngine::keepsWhatCpKeepsForUnprivilegedUser()
+{
+    QFETCH(bool, readOnlyFolder);
+    if (geteuid() != 0)
+        QSKIP("switching to an unprivileged user takes root");
+    TempTree::Folder folder;
+    const Path root = folder.path();
+    const Path src = root / "src";
+    chmod(root.c_str(), 0755);
+    for (const Path &path : { src / "ro", root / "dst" }) {
+        std::filesystem::create_directories(path);
+        QVERIFY(chown(path.c_str(), 65534, 65534) == 0);
+    }
+    for (const auto &[name, user, mode] :
+         { std::tuple("ro/f", 65534, 0644), std::tuple("own", 65534, 07755),
+           std::tuple("others", 0, 06755) }) {
+        writeFile(src / name, "one");
+        QVERIFY(chown((src / name).c_str(), user, user) == 0
+                && chmod((src / name).c_str(), mode) == 0);
+    }
+    chmod((src / "ro").c_str(), 0555);
+
+    const bool same = asNobody([&] {
+        SilentCopyMonitor monitor;
+        try {
+            copyFolderTree(src, root / "dst/engine", monitor);
+            if (readOnlyFolder) {
+                chmod((src / "ro").c_str(), 0755);
+                writeFile(src / "ro/f", "two");
+                chmod((src / "ro").c_str(), 0555);
+                return copyFolderTree(src, root / "dst/engine", monitor).problems.empty()
+                    && TempTree::readFile(root / "dst/engine/ro/f") == "two"
+                    && std::filesystem::status(root / "dst/engine/ro").permissions()
+                    == std::filesystem::perms(0555);
+            }
+        } catch (const std::exception &) {
+            return false;
+        }
+        if (std::system(("cp -a " + src.string() + ' ' + (root / "dst/cp").string()).c_str()) != 0)
+            return false;
+        for (const char *name : { "own", "others" }) {
+            struct stat engine, cp;
+            if (stat((root / "dst/engine" / name).c_str(), &engine) != 0
+                || stat((root / "dst/cp" / name).c_str(), &cp) != 0 || engine.st_mode != cp.st_mode)
+                return false;
+        }
+        return true;
     });
 
-    QVERIFY(error);
-    QVERIFY(error->path() == photos / "a" || error->path() == photos / "b");
-    QCOMPARE(error->reason(), std::string(std::strerror(ENOENT)));
+    QVERIFY(same);
+    chmod((root / "dst/engine/ro").c_str(), 0755);
+    chmod((root / "dst/cp/ro").c_str(), 0755);
 }
 
 void TestCopyEngine::findsSubFolderCopiedIntoItself_data()

@@ -1,192 +1,413 @@
 #include "folder_tree_copier.h"
 
 #include "copy_plan.h"
+#include "platform/file_data_copy.h"
 #include "platform/file_system_error.h"
 #include "platform/pending_entry.h"
+#include "platform/system_calls.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
-#include <system_error>
+#include <climits>
 #include <utility>
 
 namespace {
 
 const char *const intoItself = "cannot be copied into itself";
 const char *const specialFile = "a special file (pipe, socket or device) is not copied";
-
-[[noreturn]] void throwIntoItself(const std::filesystem::path &path)
-{
-    throw FileSystemError(path, std::make_error_code(std::errc::invalid_argument), intoItself);
-}
+const char *const changed = "changed while it was being copied";
+const char *const caseClash = "a name that differs only in case was already copied here";
 
 enum class Side { Source, Destination };
 
-// The reason a FileSystemError gives; empty for the system's own text. At the destination, the
-// errors that mean "an entry of another kind has this name" get a sentence that says so.
-std::string reasonFor(std::error_code error, Side side)
+// Why one entry could not be copied. Thrown inside the copy of an entry and caught around
+// it, where it becomes a problem of the report, or a FileSystemError when it dooms the rest.
+struct EntryFailure
 {
-    if (side == Side::Destination) {
-        switch (error.value()) {
-        case EISDIR:
-            return "a folder of the same name is in the way";
-        case ENOTDIR:
-            return "a file of the same name is in the way";
-        case ELOOP:
-            return "a link of the same name is in the way";
+    int error;
+    Side side;
+    const char *reason = nullptr; // the system's text for the error when null
+};
+
+int fromSource(int result, const char *reason = nullptr)
+{
+    if (result < 0)
+        throw EntryFailure { errno, Side::Source, reason };
+    return result;
+}
+
+int atDestination(int result)
+{
+    if (result < 0)
+        throw EntryFailure { errno, Side::Destination };
+    return result;
+}
+
+// Runs `operation`, turning a std::system_error into a failure at the destination.
+template<typename Operation> decltype(auto) atDestination(Operation &&operation)
+{
+    try {
+        return operation();
+    } catch (const std::system_error &error) {
+        throw EntryFailure { error.code().value(), Side::Destination };
+    }
+}
+
+const char *inTheWay(EntryKind kind)
+{
+    switch (kind) {
+    case EntryKind::File:
+        return "a file of the same name is in the way";
+    case EntryKind::Folder:
+        return "a folder of the same name is in the way";
+    case EntryKind::Link:
+        return "a link of the same name is in the way";
+    case EntryKind::Special:
+        break;
+    }
+    return "a special file of the same name is in the way";
+}
+
+// Our own sentence where the system's text would not tell the user what is wrong.
+std::string reasonFor(const EntryFailure &failure)
+{
+    if (failure.reason)
+        return failure.reason;
+    if (failure.side == Side::Destination) {
+        switch (failure.error) {
+        case EINVAL:
+        case EILSEQ:
+            return "the destination cannot hold this name";
+        case EFBIG:
+            return "the file is too large for the destination";
         }
     }
-    return {};
+    return std::generic_category().message(failure.error);
 }
 
-// Runs `operation`; a system error becomes a FileSystemError naming `file`.
-template<typename Operation>
-decltype(auto) attempt(const std::filesystem::path &file, Side side, Operation &&operation)
+[[noreturn]] void throwCancelled(const std::filesystem::path &path)
 {
-    try {
-        return operation();
-    } catch (const std::system_error &error) {
-        throw FileSystemError(file, error.code(), reasonFor(error.code(), side));
-    }
+    throw FileSystemError(path, std::make_error_code(std::errc::operation_canceled));
 }
 
-// As above for the entry `name` of a folder; its path is only built on failure.
-template<typename Operation>
-decltype(auto) attempt(const std::filesystem::path &folder, const std::string &name, Side side,
-                       Operation &&operation)
+FileStatus statusOf(int fd, Side side)
 {
-    try {
-        return operation();
-    } catch (const std::system_error &error) {
-        throw FileSystemError(folder / name, error.code(), reasonFor(error.code(), side));
-    }
+    struct stat info;
+    if (fstat(fd, &info) != 0)
+        throw EntryFailure { errno, side };
+    return FileStatus(info);
 }
+
+constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 } // namespace
 
-FolderTreeCopier::FolderTreeCopier(FileDataCopy &dataCopy, CopyMonitor &monitor)
-    : m_dataCopy(dataCopy)
+FolderTreeCopier::FolderTreeCopier(SystemCalls &calls, CopyMonitor &monitor)
+    : m_calls(calls)
     , m_monitor(monitor)
+    , m_metadata(calls, m_report.notKept)
 { }
 
 CopyReport FolderTreeCopier::copy(const std::filesystem::path &source,
                                   const std::filesystem::path &destination)
 {
     m_report = {};
-    m_destinationFolders.clear();
+    m_source = source;
+    // "/dst/Photos/" names the folder Photos too.
+    m_destination = destination.has_filename() ? destination : destination.parent_path();
     if (landsInsideItself(source, destination))
-        throwIntoItself(source);
+        throw FileSystemError(source, std::make_error_code(std::errc::invalid_argument),
+                              intoItself);
 
-    const PosixFolder from
-        = attempt(source, Side::Source, [&] { return PosixFolder::open(source); });
-    const FileStatus fromStatus = attempt(source, Side::Source, [&] { return from.status(); });
-    const bool created = attempt(destination, Side::Destination,
-                                 [&] { return PosixFolder::make(destination, fromStatus); });
-    const PosixFolder to
-        = attempt(destination, Side::Destination, [&] { return PosixFolder::open(destination); });
-    copyFolder({ from, source }, fromStatus, { to, destination }, created);
+    // The source and the folder that receives the copy were chosen by the user: links
+    // there are followed. The copy itself is not.
+    const auto open = [](const std::filesystem::path &path) {
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (!fd.isOpen())
+            throw FileSystemError(path, std::error_code(errno, std::generic_category()));
+        return fd;
+    };
+    Stack::Level top;
+    top.source.fd = open(source);
+    const UniqueFd parent = open(m_destination.parent_path().empty() ? std::filesystem::path(".")
+                                                                     : m_destination.parent_path());
+    try {
+        top.extra.source = statusOf(top.source.fd.get(), Side::Source).info();
+        top.entries = readFolderEntries(top.source.fd.get());
+    } catch (const EntryFailure &failure) {
+        throw FileSystemError(source, std::error_code(failure.error, std::generic_category()));
+    } catch (const std::system_error &error) {
+        throw FileSystemError(source, error.code());
+    }
+    top.source.identity = FileStatus(top.extra.source).identity();
+    try {
+        top.destination = openDestinationFolder(parent.get(), m_destination.filename(), nullptr,
+                                                top.extra.source, top.extra);
+    } catch (const EntryFailure &failure) {
+        if (MetadataCopy::dooms(failure.error))
+            throw FileSystemError(m_destination,
+                                  std::error_code(failure.error, std::generic_category()));
+        m_report.problems.push_back({ m_destination, reasonFor(failure) });
+        return std::exchange(m_report, {});
+    }
+    m_onStack = { top.source.identity, top.destination.identity };
+    m_stack.push(std::move(top));
+
+    while (!m_stack.empty()) {
+        Stack::Level &level = m_stack.top();
+        if (level.next == level.entries.size()) {
+            leaveFolder();
+            continue;
+        }
+        // Taken out of the list: what is done costs no memory while the walk is below.
+        const FolderEntry entry = std::move(level.entries[level.next++]);
+        if (m_monitor.stopRequested())
+            throwCancelled(m_stack.pathOf(m_source, entry.name));
+        try {
+            copyEntry(entry);
+        } catch (const EntryFailure &failure) {
+            const bool atSource = failure.side == Side::Source;
+            const auto path = m_stack.pathOf(atSource ? m_source : m_destination, entry.name);
+            if (!atSource && MetadataCopy::dooms(failure.error))
+                throw FileSystemError(path, std::error_code(failure.error, std::generic_category()),
+                                      reasonFor(failure));
+            m_report.problems.push_back({ path, reasonFor(failure) });
+        }
+    }
+    m_firstCopies.clear();
     return std::exchange(m_report, {});
 }
 
-void FolderTreeCopier::copyFolder(const Place &from, const FileStatus &fromStatus, const Place &to,
-                                  bool created)
+void FolderTreeCopier::copyEntry(const FolderEntry &entry)
 {
-    const FileStatus toStatus
-        = attempt(to.path, Side::Destination, [&] { return to.folder.status(); });
-    m_destinationFolders.insert(toStatus.identity());
-    if (m_destinationFolders.contains(fromStatus.identity()))
-        throwIntoItself(from.path);
-
-    copyContents(from, to);
-    // Only now: writing the contents moved the folder's modification time. A folder
-    // that was there already keeps its permissions.
-    attempt(to.path, Side::Destination, [&] { to.folder.applyStatus(fromStatus, created); });
+    EntryKind kind;
+    if (entry.kind) {
+        kind = *entry.kind;
+    } else {
+        struct stat info;
+        fromSource(m_calls.statAt(m_stack.top().source.fd.get(), entry.name.c_str(), info));
+        kind = FileStatus(info).kind();
+    }
+    switch (kind) {
+    case EntryKind::File:
+        return copyFile(entry.name);
+    case EntryKind::Folder:
+        return enterFolder(entry.name);
+    case EntryKind::Link:
+        return copyLink(entry.name);
+    case EntryKind::Special:
+        throw EntryFailure { 0, Side::Source, specialFile };
+    }
 }
 
-void FolderTreeCopier::copyContents(const Place &from, const Place &to)
+OpenFolder FolderTreeCopier::openDestinationFolder(int parent, const std::string &name,
+                                                   const FolderState *above,
+                                                   const struct stat &like, FolderState &state)
 {
-    const auto entries = attempt(from.path, Side::Source, [&] { return from.folder.entries(); });
-    for (const FolderEntry &entry : entries) {
-        if (m_monitor.stopRequested())
-            throw FileSystemError(from.path / entry.name,
-                                  std::make_error_code(std::errc::operation_canceled));
-        switch (kindOf(from, entry)) {
-        case EntryKind::File:
-            copyFile(from, to, entry.name);
-            break;
-        case EntryKind::Folder:
-            copySubFolder(from, to, entry.name);
-            break;
-        case EntryKind::Link:
-            copyLink(from, to, entry.name);
-            break;
-        case EntryKind::Special:
-            m_report.problems.push_back({ from.path / entry.name, specialFile });
-            break;
+    // Open to its owner until its contents are in; leaveFolder() sets the real mode.
+    const bool created
+        = m_calls.makeFolderAt(parent, name.c_str(), (like.st_mode & 0777) | S_IRWXU) == 0;
+    if (!created && errno != EEXIST)
+        atDestination(-1);
+    OpenFolder folder;
+    folder.fd.reset(m_calls.openAt(parent, name.c_str(), folderFlags));
+    if (!folder.fd.isOpen()) {
+        struct stat info;
+        if ((errno == ENOTDIR || errno == ELOOP) && m_calls.statAt(parent, name.c_str(), info) == 0)
+            throw EntryFailure { errno, Side::Destination, inTheWay(FileStatus(info).kind()) };
+        atDestination(-1);
+    }
+    state.current = statusOf(folder.fd.get(), Side::Destination).info();
+    folder.identity = FileStatus(state.current).identity();
+    if (created)
+        return folder;
+    if (above && above->written.contains(folder.identity))
+        throw EntryFailure { EEXIST, Side::Destination, caseClash };
+    // A folder left read-only by an earlier copy is opened up while it is filled, as
+    // rsync does; leaveFolder() gives it the source's mode again.
+    const mode_t mode = state.current.st_mode & 07777;
+    if ((mode & S_IRWXU) != S_IRWXU && state.current.st_uid == geteuid()
+        && m_calls.changeMode(folder.fd.get(), mode | S_IRWXU) == 0)
+        state.current.st_mode |= S_IRWXU;
+    removeStaleTemporaries(folder.fd.get());
+    return folder;
+}
+
+void FolderTreeCopier::removeStaleTemporaries(int folder)
+{
+    for (const FolderEntry &entry : atDestination([&] { return readFolderEntries(folder); })) {
+        struct stat info;
+        if (PendingEntry::isTemporaryName(entry.name)
+            && m_calls.statAt(folder, entry.name.c_str(), info) == 0 && S_ISREG(info.st_mode))
+            m_calls.unlinkAt(folder, entry.name.c_str(), 0);
+    }
+}
+
+void FolderTreeCopier::enterFolder(const std::string &name)
+{
+    Stack::Level &parent = m_stack.top();
+    Stack::Level level;
+    level.name = name;
+    level.source.fd.reset(
+        fromSource(m_calls.openAt(parent.source.fd.get(), name.c_str(), folderFlags)));
+    level.extra.source = statusOf(level.source.fd.get(), Side::Source).info();
+    level.source.identity = FileStatus(level.extra.source).identity();
+    if (m_onStack.contains(level.source.identity))
+        throw EntryFailure { ELOOP, Side::Source, intoItself };
+    level.destination = openDestinationFolder(parent.destination.fd.get(), name, &parent.extra,
+                                              level.extra.source, level.extra);
+    parent.extra.written.insert(level.destination.identity);
+    try {
+        level.entries = readFolderEntries(level.source.fd.get());
+    } catch (const std::system_error &error) {
+        // The folder is there at the destination and gets its status; its contents are
+        // what could not be copied.
+        m_report.problems.push_back({ m_stack.pathOf(m_source, name), error.code().message() });
+    }
+    m_onStack.insert(level.source.identity);
+    m_onStack.insert(level.destination.identity);
+    m_stack.push(std::move(level));
+}
+
+void FolderTreeCopier::leaveFolder()
+{
+    Stack::Level &level = m_stack.top();
+    try {
+        m_metadata.apply(level.destination.fd.get(), level.extra.current, level.source.fd.get(),
+                         level.extra.source);
+    } catch (const std::system_error &error) {
+        throw FileSystemError(m_stack.pathOf(m_destination, {}), error.code());
+    }
+    m_onStack.erase(level.source.identity);
+    m_onStack.erase(level.destination.identity);
+    if (!m_stack.pop()) {
+        throw FileSystemError(m_stack.pathOf(m_source, {}),
+                              std::make_error_code(std::errc::no_such_file_or_directory),
+                              "was moved while it was being copied");
+    }
+}
+
+bool FolderTreeCopier::replaces(const std::string &name, EntryKind kind)
+{
+    const FolderState &folder = m_stack.top().extra;
+    struct stat info;
+    if (m_calls.statAt(m_stack.top().destination.fd.get(), name.c_str(), info) != 0) {
+        if (errno == ENOENT)
+            return false;
+        atDestination(-1);
+    }
+    const FileStatus there(info);
+    if (there.kind() != kind)
+        throw EntryFailure { EEXIST, Side::Destination, inTheWay(there.kind()) };
+    if (folder.written.contains(there.identity()))
+        throw EntryFailure { EEXIST, Side::Destination, caseClash };
+    return true;
+}
+
+void FolderTreeCopier::copyFile(const std::string &name)
+{
+    Stack::Level &level = m_stack.top();
+    const UniqueFd input(
+        fromSource(m_calls.openAt(level.source.fd.get(), name.c_str(),
+                                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)));
+    const FileStatus status = statusOf(input.get(), Side::Source);
+    if (status.kind() != EntryKind::File)
+        throw EntryFailure { 0, Side::Source,
+                             status.kind() == EntryKind::Special ? specialFile : changed };
+    replaces(name, EntryKind::File);
+
+    const bool severalNames = status.info().st_nlink > 1;
+    if (severalNames) {
+        const auto first = m_firstCopies.find(status.identity());
+        if (first != m_firstCopies.end() && linkToFirstCopy(name, first->second)) {
+            // Done as far as the owner's progress is concerned, as if copied.
+            m_monitor.fileStarted(m_stack.pathOf(m_source, name));
+            m_monitor.bytesCopied(status.size());
+            return;
         }
     }
-}
 
-EntryKind FolderTreeCopier::kindOf(const Place &folder, const FolderEntry &entry)
-{
-    if (entry.kind)
-        return *entry.kind;
-    return attempt(folder.path, entry.name, Side::Source,
-                   [&] { return folder.folder.childStatus(entry.name).kind(); });
-}
-
-void FolderTreeCopier::copySubFolder(const Place &from, const Place &to, const std::string &name)
-{
-    const std::filesystem::path fromPath = from.path / name;
-    const std::filesystem::path toPath = to.path / name;
-    const PosixFolder source
-        = attempt(fromPath, Side::Source, [&] { return from.folder.openChild(name); });
-    const FileStatus status = attempt(fromPath, Side::Source, [&] { return source.status(); });
-    const bool created
-        = attempt(toPath, Side::Destination, [&] { return to.folder.makeChild(name, status); });
-    const PosixFolder destination
-        = attempt(toPath, Side::Destination, [&] { return to.folder.openChild(name); });
-    copyFolder({ source, fromPath }, status, { destination, toPath }, created);
-}
-
-void FolderTreeCopier::copyFile(const Place &from, const Place &to, const std::string &name)
-{
-    const UniqueFd input = attempt(from.path, name, Side::Source,
-                                   [&] { return from.folder.openChildForReading(name); });
-    const FileStatus status = attempt(from.path, name, Side::Source,
-                                      [&] { return FileStatus::ofOpenFile(input.get()); });
-    if (status.kind() != EntryKind::File) {
-        // Replaced by something else since the folder was listed.
-        m_report.problems.push_back({ from.path / name,
-                                      status.kind() == EntryKind::Special
-                                          ? specialFile
-                                          : "changed while it was being copied" });
-        return;
-    }
-
-    PendingEntry pending
-        = attempt(to.path, name, Side::Destination, [&] { return PendingEntry(to.folder, name); });
-    m_monitor.fileStarted(from.path / name);
-    const DataCopyResult copied = m_dataCopy.copy(input.get(), pending.fd(), status.size());
-    if (copied.error != 0) {
-        throw FileSystemError(copied.whileWriting ? to.path / name : from.path / name,
-                              std::error_code(copied.error, std::generic_category()));
-    }
-    m_monitor.bytesCopied(status.size());
-    attempt(to.path, name, Side::Destination, [&] {
-        pending.applyStatus(status);
+    PendingEntry pending = atDestination([&] {
+        return PendingEntry::file(m_calls, level.destination.fd.get(), name, m_unnamedRefused);
+    });
+    const FileStatus created = statusOf(pending.fd(), Side::Destination);
+    const auto sourcePath = [&] {
+        return m_stack.pathOf(m_source, name);
+    };
+    m_monitor.fileStarted(sourcePath());
+    const DataCopyResult copied = copyFileData(m_calls, input.get(), pending.fd(), status.size(),
+                                               status.mayHaveHoles(), m_monitor);
+    if (copied.error == ECANCELED)
+        throwCancelled(sourcePath());
+    if (copied.error != 0)
+        throw EntryFailure { copied.error, copied.whileWriting ? Side::Destination : Side::Source };
+    atDestination([&] {
+        m_metadata.apply(pending.fd(), created.info(), input.get(), status.info());
         pending.commit();
     });
+    level.extra.written.insert(created.identity());
+    if (severalNames)
+        m_firstCopies.try_emplace(status.identity(),
+                                  FirstCopy { m_stack.pathOf({}, name), created.identity() });
 }
 
-void FolderTreeCopier::copyLink(const Place &from, const Place &to, const std::string &name)
+bool FolderTreeCopier::linkToFirstCopy(const std::string &name, const FirstCopy &first)
 {
-    const FileStatus status
-        = attempt(from.path, name, Side::Source, [&] { return from.folder.childStatus(name); });
-    const std::string target
-        = attempt(from.path, name, Side::Source, [&] { return from.folder.readChildLink(name); });
-    PendingEntry pending = attempt(to.path, name, Side::Destination,
-                                   [&] { return PendingEntry(to.folder, name, target); });
-    attempt(to.path, name, Side::Destination, [&] {
-        pending.applyStatus(status);
+    const int folder = m_stack.top().destination.fd.get();
+    const int top = m_stack.levels().front().destination.fd.get();
+    try {
+        PendingEntry pending = PendingEntry::hardLink(m_calls, folder, name, top, first.path);
+        struct stat info;
+        // The first copy may have been replaced since; then this one is copied anew.
+        if (m_calls.statAt(folder, pending.temporaryName().c_str(), info) != 0
+            || FileStatus(info).identity() != first.identity)
+            return false;
+        pending.commit();
+    } catch (const std::system_error &error) {
+        if (MetadataCopy::dooms(error.code().value()) && error.code().value() != ENOENT)
+            throw EntryFailure { error.code().value(), Side::Destination };
+        // FAT and others hold no hard links: the file gets a copy of its own.
+        m_report.notKept.insert(MetadataKind::HardLinks);
+        return false;
+    }
+    m_stack.top().extra.written.insert(first.identity);
+    return true;
+}
+
+void FolderTreeCopier::copyLink(const std::string &name)
+{
+    Stack::Level &level = m_stack.top();
+    struct stat info;
+    fromSource(m_calls.statAt(level.source.fd.get(), name.c_str(), info));
+    if (!S_ISLNK(info.st_mode))
+        throw EntryFailure { 0, Side::Source, changed };
+    // Room for the longest target the system allows, and one more byte to see a cut.
+    std::string target(std::size_t(std::max<off_t>(info.st_size, PATH_MAX)) + 1, '\0');
+    const ssize_t length
+        = readlinkat(level.source.fd.get(), name.c_str(), target.data(), target.size());
+    if (length < 0 || std::size_t(length) == target.size())
+        throw EntryFailure { length < 0 ? errno : ENAMETOOLONG, Side::Source };
+    target.resize(std::size_t(length));
+    replaces(name, EntryKind::Link);
+
+    PendingEntry pending = [&] {
+        try {
+            return PendingEntry::link(m_calls, level.destination.fd.get(), name, target);
+        } catch (const std::system_error &error) {
+            const int code = error.code().value();
+            const bool refused = code == EPERM || code == ENOSYS || code == EOPNOTSUPP;
+            throw EntryFailure { code, Side::Destination,
+                                 refused ? "the destination cannot hold symbolic links" : nullptr };
+        }
+    }();
+    atDestination([&] {
+        m_metadata.applyToLink(level.destination.fd.get(), pending.temporaryName().c_str(), info);
         pending.commit();
     });
+    struct stat written;
+    if (m_calls.statAt(level.destination.fd.get(), name.c_str(), written) == 0)
+        level.extra.written.insert(FileStatus(written).identity());
 }

@@ -2,48 +2,77 @@
 
 #include "copy_monitor.h"
 #include "copy_report.h"
-#include "platform/file_data_copy.h"
+#include "folder_stack.h"
+#include "metadata_copy.h"
 #include "platform/file_status.h"
-#include "platform/posix_folder.h"
+
+#include <sys/stat.h>
 
 #include <filesystem>
-#include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 
-// Copies one folder tree entry by entry: folders are created or merged into, files are
-// written beside their targets and renamed over them once complete, links are copied as
-// links, and FIFOs, sockets and devices are skipped and reported. Files and folders keep
-// their modification times and permission bits. Stops with a FileSystemError at the first
-// failure; what was copied until then stays.
+class SystemCalls;
+
+// Copies one folder tree entry by entry, depth first on a stack of its own. Folders are
+// created or merged into; files are written unseen and put in place of their names once
+// complete (PendingEntry); links are copied as links; hard links among the copied files
+// stay hard links; each entry gets its source's owner, permissions, extended attributes
+// and times as far as the destination holds them. An entry that cannot be copied is noted
+// in the report and the copy goes on; failures that doom the rest throw FileSystemError.
+// Nothing at the destination is followed through a link, the top folder included, and
+// nothing there of another kind than its source is ever removed.
 class FolderTreeCopier
 {
 public:
-    FolderTreeCopier(FileDataCopy &dataCopy, CopyMonitor &monitor);
+    FolderTreeCopier(SystemCalls &calls, CopyMonitor &monitor);
 
     // Makes `destination` (the folder's new path) hold the tree of `source`.
     CopyReport copy(const std::filesystem::path &source, const std::filesystem::path &destination);
 
 private:
-    // An open folder together with its path, which only error messages and the report
-    // need: everything else goes through the open folder.
-    struct Place
+    struct FolderState
     {
-        const PosixFolder &folder;
-        const std::filesystem::path &path;
+        struct stat source = {}; // the source folder's status
+        struct stat current = {}; // the destination folder's, as last set
+        // Destination entries this run wrote in the folder: meeting one again under
+        // another name means the folder ignores case.
+        std::unordered_set<FileIdentity> written;
+    };
+    using Stack = FolderStack<FolderState>;
+
+    // The first copy of a file with several names, to link the later names to.
+    struct FirstCopy
+    {
+        std::string path; // relative to the destination's top folder
+        FileIdentity identity;
     };
 
-    void copyFolder(const Place &from, const FileStatus &fromStatus, const Place &to, bool created);
-    void copyContents(const Place &from, const Place &to);
-    // The entry's kind, asked of the file system where the listing did not tell it.
-    static EntryKind kindOf(const Place &folder, const FolderEntry &entry);
-    void copySubFolder(const Place &from, const Place &to, const std::string &name);
-    void copyFile(const Place &from, const Place &to, const std::string &name);
-    void copyLink(const Place &from, const Place &to, const std::string &name);
+    void copyEntry(const FolderEntry &entry);
+    void enterFolder(const std::string &name);
+    void leaveFolder();
+    void copyFile(const std::string &name);
+    void copyLink(const std::string &name);
+    bool linkToFirstCopy(const std::string &name, const FirstCopy &first);
+    // Opens (making it where needed) the destination folder `name` in `parent`.
+    OpenFolder openDestinationFolder(int parent, const std::string &name, const FolderState *above,
+                                     const struct stat &like, FolderState &state);
+    // Whether an entry `name` of the kind `kind` is there to be replaced; throws when an
+    // entry of another kind, or one this run wrote under another name, is in the way.
+    bool replaces(const std::string &name, EntryKind kind);
+    void removeStaleTemporaries(int folder);
 
-    FileDataCopy &m_dataCopy;
+    SystemCalls &m_calls;
     CopyMonitor &m_monitor;
     CopyReport m_report;
-    // Every folder written to so far: meeting one of them in the source means the copy
-    // would run into itself (through a bind mount, say) and never end.
-    std::set<FileIdentity> m_destinationFolders;
+    MetadataCopy m_metadata;
+    std::filesystem::path m_source;
+    std::filesystem::path m_destination;
+    Stack m_stack;
+    // The source and destination folders on the stack: meeting one of them again below
+    // means a loop (through a bind mount, say) that would never end.
+    std::unordered_set<FileIdentity> m_onStack;
+    std::unordered_map<FileIdentity, FirstCopy> m_firstCopies;
+    bool m_unnamedRefused = false;
 };

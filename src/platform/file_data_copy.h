@@ -1,24 +1,25 @@
 #pragma once
 
+#include "posix_file_copy.h"
+
 #include <cstdint>
 
-// How copying one file's data ended: error 0 on success, else the errno value, and
-// whether it was the writing side that failed (so the error names the right file).
+class CopyMonitor;
+class SystemCalls;
+
+// How copying one file's data ended: error 0 on success, else the errno value (ECANCELED
+// when the monitor asked to stop), and whether it was the writing side that failed.
 struct DataCopyResult
 {
     int error = 0;
     bool whileWriting = false;
 };
 
-// Copies the data of one open file into another. The copy engine goes through this so
-// that tests can make a copy fail half-way, as a full disk would.
-class FileDataCopy
-{
-public:
-    virtual ~FileDataCopy() = default;
-
-    // Copies from `from`'s current offset to its end into `to` at its current offset.
-    // `sizeHint` is the size the source had when it was opened; the copy goes on to
-    // the real end of the file if it has grown or shrunk since.
-    virtual DataCopyResult copy(int from, int to, std::uint64_t sizeHint) = 0;
-};
+// Copies the first `size` bytes of `from` (its size when it was opened: a file that grows
+// meanwhile is not chased) into the empty file `to`, in chunks, through `calls`. Holes stay
+// holes where `from` may have some; `to` ends up `size` bytes long, or as long as `from`
+// turned out to be if it shrank. Between chunks it asks `monitor` whether to stop and tells
+// it the bytes done, holes included.
+DataCopyResult copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size,
+                            bool mayHaveHoles, CopyMonitor &monitor,
+                            DataCopyMethod method = DataCopyMethod::CopyFileRange);

@@ -34,16 +34,9 @@ std::uint64_t FileStatus::size() const
     return m_info.st_size > 0 ? std::uint64_t(m_info.st_size) : 0;
 }
 
-mode_t FileStatus::copyPermissions() const
+bool FileStatus::mayHaveHoles() const
 {
-    static const uid_t ownUser = geteuid();
-    static const gid_t ownGroup = getegid();
-    mode_t mode = m_info.st_mode & 07777;
-    if (m_info.st_uid != ownUser)
-        mode &= ~mode_t(S_ISUID);
-    if (m_info.st_gid != ownGroup)
-        mode &= ~mode_t(S_ISGID);
-    return mode;
+    return m_info.st_blocks * 512 < m_info.st_size;
 }
 
 std::array<struct timespec, 2> FileStatus::accessAndModifyTimes() const

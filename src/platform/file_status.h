@@ -4,7 +4,9 @@
 
 #include <array>
 #include <compare>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 
 // The kinds of directory entry a copy treats differently.
 enum class EntryKind { File, Folder, Link, Special };
@@ -15,6 +17,14 @@ struct FileIdentity
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
     auto operator<=>(const FileIdentity &) const = default;
+};
+
+template<> struct std::hash<FileIdentity>
+{
+    std::size_t operator()(const FileIdentity &identity) const noexcept
+    {
+        return std::hash<std::uint64_t>()(identity.inode * 31 + identity.device);
+    }
 };
 
 // What the system reported about an entry (from fstat or lstat).
@@ -33,10 +43,9 @@ public:
     FileIdentity identity() const;
     std::uint64_t size() const;
 
-    // The mode bits a copy gets. Set-user-ID and set-group-ID are dropped unless the
-    // copy's owner (the running user) or group is the original's, so that copying
-    // someone else's file never hands out their rights.
-    mode_t copyPermissions() const;
+    // Whether the file may have holes: it takes fewer blocks than its size needs.
+    bool mayHaveHoles() const;
+    const struct stat &info() const { return m_info; }
 
     // Access and modification time, in the order utimensat and futimens take them.
     std::array<struct timespec, 2> accessAndModifyTimes() const;

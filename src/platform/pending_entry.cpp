@@ -1,101 +1,154 @@
 #include "pending_entry.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
+#include "system_calls.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <random>
-#include <system_error>
+#include <string_view>
 
 namespace {
 
-[[noreturn]] void throwSystemError()
-{
-    throw std::system_error(errno, std::generic_category());
-}
-
-// Keeps ".<name>.sprigwell-XXXXXX" within the 255 bytes a name may have.
-constexpr std::size_t keptNameBytes = 255 - 1 - 11 - 6;
+constexpr std::string_view prefix = ".sprigwell-";
+constexpr std::string_view suffix = ".tmp";
+constexpr std::string_view letters
+    = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+constexpr std::size_t randomLetters = 6;
 constexpr int attempts = 100;
 
-std::string randomTemporaryName(const std::string &name)
+// Short and plain whatever the real name is, so that any file system that can hold the
+// real name can hold this one too.
+std::string randomTemporaryName()
 {
-    static constexpr char letters[]
-        = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     thread_local std::mt19937 random { std::random_device {}() };
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof(letters) - 2);
-
-    std::string temporary = ".";
-    temporary.append(name, 0, keptNameBytes);
-    temporary += ".sprigwell-";
-    for (int i = 0; i < 6; ++i)
-        temporary += letters[pick(random)];
-    return temporary;
+    std::uniform_int_distribution<std::size_t> pick(0, letters.size() - 1);
+    std::string name(prefix);
+    for (std::size_t i = 0; i < randomLetters; ++i)
+        name += letters[pick(random)];
+    name += suffix;
+    return name;
 }
 
-// Tries fresh names until `create` makes one that did not exist yet.
-template<typename Create> std::string createUnderNewName(const std::string &name, Create &&create)
+// An unnamed file is linked in through its /proc entry, which needs /proc mounted.
+bool unnamedFilesLinkable()
+{
+    static const bool procMounted = access("/proc/self/fd", X_OK) == 0;
+    return procMounted;
+}
+
+bool refusesUnnamedFiles(int error)
+{
+    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOENT;
+}
+
+int checked(int result)
+{
+    if (result < 0)
+        throwSystemError();
+    return result;
+}
+
+} // namespace
+
+template<typename Create> void PendingEntry::createUnderTemporaryName(Create &&create)
 {
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        std::string temporary = randomTemporaryName(name);
-        if (create(temporary))
-            return temporary;
+        std::string temporary = randomTemporaryName();
+        if (create(temporary.c_str()) == 0) {
+            m_temporaryName = std::move(temporary);
+            return;
+        }
         if (errno != EEXIST)
             throwSystemError();
     }
     throwSystemError();
 }
 
-} // namespace
-
-PendingEntry::PendingEntry(const PosixFolder &folder, std::string name)
-    : m_folderFd(folder.fd())
-    , m_name(std::move(name))
+bool PendingEntry::isTemporaryName(const std::string &name)
 {
-    m_temporaryName = createUnderNewName(m_name, [this](const std::string &temporary) {
-        m_fd.reset(openat(m_folderFd, temporary.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        return m_fd.isOpen();
-    });
+    const std::string_view view(name);
+    return view.size() == prefix.size() + randomLetters + suffix.size() && view.starts_with(prefix)
+        && view.ends_with(suffix)
+        && std::all_of(view.begin() + prefix.size(), view.end() - suffix.size(),
+                       [](char c) { return letters.find(c) != std::string_view::npos; });
 }
 
-PendingEntry::PendingEntry(const PosixFolder &folder, std::string name,
-                           const std::string &linkTarget)
-    : m_folderFd(folder.fd())
-    , m_name(std::move(name))
+PendingEntry PendingEntry::file(SystemCalls &calls, int folder, std::string name,
+                                bool &unnamedRefused)
 {
-    m_temporaryName = createUnderNewName(m_name, [&](const std::string &temporary) {
-        return symlinkat(linkTarget.c_str(), m_folderFd, temporary.c_str()) == 0;
+    PendingEntry entry(calls, folder, std::move(name));
+    if (!unnamedRefused && unnamedFilesLinkable()) {
+        entry.m_fd.reset(calls.openAt(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+        if (entry.m_fd.isOpen())
+            return entry;
+        if (!refusesUnnamedFiles(errno))
+            throwSystemError();
+        unnamedRefused = true;
+    }
+    entry.createUnderTemporaryName([&](const char *temporary) {
+        entry.m_fd.reset(calls.openAt(folder, temporary,
+                                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        return entry.m_fd.isOpen() ? 0 : -1;
     });
+    return entry;
 }
+
+PendingEntry PendingEntry::link(SystemCalls &calls, int folder, std::string name,
+                                const std::string &target)
+{
+    PendingEntry entry(calls, folder, std::move(name));
+    entry.createUnderTemporaryName(
+        [&](const char *temporary) { return calls.symlinkAt(target.c_str(), folder, temporary); });
+    return entry;
+}
+
+PendingEntry PendingEntry::hardLink(SystemCalls &calls, int folder, std::string name,
+                                    int existingFolder, const std::string &existing)
+{
+    PendingEntry entry(calls, folder, std::move(name));
+    entry.createUnderTemporaryName([&](const char *temporary) {
+        return calls.linkAt(existingFolder, existing.c_str(), folder, temporary, 0);
+    });
+    return entry;
+}
+
+PendingEntry::PendingEntry(PendingEntry &&other) noexcept
+    : m_calls(other.m_calls)
+    , m_folder(other.m_folder)
+    , m_name(std::move(other.m_name))
+    , m_temporaryName(std::move(other.m_temporaryName))
+    , m_fd(std::move(other.m_fd))
+    , m_done(std::exchange(other.m_done, true))
+{ }
 
 PendingEntry::~PendingEntry()
 {
-    if (m_committed)
-        return;
     m_fd.reset();
-    unlinkat(m_folderFd, m_temporaryName.c_str(), 0);
-}
-
-void PendingEntry::applyStatus(const FileStatus &status)
-{
-    const auto times = status.accessAndModifyTimes();
-    if (m_fd.isOpen()) {
-        if (fchmod(m_fd.get(), status.copyPermissions()) != 0
-            || futimens(m_fd.get(), times.data()) != 0)
-            throwSystemError();
-    } else if (utimensat(m_folderFd, m_temporaryName.c_str(), times.data(), AT_SYMLINK_NOFOLLOW)
-               != 0) {
-        throwSystemError();
-    }
+    if (!m_done && !m_temporaryName.empty())
+        m_calls->unlinkAt(m_folder, m_temporaryName.c_str(), 0);
 }
 
 void PendingEntry::commit()
 {
-    if (m_fd.close() != 0)
-        throwSystemError();
-    if (renameat(m_folderFd, m_temporaryName.c_str(), m_folderFd, m_name.c_str()) != 0)
-        throwSystemError();
-    m_committed = true;
+    if (m_temporaryName.empty()) {
+        const std::string self = "/proc/self/fd/" + std::to_string(m_fd.get());
+        const auto linkAs = [&](const char *name) {
+            return m_calls->linkAt(AT_FDCWD, self.c_str(), m_folder, name, AT_SYMLINK_FOLLOW);
+        };
+        if (linkAs(m_name.c_str()) == 0) {
+            m_done = true;
+            checked(m_fd.close());
+            return;
+        }
+        if (errno != EEXIST)
+            throwSystemError();
+        // An entry is there already: a temporary name renamed over it replaces it in one step.
+        createUnderTemporaryName(linkAs);
+    }
+    checked(m_fd.close());
+    checked(m_calls->renameAt(m_folder, m_temporaryName.c_str(), m_name.c_str()));
+    m_done = true;
 }

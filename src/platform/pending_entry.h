@@ -1,43 +1,64 @@
 #pragma once
 
-#include "file_status.h"
-#include "posix_folder.h"
 #include "unique_fd.h"
 
 #include <string>
 
-// A new file or link that is made under a temporary name (".<name>.sprigwell-XXXXXX")
-// beside the entry it is meant to become, and renamed over it only once it is complete.
-// So an entry of that name is always either the old one or the whole new one, never a
-// half-written file. Unless committed, the temporary is removed again when dropped.
+class SystemCalls;
+
+// A new file, link or hard link that is made unseen and put in place of its name only once
+// complete: a file is written as an unnamed file (O_TMPFILE) where the file system allows
+// it, else under a temporary name of the form ".sprigwell-XXXXXX.tmp" beside its target,
+// and renamed or linked over the name at the end. So the name always holds either the old
+// entry or the whole new one, and a crash leaves at most a temporary that the next copy
+// into the folder removes. Unless committed, the new entry vanishes when dropped.
 // Failures throw std::system_error with the system's errno.
 class PendingEntry
 {
 public:
     // An empty file, open for writing, with only its owner allowed to read it yet.
-    PendingEntry(const PosixFolder &folder, std::string name);
+    // `unnamedRefused` says whether this file system refused O_TMPFILE before; it is set
+    // when it does now.
+    static PendingEntry file(SystemCalls &calls, int folder, std::string name,
+                             bool &unnamedRefused);
     // A symbolic link holding `target`.
-    PendingEntry(const PosixFolder &folder, std::string name, const std::string &linkTarget);
-    ~PendingEntry();
+    static PendingEntry link(SystemCalls &calls, int folder, std::string name,
+                             const std::string &target);
+    // A second name for the file `existing` (relative to the folder `existingFolder`).
+    static PendingEntry hardLink(SystemCalls &calls, int folder, std::string name,
+                                 int existingFolder, const std::string &existing);
+
+    PendingEntry(PendingEntry &&other) noexcept;
+    PendingEntry &operator=(PendingEntry &&) = delete;
     PendingEntry(const PendingEntry &) = delete;
     PendingEntry &operator=(const PendingEntry &) = delete;
+    ~PendingEntry();
 
     // The new file's descriptor (none for a link).
     int fd() const { return m_fd.get(); }
+    // The name the entry has until it is committed; empty for an unnamed file.
     const std::string &temporaryName() const { return m_temporaryName; }
 
-    // Gives the entry the times, and a file the permissions, of `status`. Call it after
-    // the last write: writing would move the modification time again.
-    void applyStatus(const FileStatus &status);
-
-    // Closes the new file and puts it in place of `name`, replacing an entry already
-    // there. A folder there is never replaced: EISDIR.
+    // Closes the new file and puts it in place of its name, replacing an entry already
+    // there (the caller made sure that one is of the same kind).
     void commit();
 
+    // Whether `name` has the form of our temporaries.
+    static bool isTemporaryName(const std::string &name);
+
 private:
-    int m_folderFd;
+    PendingEntry(SystemCalls &calls, int folder, std::string name)
+        : m_calls(&calls)
+        , m_folder(folder)
+        , m_name(std::move(name))
+    { }
+    // Tries fresh temporary names until `create` makes one that did not exist yet.
+    template<typename Create> void createUnderTemporaryName(Create &&create);
+
+    SystemCalls *m_calls;
+    int m_folder;
     std::string m_name;
     std::string m_temporaryName;
     UniqueFd m_fd;
-    bool m_committed = false;
+    bool m_done = false;
 };

@@ -3,114 +3,78 @@
 #include <sys/sendfile.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 
 namespace {
 
-// The most one kernel call is asked to move; sendfile takes at most about 2 GiB.
-constexpr std::size_t kernelChunk = std::size_t(1) << 30;
 constexpr std::size_t bufferSize = std::size_t(1) << 20;
 
 // Errors that mean "this way does not work for these files", not "the copy failed".
 bool isUnsupported(int error)
 {
-    return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP;
+    return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP
+        || error == EBADF;
 }
 
-bool isWriteError(int error)
+ssize_t kernelStep(DataCopyMethod method, int from, int to, std::uint64_t offset,
+                   std::size_t length)
 {
-    return error == ENOSPC || error == EDQUOT || error == EFBIG || error == EROFS;
-}
-
-ssize_t kernelCopyStep(DataCopyMethod method, int from, int to)
-{
-    if (method == DataCopyMethod::CopyFileRange)
-        return copy_file_range(from, nullptr, to, nullptr, kernelChunk, 0);
-    return sendfile(to, from, nullptr, kernelChunk);
-}
-
-DataCopyMethod nextMethod(DataCopyMethod method)
-{
-    return method == DataCopyMethod::CopyFileRange ? DataCopyMethod::SendFile
-                                                   : DataCopyMethod::ReadWrite;
-}
-
-enum class KernelOutcome { Done, TryNext, ConfirmEnd, Failed };
-
-// Runs one in-kernel method until the end of the source. Both calls move the files'
-// offsets, so whatever comes next carries on where this one stopped.
-KernelOutcome kernelCopy(DataCopyMethod method, int from, int to, std::uint64_t sizeHint,
-                         std::uint64_t &copied, DataCopyResult &result)
-{
-    for (;;) {
-        const ssize_t moved = kernelCopyStep(method, from, to);
-        if (moved > 0) {
-            copied += static_cast<std::uint64_t>(moved);
-            continue;
-        }
-        if (moved == 0)
-            return copied >= sizeHint ? KernelOutcome::Done : KernelOutcome::ConfirmEnd;
-        if (errno == EINTR)
-            continue;
-        if (isUnsupported(errno))
-            return KernelOutcome::TryNext;
-        result = { errno, isWriteError(errno) };
-        return KernelOutcome::Failed;
+    if (method == DataCopyMethod::CopyFileRange) {
+        loff_t in = loff_t(offset);
+        loff_t out = loff_t(offset);
+        return copy_file_range(from, &in, to, &out, length, 0);
     }
+    // sendfile writes at the file offset of `to`.
+    if (lseek(to, off_t(offset), SEEK_SET) < 0)
+        return -1;
+    off_t in = off_t(offset);
+    return sendfile(to, from, &in, length);
 }
 
-bool writeAll(int to, const char *data, std::size_t size, DataCopyResult &result)
+ssize_t readWriteStep(int from, int to, std::uint64_t offset, std::size_t length,
+                      bool &whileWriting)
 {
-    while (size > 0) {
-        const ssize_t written = write(to, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            result = { errno, true };
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
+    thread_local const auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
+    ssize_t got;
+    do {
+        whileWriting = false;
+        got = pread(from, buffer.get(), std::min(length, bufferSize), off_t(offset));
+    } while (got < 0 && errno == EINTR);
+    for (ssize_t done = 0; done < got;) {
+        whileWriting = true;
+        const ssize_t written
+            = pwrite(to, buffer.get() + done, std::size_t(got - done), off_t(offset) + done);
+        if (written < 0 && errno != EINTR)
+            return -1;
+        done += std::max<ssize_t>(written, 0);
     }
-    return true;
-}
-
-DataCopyResult readWriteCopy(int from, int to)
-{
-    DataCopyResult result;
-    const auto buffer = std::make_unique_for_overwrite<char[]>(bufferSize);
-    for (;;) {
-        const ssize_t got = read(from, buffer.get(), bufferSize);
-        if (got == 0)
-            return result;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return { errno, false };
-        }
-        if (!writeAll(to, buffer.get(), static_cast<std::size_t>(got), result))
-            return result;
-    }
+    return got;
 }
 
 } // namespace
 
-DataCopyResult copyFileData(int from, int to, std::uint64_t sizeHint, DataCopyMethod first)
+ssize_t copyDataStep(int from, int to, std::uint64_t offset, std::size_t length,
+                     DataCopyMethod &method, bool &whileWriting)
 {
-    DataCopyResult result;
-    std::uint64_t copied = 0;
-    for (DataCopyMethod method = first; method != DataCopyMethod::ReadWrite;
-         method = nextMethod(method)) {
-        switch (kernelCopy(method, from, to, sizeHint, copied, result)) {
-        case KernelOutcome::Done:
-        case KernelOutcome::Failed:
-            return result;
-        case KernelOutcome::ConfirmEnd:
-            return readWriteCopy(from, to);
-        case KernelOutcome::TryNext:
-            break;
+    while (method != DataCopyMethod::ReadWrite) {
+        const ssize_t moved = kernelStep(method, from, to, offset, length);
+        if (moved > 0)
+            return moved;
+        if (moved < 0 && errno == EINTR)
+            continue;
+        if (moved < 0 && isUnsupported(errno)) {
+            method = method == DataCopyMethod::CopyFileRange ? DataCopyMethod::SendFile
+                                                             : DataCopyMethod::ReadWrite;
+            continue;
         }
+        // An end or an error: plain reads and writes confirm it. Where they find data
+        // after an end, the file system lied to the kernel's methods: keep away from them.
+        const ssize_t confirmed = readWriteStep(from, to, offset, length, whileWriting);
+        if (moved == 0 && confirmed > 0)
+            method = DataCopyMethod::ReadWrite;
+        return confirmed;
     }
-    return readWriteCopy(from, to);
+    return readWriteStep(from, to, offset, length, whileWriting);
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "file_data_copy.h"
+#include <sys/types.h>
 
+#include <cstddef>
 #include <cstdint>
 
 // Ways of moving file data, fastest first. Each falls back to the next where the kernel
@@ -9,12 +10,14 @@
 enum class DataCopyMethod {
     CopyFileRange, // in the kernel, and shared extents where the file system can
     SendFile, // in the kernel
-    ReadWrite, // through a large buffer of our own
+    ReadWrite, // through a buffer of our own
 };
 
-// Copies `from` from its current offset to its real end into `to`, starting with
-// `first` and falling back as needed. `sizeHint` is the size fstat reported; reaching
-// the end earlier than that is confirmed with plain reads, because some file systems
-// report an end too early to copy_file_range and sendfile.
-DataCopyResult copyFileData(int from, int to, std::uint64_t sizeHint,
-                            DataCopyMethod first = DataCopyMethod::CopyFileRange);
+// Copies up to `length` bytes of `from` at `offset` to the same offset of `to`. Returns
+// the bytes moved, 0 at the source's end, or -1 with errno set and `whileWriting` telling
+// which file failed. Where the kernel refuses `method` for these files, `method` steps
+// down and the step is retried. An error of an in-kernel method is retried with plain
+// reads and writes, which tell the failing side; so is an end met by an in-kernel method,
+// because some file systems report an end too early to copy_file_range and sendfile.
+ssize_t copyDataStep(int from, int to, std::uint64_t offset, std::size_t length,
+                     DataCopyMethod &method, bool &whileWriting);

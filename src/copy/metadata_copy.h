@@ -1,0 +1,41 @@
+#pragma once
+
+#include "copy_report.h"
+
+#include <sys/stat.h>
+
+#include <set>
+
+class SystemCalls;
+
+// Gives a new entry the owner, permissions, extended attributes (access control lists
+// among them) and times of its source, as far as the destination holds them. What it
+// cannot hold is noted, not failed: FAT answers EPERM to a chmod, for one. Only errors
+// that doom the whole copy (read-only, failing or vanished disk) throw std::system_error.
+class MetadataCopy
+{
+public:
+    MetadataCopy(SystemCalls &calls, std::set<MetadataKind> &notKept);
+
+    // `target` is the new file or folder, open, whose status is `current`; `source` its
+    // source, open for reading, whose status is `from`. Call it after the last write.
+    void apply(int target, const struct stat &current, int source, const struct stat &from);
+    // The same for the symbolic link `name` in the open folder `folder`.
+    void applyToLink(int folder, const char *name, const struct stat &from);
+
+    // Errors that mean the destination is gone, read-only or failing.
+    static bool dooms(int error);
+
+private:
+    // Sets the owner; false when the owner could not be kept.
+    bool applyOwner(int target, const struct stat &current, const struct stat &from);
+    void applyMode(int target, const struct stat &current, mode_t mode);
+    void copyAttributes(int source, int target);
+    // Notes `kind` as not kept after the call failed with errno, or throws when the
+    // error dooms the copy.
+    void notKept(MetadataKind kind);
+
+    SystemCalls &m_calls;
+    std::set<MetadataKind> &m_notKept;
+    const bool m_privileged;
+};
