@@ -74,6 +74,11 @@ void CopyRun::requestStop()
     m_stop = true;
 }
 
+void CopyRun::clearStop()
+{
+    m_stop = false;
+}
+
 std::filesystem::path CopyRun::checkedFolder(const QString &field, const QString &role)
 {
     // Each field must name a folder that is there now: a cancelled choice empties the
@@ -98,7 +103,6 @@ std::filesystem::path CopyRun::checkedFolder(const QString &field, const QString
 
 void CopyRun::prepare(const CopyRequest &request)
 {
-    m_stop = false;
     try {
         m_destination = checkedFolder(request.destinationField, tr("destination"));
         m_source = checkedFolder(request.sourceField, tr("source"));

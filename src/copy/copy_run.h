@@ -49,6 +49,9 @@ public:
     // Safe from any thread: the step under way stops at its next check, within a
     // fraction of a second, and discards the file it was writing.
     void requestStop();
+    // Before the next run, from the thread that asks for it: a stop asked for before
+    // prepare() starts must still count.
+    void clearStop();
 
     void prepare(const CopyRequest &request);
     void copy();

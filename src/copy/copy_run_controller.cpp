@@ -75,6 +75,7 @@ void CopyRunController::start(const CopyRequest &request)
     m_dialog = new CopyProgressDialog(m_dialogParent);
     connect(m_dialog, &QProgressDialog::canceled, this, &CopyRunController::requestStop);
     m_dialog->showCounting();
+    m_run->clearStop();
     QMetaObject::invokeMethod(m_run, [run = m_run, request] { run->prepare(request); });
 }
 
