@@ -345,6 +345,9 @@ void TestWindow::closeDuringRun()
     QCOMPARE(m_w->progress(),
              stops ? QStringLiteral("CANCELLED COPYING one") : QStringLiteral("FINISHED COPYING"));
     QCOMPARE(m_w->window.isVisible(), !stops);
+    // A closing program leaves no message behind waiting for an answer.
+    QVERIFY2(m_w->fakes.messageBox.informed.isEmpty(),
+             qPrintable(m_w->fakes.messageBox.informed.join(u'|')));
     QVERIFY(!std::filesystem::exists(m_w->disk("backup/one/large.bin")) || !stops);
 }
 

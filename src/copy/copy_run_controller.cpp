@@ -60,7 +60,8 @@ void CopyRunController::connectRun()
         [this](const QString &subFolder, const QStringList &copied, const QStringList &notCopied) {
             setRunning(false);
             emit progressLineChanged(QStringLiteral("CANCELLED COPYING ") + subFolder);
-            m_messageBox.inform(cancelledMessage(copied, notCopied));
+            if (!m_quiet)
+                m_messageBox.inform(cancelledMessage(copied, notCopied));
         });
 }
 
@@ -71,6 +72,7 @@ void CopyRunController::start(const CopyRequest &request)
                               QStringLiteral("Confirm Copy")))
         return;
 
+    m_quiet = false;
     setRunning(true);
     m_dialog = new CopyProgressDialog(m_dialogParent);
     connect(m_dialog, &QProgressDialog::canceled, this, &CopyRunController::requestStop);
@@ -83,6 +85,12 @@ void CopyRunController::requestStop()
 {
     if (m_running)
         m_run->requestStop();
+}
+
+void CopyRunController::stopQuietly()
+{
+    m_quiet = true;
+    requestStop();
 }
 
 void CopyRunController::copyCounted(quint64 bytesToWrite, quint64 freeBytes)

@@ -27,6 +27,8 @@ public:
     bool isRunning() const { return m_running; }
     // Stops a run the way Cancel does; runningChanged(false) follows when it has ended.
     void requestStop();
+    // The same when the program is closing: no message waits for an answer at the end.
+    void stopQuietly();
 
 signals:
     void progressLineChanged(const QString &text);
@@ -43,4 +45,5 @@ private:
     CopyRun *m_run; // lives on m_thread
     QPointer<CopyProgressDialog> m_dialog;
     bool m_running = false;
+    bool m_quiet = false;
 };

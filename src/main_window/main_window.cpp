@@ -304,7 +304,7 @@ void MainWindow::stopAndClose()
 {
     m_closeWhenStopped = true;
     if (m_copyRuns.isRunning())
-        m_copyRuns.requestStop();
+        m_copyRuns.stopQuietly();
     else
         close();
 }
@@ -321,6 +321,6 @@ void MainWindow::closeEvent(QCloseEvent *event)
                                      tr("Stop Copying"))) {
         // The run ends on its own thread; the window closes when it reports.
         m_closeWhenStopped = true;
-        m_copyRuns.requestStop();
+        m_copyRuns.stopQuietly();
     }
 }
