@@ -2,11 +2,9 @@
 
 PathForm nativePathForm()
 {
-#ifdef _WIN32
-    return PathForm::DriveLetter;
-#else
+    // The program is built for POSIX systems only; the drive-letter rules stay for the
+    // messages the window gives about drives, which are tested through the fakes.
     return PathForm::Posix;
-#endif
 }
 
 QChar pathSeparator(PathForm form)
