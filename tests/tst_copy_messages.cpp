@@ -4,6 +4,8 @@
 #include <QTest>
 
 // The texts a run ends with are read by people deciding whether their backup is whole.
+using namespace Qt::StringLiterals;
+
 class TestCopyMessages : public QObject
 {
     Q_OBJECT
@@ -21,9 +23,9 @@ void TestCopyMessages::finishLine_data()
 {
     QTest::addColumn<int>("problems");
     QTest::addColumn<QString>("line");
-    QTest::newRow("all copied") << 0 << "FINISHED COPYING";
-    QTest::newRow("one problem") << 1 << "FINISHED COPYING WITH 1 PROBLEM";
-    QTest::newRow("several") << 12 << "FINISHED COPYING WITH 12 PROBLEMS";
+    QTest::newRow("all copied") << 0 << u"FINISHED COPYING"_s;
+    QTest::newRow("one problem") << 1 << u"FINISHED COPYING WITH 1 PROBLEM"_s;
+    QTest::newRow("several") << 12 << u"FINISHED COPYING WITH 12 PROBLEMS"_s;
 }
 
 void TestCopyMessages::finishLine()
@@ -42,10 +44,10 @@ void TestCopyMessages::spaceQuestion_data()
     QTest::addColumn<quint64>("free");
     QTest::addColumn<QString>("question");
     QTest::newRow("megabytes") << quint64(48'200'000) << quint64(1'900'000)
-                               << "The selected sub-folders hold 48.2 MB; the destination has "
+                               << u"The selected sub-folders hold 48.2 MB; the destination has "_s
                                   "1.9 MB free. Copy anyway?";
     QTest::newRow("gigabytes and bytes") << quint64(5'000'000'000) << quint64(512)
-                                         << "The selected sub-folders hold 5.0 GB; the "
+                                         << u"The selected sub-folders hold 5.0 GB; the "_s
                                             "destination has 512 bytes free. Copy anyway?";
 }
 
@@ -64,13 +66,13 @@ void TestCopyMessages::rate_data()
     QTest::addColumn<qint64>("elapsedMs");
     QTest::addColumn<QString>("text");
     QTest::newRow("too early to tell")
-        << quint64(1'000'000) << quint64(9'000'000) << qint64(100) << "";
+        << quint64(1'000'000) << quint64(9'000'000) << qint64(100) << u""_s;
     QTest::newRow("seconds left") << quint64(10'000'000) << quint64(25'000'000) << qint64(1000)
-                                  << "10.0 MB/s, about 2 s left";
+                                  << u"10.0 MB/s, about 2 s left"_s;
     QTest::newRow("minutes left") << quint64(1'000'000) << quint64(301'000'000) << qint64(1000)
-                                  << "1.0 MB/s, about 5 min left";
+                                  << u"1.0 MB/s, about 5 min left"_s;
     QTest::newRow("hours left") << quint64(1'000'000) << quint64(9'001'000'000) << qint64(1000)
-                                << "1.0 MB/s, about 2 h 30 min left";
+                                << u"1.0 MB/s, about 2 h 30 min left"_s;
 }
 
 void TestCopyMessages::rate()

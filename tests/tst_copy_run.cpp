@@ -13,6 +13,8 @@ using TempTree::readFile;
 using TempTree::writeFile;
 using Path = std::filesystem::path;
 
+using namespace Qt::StringLiterals;
+
 class TestCopyRun : public QObject
 {
     Q_OBJECT
@@ -96,21 +98,14 @@ void TestCopyRun::refusesUnsafeRequests_data()
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("destination");
     QTest::addColumn<QString>("named");
-    QTest::newRow("destination emptied by a cancelled choice") << "/src/"
-                                                               << ""
-                                                               << "destination";
-    QTest::newRow("destination that is not a folder") << "/src/"
-                                                      << "/nowhere/"
-                                                      << "/nowhere/";
-    QTest::newRow("source that vanished") << "/gone/"
-                                          << "/backup/"
-                                          << "/gone/";
-    QTest::newRow("destination inside a selected sub-folder") << "/src/"
-                                                              << "/src/one/inner/"
-                                                              << "\"one\"";
-    QTest::newRow("destination is the source folder") << "/src/"
-                                                      << "/src/"
-                                                      << "\"one\"";
+    QTest::newRow("destination emptied by a cancelled choice")
+        << u"/src/"_s << u""_s << u"destination"_s;
+    QTest::newRow("destination that is not a folder")
+        << u"/src/"_s << u"/nowhere/"_s << u"/nowhere/"_s;
+    QTest::newRow("source that vanished") << u"/gone/"_s << u"/backup/"_s << u"/gone/"_s;
+    QTest::newRow("destination inside a selected sub-folder")
+        << u"/src/"_s << u"/src/one/inner/"_s << u"\"one\""_s;
+    QTest::newRow("destination is the source folder") << u"/src/"_s << u"/src/"_s << u"\"one\""_s;
 }
 
 void TestCopyRun::refusesUnsafeRequests()
@@ -138,11 +133,11 @@ void TestCopyRun::endsOnFailure_data()
     QTest::addColumn<QString>("failedOn");
     QTest::addColumn<QString>("reason");
     // A full disk in "three" leaves "two" unstarted.
-    QTest::newRow("disk full") << false << QStringList { "one" } << "three"
-                               << "No space left on device";
+    QTest::newRow("disk full") << false << QStringList { "one" } << u"three"_s
+                               << u"No space left on device"_s;
     // Everything was written, but not onto the drive: that is no finish.
-    QTest::newRow("flush fails") << true << QStringList { "one", "three", "two" } << "two"
-                                 << "Input/output error";
+    QTest::newRow("flush fails") << true << QStringList { "one", "three", "two" } << u"two"_s
+                                 << u"Input/output error"_s;
 }
 
 void TestCopyRun::endsOnFailure()

@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class TestFolderChoice : public QObject
 {
     Q_OBJECT
@@ -46,13 +48,13 @@ void TestFolderChoice::classification_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("status");
-    QTest::newRow("empty") << "" << int(EmptyPath);
-    QTest::newRow("folder") << "/src" << int(FolderPresent);
-    QTest::newRow("root") << "/" << int(FolderPresent);
-    QTest::newRow("vanished, ready drive") << "C:\\gone" << int(PathNotPresent);
-    QTest::newRow("drive not ready") << "E:\\Photos" << int(DriveNotReady);
-    QTest::newRow("unknown drive") << "Q:\\x" << int(PathNotPresent);
-    QTest::newRow("no colon, drive not ready") << "EX\\y" << int(PathNotPresent);
+    QTest::newRow("empty") << u""_s << int(EmptyPath);
+    QTest::newRow("folder") << u"/src"_s << int(FolderPresent);
+    QTest::newRow("root") << u"/"_s << int(FolderPresent);
+    QTest::newRow("vanished, ready drive") << u"C:\\gone"_s << int(PathNotPresent);
+    QTest::newRow("drive not ready") << u"E:\\Photos"_s << int(DriveNotReady);
+    QTest::newRow("unknown drive") << u"Q:\\x"_s << int(PathNotPresent);
+    QTest::newRow("no colon, drive not ready") << u"EX\\y"_s << int(PathNotPresent);
 }
 
 void TestFolderChoice::classification()
@@ -75,34 +77,17 @@ void TestFolderChoice::choice_data()
 
     // Each row starts from /src/ listed, with an entry selected behind the counter's
     // back: "1/2" shows that the counter alone was refreshed, "0/2" a new listing or none.
-    QTest::newRow("source folder gets one separator") << true << "/src"
-                                                      << "/src/"
-                                                      << "0/2"
-                                                      << "";
-    QTest::newRow("source root as it is") << true << "/"
-                                          << "/"
-                                          << "0/2"
-                                          << "";
-    QTest::newRow("source cancelled") << true << ""
-                                      << "/src/"
-                                      << "1/2"
-                                      << "";
-    QTest::newRow("source drive not ready") << true << "E:\\"
-                                            << "E:\\"
-                                            << "0/0"
-                                            << "DRIVE E: CONTAINS NO READABLE DISK OR MEDIA";
-    QTest::newRow("destination folder") << false << "/backup"
-                                        << "/backup/"
-                                        << "0/2"
-                                        << "";
-    QTest::newRow("destination not a folder") << false << "/nowhere"
-                                              << "/nowhere"
-                                              << "0/2"
-                                              << "";
-    QTest::newRow("destination cancelled") << false << ""
-                                           << ""
-                                           << "0/2"
-                                           << "";
+    QTest::newRow("source folder gets one separator")
+        << true << u"/src"_s << u"/src/"_s << u"0/2"_s << u""_s;
+    QTest::newRow("source root as it is") << true << u"/"_s << u"/"_s << u"0/2"_s << u""_s;
+    QTest::newRow("source cancelled") << true << u""_s << u"/src/"_s << u"1/2"_s << u""_s;
+    QTest::newRow("source drive not ready") << true << u"E:\\"_s << u"E:\\"_s << u"0/0"_s
+                                            << u"DRIVE E: CONTAINS NO READABLE DISK OR MEDIA"_s;
+    QTest::newRow("destination folder")
+        << false << u"/backup"_s << u"/backup/"_s << u"0/2"_s << u""_s;
+    QTest::newRow("destination not a folder")
+        << false << u"/nowhere"_s << u"/nowhere"_s << u"0/2"_s << u""_s;
+    QTest::newRow("destination cancelled") << false << u""_s << u""_s << u"0/2"_s << u""_s;
 }
 
 void TestFolderChoice::choice()

@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class TestListLine : public QObject
 {
     Q_OBJECT
@@ -27,17 +29,16 @@ void TestListLine::lineLayout_data()
     const QString name48 = QStringLiteral("abcdefghijklmnopqrstuvwxyz0123456789AB") + "CDEF"
         + QStringLiteral("uvwxyz");
 
-    QTest::newRow("short name, padded") << "Photos" << date19 << "Photos" + QString(41, ' ') << 82;
+    QTest::newRow("short name, padded")
+        << u"Photos"_s << date19 << u"Photos"_s + QString(41, ' ') << 82;
     QTest::newRow("name of exactly 47 kept whole") << name47 << date19 << name47 << 82;
     QTest::newRow("name of 48 loses four middle characters")
         << name48 << date19 << name48.left(38) + "..." + name48.right(6) << 82;
     QTest::newRow("empty name") << QString() << date19 << QString(47, ' ') << 82;
-    QTest::newRow("short date padded") << "a"
-                                       << "06/12/2026"
-                                       << "a" + QString(46, ' ') << 82;
-    QTest::newRow("date of 22 moves the size field") << "a"
-                                                     << "2026-12-06 13:45:07 CET"
-                                                     << "a" + QString(46, ' ') << 86;
+    QTest::newRow("short date padded")
+        << u"a"_s << u"06/12/2026"_s << u"a"_s + QString(46, ' ') << 82;
+    QTest::newRow("date of 22 moves the size field")
+        << u"a"_s << u"2026-12-06 13:45:07 CET"_s << u"a"_s + QString(46, ' ') << 86;
 }
 
 void TestListLine::lineLayout()
@@ -66,14 +67,11 @@ void TestListLine::dateText_data()
     QTest::addColumn<QString>("localeName");
     QTest::addColumn<QString>("expected");
     // 2026-03-04 05:06:07 local time: every field distinct, hours below 12.
-    QTest::newRow("C locale: dd/MM/yyyy HH:mm:ss") << "C"
-                                                   << "04/03/2026 05:06:07";
-    QTest::newRow("German: two-digit year widened") << "de_DE"
-                                                    << "04.03.2026 05:06:07";
-    QTest::newRow("US English: 24-hour time, four-digit year") << "en_US"
-                                                               << "3/4/2026 05:06:07";
-    QTest::newRow("British English") << "en_GB"
-                                     << "04/03/2026 05:06:07";
+    QTest::newRow("C locale: dd/MM/yyyy HH:mm:ss") << u"C"_s << u"04/03/2026 05:06:07"_s;
+    QTest::newRow("German: two-digit year widened") << u"de_DE"_s << u"04.03.2026 05:06:07"_s;
+    QTest::newRow("US English: 24-hour time, four-digit year")
+        << u"en_US"_s << u"3/4/2026 05:06:07"_s;
+    QTest::newRow("British English") << u"en_GB"_s << u"04/03/2026 05:06:07"_s;
 }
 
 void TestListLine::dateText()

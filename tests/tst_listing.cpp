@@ -8,6 +8,8 @@
 #include <QItemSelectionModel>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class TestListing : public QObject
 {
     Q_OBJECT
@@ -83,12 +85,11 @@ void TestListing::statusMessages_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("message");
-    QTest::newRow("empty") << int(EmptyPath) << "/srv/x/"
-                           << "EMPTY SOURCE";
-    QTest::newRow("not present") << int(PathNotPresent) << "/gone"
-                                 << "SOURCE NOT PRESENT OR IS UNAVAILABLE";
-    QTest::newRow("drive") << int(DriveNotReady) << "E:\\"
-                           << "DRIVE E: CONTAINS NO READABLE DISK OR MEDIA";
+    QTest::newRow("empty") << int(EmptyPath) << u"/srv/x/"_s << u"EMPTY SOURCE"_s;
+    QTest::newRow("not present") << int(PathNotPresent) << u"/gone"_s
+                                 << u"SOURCE NOT PRESENT OR IS UNAVAILABLE"_s;
+    QTest::newRow("drive") << int(DriveNotReady) << u"E:\\"_s
+                           << u"DRIVE E: CONTAINS NO READABLE DISK OR MEDIA"_s;
 }
 
 void TestListing::statusMessages()
