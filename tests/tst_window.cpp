@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/stat.h>
+
 #include <csignal>
 
 using TempTree::readFile;
@@ -197,6 +199,9 @@ void TestWindow::copyRun_data()
     QTest::newRow("short of space, do not copy")
         << u"/backup/"_s << QList<int> { 0, 2 } << true << qint64(10) << false
         << u"PREPARE TO COPY"_s << two;
+    // A pipe in "two" is left out: the finish says so, and the details name it.
+    QTest::newRow("a pipe left out") << u"/backup/"_s << QList<int> { 0, 2 } << true << qint64(-1)
+                                     << true << u"FINISHED COPYING WITH 1 PROBLEM"_s << two;
 }
 
 void TestWindow::copyRun()
@@ -214,6 +219,9 @@ void TestWindow::copyRun()
         fakes.fileSystem.syntheticFreeBytes = quint64(freeBytes);
     fakes.messageBox.confirmAnswer = confirmed;
     fakes.messageBox.askAnswer = copyAnyway;
+    const bool withPipe = progressLine.contains(QStringLiteral("PROBLEM"));
+    if (withPipe)
+        QCOMPARE(mkfifo(m_w->disk("src/two/pipe").c_str(), 0600), 0);
     listAndSelect(destination, rows);
     QTest::mouseClick(m_w->button("Command2"), Qt::LeftButton);
     QVERIFY(waitForRunEnd());
@@ -225,7 +233,7 @@ void TestWindow::copyRun()
         QCOMPARE(fakes.messageBox.questions.front(),
                  QStringLiteral("The selected sub-folders hold 20 bytes; the destination has "
                                 "10 bytes free. Copy anyway?"));
-    const bool copied = progressLine == QStringLiteral("FINISHED COPYING");
+    const bool copied = progressLine.startsWith(QStringLiteral("FINISHED COPYING"));
     QCOMPARE(fakes.fileSystem.copies.size(), copied ? 2u : 0u);
     if (copied) {
         QCOMPARE(fakes.fileSystem.copies.front(), std::filesystem::path("/src/one"));
@@ -233,7 +241,10 @@ void TestWindow::copyRun()
     } else {
         QVERIFY(std::filesystem::is_empty(m_w->disk("backup")));
     }
-    QVERIFY(fakes.messageBox.warned.isEmpty() && fakes.messageBox.informed.isEmpty());
+    QVERIFY(fakes.messageBox.warned.isEmpty());
+    QCOMPARE(fakes.messageBox.informed.size(), withPipe ? 1 : 0);
+    if (withPipe)
+        QVERIFY(fakes.messageBox.details.front().contains(QStringLiteral("/src/two/pipe")));
     // Nothing is refreshed: pressing again would repeat the same copy.
     QCOMPARE(m_w->counter(), QStringLiteral("%1/3 Folders").arg(rows.size()));
     QVERIFY(m_w->button("Command2")->isEnabled());
