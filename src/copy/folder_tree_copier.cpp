@@ -115,6 +115,9 @@ CopyReport FolderTreeCopier::copy(const std::filesystem::path &source,
                                   const std::filesystem::path &destination)
 {
     m_report = {};
+    m_stack = {};
+    m_onStack.clear();
+    m_firstCopies.clear();
     m_source = source;
     // "/dst/Photos/" names the folder Photos too.
     m_destination = destination.has_filename() ? destination : destination.parent_path();
@@ -177,7 +180,6 @@ CopyReport FolderTreeCopier::copy(const std::filesystem::path &source,
             m_report.problems.push_back({ path, reasonFor(failure) });
         }
     }
-    m_firstCopies.clear();
     return std::exchange(m_report, {});
 }
 
@@ -290,13 +292,13 @@ void FolderTreeCopier::leaveFolder()
     }
 }
 
-bool FolderTreeCopier::replaces(const std::string &name, EntryKind kind)
+void FolderTreeCopier::checkTarget(const std::string &name, EntryKind kind)
 {
     const FolderState &folder = m_stack.top().extra;
     struct stat info;
     if (m_calls.statAt(m_stack.top().destination.fd.get(), name.c_str(), info) != 0) {
         if (errno == ENOENT)
-            return false;
+            return;
         atDestination(-1);
     }
     const FileStatus there(info);
@@ -304,7 +306,6 @@ bool FolderTreeCopier::replaces(const std::string &name, EntryKind kind)
         throw EntryFailure { EEXIST, Side::Destination, inTheWay(there.kind()) };
     if (folder.written.contains(there.identity()))
         throw EntryFailure { EEXIST, Side::Destination, caseClash };
-    return true;
 }
 
 void FolderTreeCopier::copyFile(const std::string &name)
@@ -317,7 +318,7 @@ void FolderTreeCopier::copyFile(const std::string &name)
     if (status.kind() != EntryKind::File)
         throw EntryFailure { 0, Side::Source,
                              status.kind() == EntryKind::Special ? specialFile : changed };
-    replaces(name, EntryKind::File);
+    checkTarget(name, EntryKind::File);
 
     const bool severalNames = status.info().st_nlink > 1;
     if (severalNames) {
@@ -367,8 +368,11 @@ bool FolderTreeCopier::linkToFirstCopy(const std::string &name, const FirstCopy 
             return false;
         pending.commit();
     } catch (const std::system_error &error) {
-        if (MetadataCopy::dooms(error.code().value()) && error.code().value() != ENOENT)
-            throw EntryFailure { error.code().value(), Side::Destination };
+        const int code = error.code().value();
+        if (code == ENOENT) // the first copy was removed meanwhile
+            return false;
+        if (MetadataCopy::dooms(code))
+            throw EntryFailure { code, Side::Destination };
         // FAT and others hold no hard links: the file gets a copy of its own.
         m_report.notKept.insert(MetadataKind::HardLinks);
         return false;
@@ -391,7 +395,7 @@ void FolderTreeCopier::copyLink(const std::string &name)
     if (length < 0 || std::size_t(length) == target.size())
         throw EntryFailure { length < 0 ? errno : ENAMETOOLONG, Side::Source };
     target.resize(std::size_t(length));
-    replaces(name, EntryKind::Link);
+    checkTarget(name, EntryKind::Link);
 
     PendingEntry pending = [&] {
         try {

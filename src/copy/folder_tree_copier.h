@@ -58,9 +58,9 @@ private:
     // Opens (making it where needed) the destination folder `name` in `parent`.
     OpenFolder openDestinationFolder(int parent, const std::string &name, const FolderState *above,
                                      const struct stat &like, FolderState &state);
-    // Whether an entry `name` of the kind `kind` is there to be replaced; throws when an
-    // entry of another kind, or one this run wrote under another name, is in the way.
-    bool replaces(const std::string &name, EntryKind kind);
+    // Throws when an entry of another kind than `kind`, or one this run wrote under
+    // another name, is in the way of `name`; one of the same kind may be replaced.
+    void checkTarget(const std::string &name, EntryKind kind);
     void removeStaleTemporaries(int folder);
 
     SystemCalls &m_calls;
