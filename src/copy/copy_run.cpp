@@ -95,10 +95,7 @@ std::filesystem::path CopyRun::checkedFolder(const QString &field, const QString
                            "Choose the %1 folder again.")
                             .arg(role, field) };
     }
-    QString folder = field;
-    if (needsTrailingSeparator(folder))
-        folder += pathSeparator();
-    return textPath(folder);
+    return textPath(withTrailingSeparator(field));
 }
 
 void CopyRun::prepare(const CopyRequest &request)

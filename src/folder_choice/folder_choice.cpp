@@ -2,10 +2,8 @@
 
 #include "platform/path_rules.h"
 
-ChosenFolder checkChosenFolder(FileSystemService &fileSystem, QString picked)
+ChosenFolder checkChosenFolder(FileSystemService &fileSystem, const QString &picked)
 {
     const PathStatus status = classifyPath(fileSystem, picked);
-    if (status == FolderPresent && needsTrailingSeparator(picked))
-        picked += pathSeparator();
-    return { picked, status };
+    return { status == FolderPresent ? withTrailingSeparator(picked) : picked, status };
 }

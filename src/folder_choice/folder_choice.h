@@ -13,4 +13,4 @@ struct ChosenFolder
 };
 
 // Classifies the picked path. May throw FileSystemError when the file system fails.
-ChosenFolder checkChosenFolder(FileSystemService &fileSystem, QString picked);
+ChosenFolder checkChosenFolder(FileSystemService &fileSystem, const QString &picked);

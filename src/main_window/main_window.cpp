@@ -221,7 +221,7 @@ void MainWindow::chooseSourceFolder()
             m_services.folderPicker.browseForFolder(tr("Choose Source Folder")));
         // The status is kept only with the path the source field will show, so that it
         // always describes the folder the listing names.
-        if (isSourcePath(chosen.path)) {
+        if (isPathFieldFilled(chosen.path)) {
             m_sourceStatus = chosen.status;
             listSourceFolder(chosen.path);
         } else {
@@ -253,7 +253,7 @@ void MainWindow::dayCountEdited()
         const QSignalBlocker blocker(m_dayCountField);
         m_dayCountField->setText(QStringLiteral("999999"));
     }
-    if (sourceFieldHoldsPath(m_sourceField->text()))
+    if (isPathFieldFilled(m_sourceField->text()))
         listSourceFolder(m_sourceField->text());
 }
 
