@@ -13,7 +13,6 @@ class TestCopyMessages : public QObject
 private slots:
     void finishLine_data();
     void finishLine();
-    void spaceQuestion_data();
     void spaceQuestion();
     void rate_data();
     void rate();
@@ -38,25 +37,13 @@ void TestCopyMessages::finishLine()
     QVERIFY(problemSummary(0, notKeptTexts({ MetadataKind::Owner })).contains(u"owners"));
 }
 
-void TestCopyMessages::spaceQuestion_data()
-{
-    QTest::addColumn<quint64>("needed");
-    QTest::addColumn<quint64>("free");
-    QTest::addColumn<QString>("question");
-    QTest::newRow("megabytes") << quint64(48'200'000) << quint64(1'900'000)
-                               << u"The selected sub-folders hold 48.2 MB; the destination has "_s
-                                  "1.9 MB free. Copy anyway?";
-    QTest::newRow("gigabytes and bytes") << quint64(5'000'000'000) << quint64(512)
-                                         << u"The selected sub-folders hold 5.0 GB; the "_s
-                                            "destination has 512 bytes free. Copy anyway?";
-}
-
 void TestCopyMessages::spaceQuestion()
 {
-    QFETCH(quint64, needed);
-    QFETCH(quint64, free);
-    QFETCH(QString, question);
-    QCOMPARE(::spaceQuestion(needed, free), question);
+    QCOMPARE(::spaceQuestion(48'200'000, 1'900'000),
+             u"The selected sub-folders hold 48.2 MB; the destination has 1.9 MB free. "
+             "Copy anyway?"_s);
+    QVERIFY(::spaceQuestion(5'000'000'000, 512)
+                .contains(u"hold 5.0 GB; the destination has 512 bytes"));
 }
 
 void TestCopyMessages::rate_data()
