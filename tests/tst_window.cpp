@@ -1,4 +1,6 @@
+#include "folder_choice/folder_choice.h"
 #include "platform/termination_signals.h"
+#include "selection/selection_summary.h"
 #include "window_fixture.h"
 
 #include <QAccessible>
@@ -16,6 +18,7 @@
 
 using TempTree::readFile;
 using TempTree::writeFile;
+using Flags = QList<bool>;
 
 using namespace Qt::StringLiterals;
 
@@ -28,6 +31,14 @@ private slots:
     void cleanup() { m_w.reset(); }
 
     void tabOrderAndFocus();
+    void classification_data();
+    void classification();
+    void choice_data();
+    void choice();
+    void destinationDoesNotSteerListing();
+    void fileSystemFailureDuringChoice();
+    void mouseKeysAndButtons_data();
+    void mouseKeysAndButtons();
     void screenReaderNames();
     void doubleClickListsTestFolder();
     void daysField_data();
@@ -40,6 +51,12 @@ private slots:
 private:
     // Lists /src/ (one, three, two), shows the destination and selects the given rows.
     void listAndSelect(const QString &destination, const QList<int> &rows);
+    void choose(const char *button, const QString &picked)
+    {
+        if (!picked.isEmpty())
+            m_w->fakes.folderPicker.answers.push_back(picked);
+        QTest::mouseClick(m_w->button(button), Qt::LeftButton);
+    }
     bool waitForRunEnd() const
     {
         return QTest::qWaitFor([this] { return m_w->button("cmdSource")->isEnabled(); }, 20000);
@@ -61,6 +78,8 @@ void TestWindow::init()
         writeFile(folder / "inner" / "deep.txt", name);
     }
     std::filesystem::create_directories(m_w->disk("backup"));
+    m_w->fakes.fileSystem.drives = QStringList { "C:", "E:", "EX" };
+    m_w->fakes.fileSystem.readyDrives = QStringList { "C:" };
 }
 
 void TestWindow::listAndSelect(const QString &destination, const QList<int> &rows)
@@ -85,6 +104,180 @@ void TestWindow::tabOrderAndFocus()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), m_w->control(next));
     }
+}
+
+void TestWindow::classification_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("status");
+    QTest::newRow("empty") << u""_s << int(EmptyPath);
+    QTest::newRow("folder") << u"/src"_s << int(FolderPresent);
+    QTest::newRow("root") << u"/"_s << int(FolderPresent);
+    QTest::newRow("vanished, ready drive") << u"C:\\gone"_s << int(PathNotPresent);
+    QTest::newRow("drive not ready") << u"E:\\Photos"_s << int(DriveNotReady);
+    QTest::newRow("unknown drive") << u"Q:\\x"_s << int(PathNotPresent);
+    QTest::newRow("no colon, drive not ready") << u"EX\\y"_s << int(PathNotPresent);
+}
+
+void TestWindow::classification()
+{
+    QFETCH(QString, path);
+    QFETCH(int, status);
+    const ChosenFolder chosen = checkChosenFolder(m_w->fakes.fileSystem, path);
+    QCOMPARE(int(chosen.status), status);
+    // Only an existing folder gets the separator a sub-folder name can follow.
+    QCOMPARE(chosen.path, path + (status == FolderPresent && path != "/" ? "/" : ""));
+}
+
+void TestWindow::choice_data()
+{
+    QTest::addColumn<bool>("source");
+    QTest::addColumn<QString>("picked");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("counter");
+    QTest::addColumn<QString>("message");
+
+    // Each row starts from /src/ listed, with an entry selected behind the counter's
+    // back: "1/2" shows that the counter alone was refreshed, "0/2" a new listing or none.
+    QTest::newRow("source folder gets one separator")
+        << true << u"/src"_s << u"/src/"_s << u"0/3"_s << u""_s;
+    QTest::newRow("source root as it is")
+        << true << u"/"_s << u"/"_s << u"0/2"_s << u""_s; // src, backup
+    QTest::newRow("source cancelled") << true << u""_s << u"/src/"_s << u"1/3"_s << u""_s;
+    QTest::newRow("source drive not ready") << true << u"E:\\"_s << u"E:\\"_s << u"0/0"_s
+                                            << u"DRIVE E: CONTAINS NO READABLE DISK OR MEDIA"_s;
+    QTest::newRow("destination folder")
+        << false << u"/backup"_s << u"/backup/"_s << u"0/3"_s << u""_s;
+    QTest::newRow("destination not a folder")
+        << false << u"/nowhere"_s << u"/nowhere"_s << u"0/3"_s << u""_s;
+    QTest::newRow("destination cancelled") << false << u""_s << u""_s << u"0/3"_s << u""_s;
+}
+
+void TestWindow::choice()
+{
+    QFETCH(bool, source);
+    QFETCH(QString, picked);
+    QFETCH(QString, shown);
+    QFETCH(QString, counter);
+    QFETCH(QString, message);
+
+    choose("cmdSource", QStringLiteral("/src"));
+    m_w->field("Text2")->setText(QStringLiteral("/old/"));
+    {
+        const QSignalBlocker quiet(m_w->list()->selectionModel());
+        m_w->select(1);
+    }
+
+    choose(source ? "cmdSource" : "cmdDest", picked);
+    QCOMPARE(m_w->field(source ? "Text1" : "Text2")->text(), shown);
+    QCOMPARE(m_w->fakes.messageBox.informed.join(QString()), message);
+    QCOMPARE(m_w->counter(), counter + QStringLiteral(" Folders"));
+    if (!source) // nothing follows a destination choice, the copy button included
+        QVERIFY(!m_w->button("Command2")->isEnabled());
+}
+
+// Cancelling a choice or choosing a bad destination must not empty the source's listing
+// at the next edit of the day count.
+void TestWindow::destinationDoesNotSteerListing()
+{
+    choose("cmdSource", QStringLiteral("/src"));
+    choose("cmdSource", QString());
+    choose("cmdDest", QString());
+    choose("cmdDest", QStringLiteral("/nowhere"));
+    QTest::keyClick(m_w->field("daysold"), '0');
+    QVERIFY(m_w->fakes.messageBox.informed.isEmpty());
+    QCOMPARE(m_w->counter(), QStringLiteral("0/3 Folders"));
+}
+
+void TestWindow::fileSystemFailureDuringChoice()
+{
+    choose("cmdSource", QStringLiteral("/src"));
+    m_w->fakes.fileSystem.folderExistsFailure = std::errc::io_error;
+    choose("cmdSource", QStringLiteral("/backup"));
+    choose("cmdDest", QStringLiteral("/backup"));
+    QCOMPARE(m_w->fakes.messageBox.warned.size(), 2);
+    QVERIFY(m_w->fakes.messageBox.warned.back().contains(QStringLiteral("Input/output error")));
+    QCOMPARE(m_w->field("Text1")->text(), QStringLiteral("/src/"));
+    QCOMPARE(m_w->field("Text2")->text(), QString());
+
+    m_w->fakes.fileSystem.folderExistsFailure.reset(); // and the window still works
+    choose("cmdDest", QStringLiteral("/backup"));
+    QCOMPARE(m_w->field("Text2")->text(), QStringLiteral("/backup/"));
+}
+
+void TestWindow::mouseKeysAndButtons_data()
+{
+    // Digits click that row, R right-clicks row 0, A and N press All and None, S is Space
+    // on the current row, D the down arrow, K the select-all key.
+    QTest::addColumn<QString>("actions");
+    QTest::addColumn<Flags>("expected");
+    QTest::newRow("click selects") << "2" << Flags { false, false, true, false };
+    QTest::newRow("second click deselects") << "22" << Flags(4, false);
+    QTest::newRow("clicks leave others alone") << "03" << Flags { true, false, false, true };
+    QTest::newRow("All, then a click") << "A1" << Flags { true, false, true, true };
+    QTest::newRow("None") << "02N" << Flags(4, false);
+    QTest::newRow("right button leaves the flag") << "0R" << Flags { true, false, false, false };
+    QTest::newRow("space toggles the current row") << "0S" << Flags(4, false);
+    QTest::newRow("arrow and space") << "0DS" << Flags { true, true, false, false };
+    QTest::newRow("select-all key") << "0K" << Flags(4, true);
+}
+
+// The counter and the copy button follow every change, and the copy takes exactly the
+// rows the counter counts.
+void TestWindow::mouseKeysAndButtons()
+{
+    QFETCH(QString, actions);
+    QFETCH(Flags, expected);
+    WindowFixture w;
+    w.fakes.fileSystem.syntheticSubFolders
+        = std::vector<SubFolder> { { "a", 0 }, { "b", 0 }, { "c", 0 }, { "d", 0 } };
+    w.field("daysold")->setText(QStringLiteral("1000000")); // the folders are from 1970
+    w.field("Text2")->setText(QStringLiteral("/backup/"));
+    w.window.listSourceFolder(QStringLiteral("/source/"));
+    w.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+    QListView *list = w.list();
+    const auto click = [list](int row, Qt::MouseButton button) {
+        QTest::mouseClick(list->viewport(), button, Qt::NoModifier,
+                          list->visualRect(list->model()->index(row, 0)).center());
+    };
+
+    for (const QChar action : actions) {
+        switch (action.unicode()) {
+        case 'A':
+            QTest::mouseClick(w.button("cmdSelectAll"), Qt::LeftButton);
+            break;
+        case 'N':
+            QTest::mouseClick(w.button("cmdSelectNone"), Qt::LeftButton);
+            break;
+        case 'R':
+            click(0, Qt::RightButton);
+            break;
+        case 'S':
+            QTest::keyClick(list, Qt::Key_Space);
+            break;
+        case 'D':
+            QTest::keyClick(list, Qt::Key_Down);
+            break;
+        case 'K':
+            QTest::keySequence(list, QKeySequence::SelectAll);
+            break;
+        default:
+            click(action.digitValue(), Qt::LeftButton);
+        }
+        const auto selected = list->selectionModel()->selectedRows().size();
+        QCOMPARE(w.counter(), QStringLiteral("%1/4 Folders").arg(selected));
+        QCOMPARE(w.button("Command2")->isEnabled(), selected > 0);
+    }
+    Flags copied(4, false);
+    for (const auto &name : selectedNames(*list->selectionModel()))
+        copied[name.native()[0] - 'a'] = true;
+    QCOMPARE(copied, expected);
+
+    // Without a destination the button stays off, whatever is selected.
+    w.field("Text2")->clear();
+    QTest::mouseClick(w.button("cmdSelectAll"), Qt::LeftButton);
+    QVERIFY(!w.button("Command2")->isEnabled());
 }
 
 // The fields and the list have no caption of their own: a screen reader must still
