@@ -126,21 +126,25 @@ struct FaultyCalls : SystemCalls
     // clang-format off
     int makeFolderAt(int f, const char *n, mode_t m) override
     { return hits(Call::Name, n) ? -1 : S::makeFolderAt(f, fold(f, n).c_str(), m); }
-    int unlinkAt(int f, const char *n, int flags) override { return S::unlinkAt(f, fold(f, n).c_str(), flags); }
+    int unlinkAt(int f, const char *n, int flags) override
+    { return S::unlinkAt(f, fold(f, n).c_str(), flags); }
     int statAt(int f, const char *n, struct stat &info) override
     { const std::string as = fold(f, n);
-      return S::statAt(f, as.c_str(), info) ? -1 : (info.st_ino += call == Call::FoldCaseOwnInodes && as != n, 0); }
+      const bool own = call == Call::FoldCaseOwnInodes && as != n;
+      return S::statAt(f, as.c_str(), info) ? -1 : (info.st_ino += own, 0); }
     int symlinkAt(const char *target, int f, const char *n) override
     { return hits(Call::Symlink) ? -1 : S::symlinkAt(target, f, n); }
     int linkAt(int ff, const char *from, int tf, const char *to, int flags) override
     { return hits(Call::Name, to) || (flags == 0 && hits(Call::HardLink))
                  ? -1 : S::linkAt(ff, fold(ff, from).c_str(), tf, fold(tf, to).c_str(), flags); }
     int renameAt(int f, const char *from, const char *to) override
-    { return hits(Call::Name, to) ? -1 : S::renameAt(f, fold(f, from).c_str(), fold(f, to).c_str()); }
-    int changeMode(int fd, mode_t m) override { return hits(Call::Mode) ? -1 : S::changeMode(fd, m); }
+    { return hits(Call::Name, to) ? -1
+                                  : S::renameAt(f, fold(f, from).c_str(), fold(f, to).c_str()); }
+    int changeMode(int f, mode_t m) override { return hits(Call::Mode) ? -1 : S::changeMode(f, m); }
     int changeOwner(int fd, uid_t u, gid_t g) override
     { return hits(Call::Owner) ? -1 : S::changeOwner(fd, u, g); }
-    int setTimes(int fd, const timespec t[2]) override { return hits(Call::Times) ? -1 : S::setTimes(fd, t); }
+    int setTimes(int fd, const timespec t[2]) override
+    { return hits(Call::Times) ? -1 : S::setTimes(fd, t); }
     int setAttribute(int fd, const char *n, const void *v, std::size_t size) override
     { return hits(Call::Attribute) ? -1 : S::setAttribute(fd, n, v, size); }
     ssize_t copyData(int from, int to, std::uint64_t at, std::size_t length, DataCopyMethod &method,
