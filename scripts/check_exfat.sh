@@ -129,7 +129,9 @@ copy_and_check() {
     while IFS= read -r -d '' file; do
         file=${file#"$src/"}
         case $file in case/*) continue ;; esac
-        check "copy $run: data of $file" data_equal "$file"
+        local label=$file
+        [ ${#file} -le 40 ] || label="${file:0:8}...${file: -8} (${#file} characters)"
+        check "copy $run: data of $label" data_equal "$file"
     done < <(find "$src" -type f -print0 | sort -z)
     check "copy $run: one of README and readme kept, the other reported" case_pair_kept_once "$out"
     local link
