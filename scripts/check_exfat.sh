@@ -59,9 +59,10 @@ truncate -s 64M "$scratch/exfat.img"
 mkfs.exfat "$scratch/exfat.img" >"$scratch/mount.log" 2>&1 || skip "mkfs.exfat failed"
 if ! mount.exfat-fuse "$scratch/exfat.img" "$mnt" >>"$scratch/mount.log" 2>&1; then
     # Run by root, exfat-fuse mounts as fuseblk, which takes a block device, not a file.
-    losetup --find --show "$scratch/exfat.img" >"$scratch/loop" 2>>"$scratch/mount.log" \
-        && mount.exfat-fuse "$(cat "$scratch/loop")" "$mnt" >>"$scratch/mount.log" 2>&1 \
-        || skip "the exFAT mount was refused: $(tail -n 1 "$scratch/mount.log")"
+    if ! losetup --find --show "$scratch/exfat.img" >"$scratch/loop" 2>>"$scratch/mount.log" \
+        || ! mount.exfat-fuse "$(cat "$scratch/loop")" "$mnt" >>"$scratch/mount.log" 2>&1; then
+        skip "the exFAT mount was refused: $(tail -n 1 "$scratch/mount.log")"
+    fi
 fi
 
 # The source: plain files in nested folders, links, set-ID bits, a foreign owner, names
@@ -88,16 +89,19 @@ ln -s docs "$src/link-to-folder"
 
 passed=0
 failed=0
+# check WHAT COMMAND...: counts and prints the verdict, then what the command printed.
 check() {
-    local what=$1
+    local what=$1 detail status=0
     shift
-    if "$@"; then
+    detail=$("$@") || status=$?
+    if [ "$status" -eq 0 ]; then
         echo "PASS $what"
         passed=$((passed + 1))
     else
         echo "FAIL $what"
         failed=$((failed + 1))
     fi
+    [ -z "$detail" ] || echo "$detail"
 }
 # The paths of the problems reported, one a line; no path here holds ": ".
 problem_paths() { sed -n 's/^problem: //p' "$1" | sed 's/: .*$//'; }
@@ -107,17 +111,51 @@ only_expected_problems() {
         -eq 0 ]
 }
 not_on_mount() { [ ! -e "$dest/$1" ] && [ ! -L "$dest/$1" ]; }
-link_refused() { reported_once "$1" "$2" && not_on_mount "$2"; }
-data_equal() { cmp -s "$src/$1" "$dest/$1"; }
+link_refused() {
+    reported_once "$1" "$2" && not_on_mount "$2" && return 0
+    echo "   reported $(problem_paths "$1" | grep -c "/$2\$") times;" \
+        "on the mount: $(stat -c %F "$dest/$2" 2>/dev/null || echo nothing)"
+    return 1
+}
+data_equal() {
+    cmp -s "$src/$1" "$dest/$1" && return 0
+    [ -e "$dest/$1" ] && echo "   the data differ" || echo "   missing on the mount"
+    return 1
+}
 # The case folder holds one entry, the one not reported, with its own data.
 case_pair_kept_once() {
-    local lost kept
-    lost=$(problem_paths "$1" | grep -oE '/case/(README|readme)$') || return 1
-    [ "$(wc -l <<<"$lost")" -eq 1 ] || return 1
-    kept=$([ "${lost##*/}" = README ] && echo readme || echo README)
-    [ "$(find "$dest/case" -mindepth 1 | wc -l)" -eq 1 ] && data_equal "case/$kept"
+    local paths lost kept entry
+    paths=$(problem_paths "$1")
+    lost=$(grep -cE '/case/(README|readme)$' <<<"$paths") || true
+    if [ "$lost" -eq 1 ]; then
+        kept=$(grep -qE '/case/README$' <<<"$paths" && echo readme || echo README)
+        [ "$(find "$dest/case" -mindepth 1 | wc -l)" -eq 1 ] && data_equal "case/$kept" && return 0
+    fi
+    echo "   $lost of them reported; on the mount:"
+    for entry in "$dest"/case/*; do
+        [ ! -e "$entry" ] || echo "   case/${entry##*/}: $(head -c 20 "$entry")"
+    done
+    return 1
 }
-no_temporaries() { [ -z "$(find "$mnt" -name '.sprigwell-*' -print -quit)" ]; }
+# The kind is reported, or the file that shows it is named with its state on both sides.
+not_kept_reported() {
+    grep -qx "not kept: $2" "$1" && return 0
+    local file=top.txt format=%a
+    case $2 in
+    "set-ID bits") file=tool.sh ;;
+    owner) file=docs/guest.txt format=%u:%g ;;
+    esac
+    echo "   $file: $(stat -c "$format" "$src/$file") in the source," \
+        "$(stat -c "$format" "$dest/$file" 2>/dev/null || echo nothing) on the mount"
+    return 1
+}
+no_temporaries() {
+    local found
+    found=$(find "$mnt" -name '.sprigwell-*')
+    [ -z "$found" ] && return 0
+    sed 's/^/   /' <<<"$found"
+    return 1
+}
 
 copy_and_check() {
     local run=$1 out=$scratch/run$1.out status=0
@@ -141,7 +179,7 @@ copy_and_check() {
     check "copy $run: no other problems" only_expected_problems "$out"
     local kind
     for kind in "set-ID bits" permissions owner; do
-        check "copy $run: $kind reported as not kept" grep -qx "not kept: $kind" "$out"
+        check "copy $run: $kind reported as not kept" not_kept_reported "$out" "$kind"
     done
     check "copy $run: no .sprigwell-* temporary left on the mount" no_temporaries
 }
