@@ -65,8 +65,8 @@ if ! mount.exfat-fuse "$scratch/exfat.img" "$mnt" >>"$scratch/mount.log" 2>&1; t
     fi
 fi
 
-# The source: plain files in nested folders, links, set-ID bits, a foreign owner, names
-# that fill exFAT's 255 characters in two scripts, and two names exFAT takes for one.
+# The source: plain files in nested folders, links, set-ID bits, a foreign owner, names of
+# 244 bytes (Linux takes 255) in two scripts, and two names exFAT takes for one.
 src=$scratch/source/Backup
 dest=$mnt/Backup
 mkdir -p "$src/docs/2024/deep" "$src/case" "$src/shared"
