@@ -29,15 +29,8 @@ skip() {
 [ "$(id -u)" -eq 0 ] || skip "mounting a file system needs root"
 [ -c /dev/fuse ] || skip "there is no /dev/fuse here"
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-missing=()
-for package in exfat-fuse exfatprogs fuse3; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
-        || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}" >&2
-    { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
-        --no-install-recommends "${missing[@]}"; } >&2 || skip "could not install ${missing[*]}"
+if ! command -v mkfs.exfat >/dev/null || ! command -v mount.exfat-fuse >/dev/null; then
+    bash "$here/setup.sh" >&2 || skip "exfat-fuse and exfatprogs could not be installed"
 fi
 copy_tree=${1:-}
 if [ -z "$copy_tree" ]; then
