@@ -10,6 +10,8 @@ packages=(
     fonts-liberation fontconfig
     # headless and real-window tests, packaging checks
     xvfb xauth x11-utils xdotool imagemagick libx11-dev desktop-file-utils appstream dpkg-dev file
+    # the copy check on an exFAT image mounted through FUSE
+    exfat-fuse exfatprogs fuse3
 )
 
 missing=()
