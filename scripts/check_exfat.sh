@@ -137,6 +137,7 @@ not_kept_reported() {
     case $2 in
     "set-ID bits") file=tool.sh ;;
     owner) file=docs/guest.txt format=%u:%g ;;
+    times) format=%y ;;
     esac
     echo "   $file: $(stat -c "$format" "$src/$file") in the source," \
         "$(stat -c "$format" "$dest/$file" 2>/dev/null || echo nothing) on the mount"
@@ -171,7 +172,7 @@ copy_and_check() {
     done
     check "copy $run: no other problems" only_expected_problems "$out"
     local kind
-    for kind in "set-ID bits" permissions owner; do
+    for kind in "set-ID bits" permissions owner times; do
         check "copy $run: $kind reported as not kept" not_kept_reported "$out" "$kind"
     done
     check "copy $run: no .sprigwell-* temporary left on the mount" no_temporaries

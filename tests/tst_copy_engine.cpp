@@ -140,11 +140,11 @@ struct FaultyCalls : SystemCalls
     int renameAt(int f, const char *from, const char *to) override
     { return hits(Call::Name, to) ? -1
                                   : S::renameAt(f, fold(f, from).c_str(), fold(f, to).c_str()); }
-    int changeMode(int f, mode_t m) override { return hits(Call::Mode) ? -1 : S::changeMode(f, m); }
+    int changeMode(int f, mode_t m) override { return hits(Call::Mode) ? -!!error : S::changeMode(f, m); }
     int changeOwner(int fd, uid_t u, gid_t g) override
     { return hits(Call::Owner) ? -1 : S::changeOwner(fd, u, g); }
     int setTimes(int fd, const timespec t[2]) override
-    { return hits(Call::Times) ? -1 : S::setTimes(fd, t); }
+    { return hits(Call::Times) ? -!!error : S::setTimes(fd, t); }
     int setAttribute(int fd, const char *n, const void *v, std::size_t size) override
     { return hits(Call::Attribute) ? -1 : S::setAttribute(fd, n, v, size); }
     ssize_t copyData(int from, int to, std::uint64_t at, std::size_t length, DataCopyMethod &method,
@@ -209,6 +209,9 @@ private slots:
         QTest::newRow("same name but case, no inodes") << Case { "file", "", "", Call::FoldCaseOwnInodes, 0, "dst/p/x: a name that differs only in case was already copied here" };
         QTest::newRow("modes refused") << Case { "file", "", "", Call::Mode, EPERM, "Permissions" };
         QTest::newRow("times refused") << Case { "file", "", "", Call::Times, ENOSYS, "Times" };
+        // Error 0: the call answers success and keeps nothing, as exFAT through FUSE does.
+        QTest::newRow("modes taken, not kept") << Case { "file", "", "", Call::Mode, 0, "Permissions" };
+        QTest::newRow("times taken, not kept") << Case { "file", "", "", Call::Times, 0, "Times" };
         QTest::newRow("owner refused") << Case { "owned file", "", "", Call::Owner, EPERM, "Owner" };
         QTest::newRow("xattrs refused") << Case { "xattr file", "", "", Call::Attribute, ENOTSUP, "ExtendedAttributes" };
         QTest::newRow("ACLs refused") << Case { "acl file", "", "", Call::Attribute, ENOTSUP, "AccessControlLists" };

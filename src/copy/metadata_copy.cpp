@@ -93,6 +93,20 @@ void MetadataCopy::apply(int target, const struct stat &current, int source,
     const struct timespec times[2] = { from.st_atim, from.st_mtim };
     if (m_calls.setTimes(target, times) != 0)
         notKept(MetadataKind::Times);
+    noteWhatWasNotKept(target, mode, from.st_mtim);
+}
+
+void MetadataCopy::noteWhatWasNotKept(int target, mode_t mode, const struct timespec &modified)
+{
+    // exFAT through FUSE answers a chmod with success and keeps 0777, and keeps times to
+    // the hundredth of a second: only a look at what arrived tells.
+    struct stat kept;
+    if (fstat(target, &kept) != 0)
+        return;
+    if ((kept.st_mode & 0777) != (mode & 0777))
+        m_notKept.insert(MetadataKind::Permissions);
+    if (kept.st_mtim.tv_sec != modified.tv_sec || kept.st_mtim.tv_nsec != modified.tv_nsec)
+        m_notKept.insert(MetadataKind::Times);
 }
 
 void MetadataCopy::applyToLink(int folder, const char *name, const struct stat &from)

@@ -31,6 +31,8 @@ private:
     bool applyOwner(int target, const struct stat &current, const struct stat &from);
     void applyMode(int target, const struct stat &current, mode_t mode);
     void copyAttributes(int source, int target);
+    // Notes permissions or times that the file system took without keeping them.
+    void noteWhatWasNotKept(int target, mode_t mode, const struct timespec &modified);
     // Notes `kind` as not kept after the call failed with errno, or throws when the
     // error dooms the copy.
     void notKept(MetadataKind kind);
