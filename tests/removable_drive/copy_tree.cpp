@@ -1,37 +1,11 @@
-// Copies one folder tree with the real copy engine and prints what the engine reported,
-// one line each, for scripts that check a copy onto a mounted file system.
-//
-// Usage: sprigwell_copy_tree SOURCE DESTINATION
-// Exit status: 0 when the copy got to its end, 1 when it failed, 2 on wrong use.
+// Copies one folder tree with the real copy engine and prints what it reported, a line
+// each, for scripts that check a copy onto a mounted file system.
+// Usage: sprigwell_copy_tree SOURCE DESTINATION; exit 1 when the copy failed.
 
 #include "copy/copy_engine.h"
+#include "copy/copy_messages.h"
 
 #include <iostream>
-
-namespace {
-
-const char *kindName(MetadataKind kind)
-{
-    switch (kind) {
-    case MetadataKind::Permissions:
-        return "permissions";
-    case MetadataKind::SetIdBits:
-        return "set-ID bits";
-    case MetadataKind::Owner:
-        return "owner";
-    case MetadataKind::Times:
-        return "times";
-    case MetadataKind::ExtendedAttributes:
-        return "extended attributes";
-    case MetadataKind::AccessControlLists:
-        return "access control lists";
-    case MetadataKind::HardLinks:
-        return "hard links";
-    }
-    return "unknown";
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -42,10 +16,10 @@ int main(int argc, char *argv[])
     SilentCopyMonitor monitor;
     try {
         const CopyReport report = copyFolderTree(argv[1], argv[2], monitor);
-        for (const CopyProblem &problem : report.problems)
-            std::cout << "problem: " << problem.path.string() << ": " << problem.reason << '\n';
-        for (const MetadataKind kind : report.notKept)
-            std::cout << "not kept: " << kindName(kind) << '\n';
+        for (const QString &line : problemTexts(report.problems))
+            std::cout << "problem: " << line.toStdString() << '\n';
+        for (const QString &line : notKeptTexts(report.notKept))
+            std::cout << "not kept: " << line.toStdString() << '\n';
     } catch (const FileSystemError &error) {
         std::cout << "failed: " << error.what() << '\n';
         return 1;
