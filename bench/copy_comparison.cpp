@@ -6,6 +6,7 @@
 #include "timing.h"
 #include "tree_compare.h"
 
+#include "copy/copy_engine.h"
 #include "platform/local_file_system.h"
 
 #include <stdexcept>
@@ -21,13 +22,13 @@ void checkCopy(const std::filesystem::path &source, const std::filesystem::path 
                                  + difference);
 }
 
-std::string sizeText(const TreeSize &size)
+std::string sizeText(const TreeTotals &size)
 {
     return std::to_string(size.files) + " files, " + fixed(double(size.bytes) / (1 << 20), 0)
         + " MiB";
 }
 
-std::string timeAndRate(Duration time, const TreeSize &size)
+std::string timeAndRate(Duration time, const TreeTotals &size)
 {
     const double megabytesPerSecond = double(size.bytes) / 1e6 / (time.count() / 1000);
     return milliseconds(time.count()) + " (" + fixed(megabytesPerSecond, 0) + " MB/s)";
@@ -40,7 +41,8 @@ ResultTable compareCopyWithCp(const std::vector<CopySet> &sets,
 {
     ResultTable table({ "Data set", "Size", "CopyFolder", "cp -a", "Copy/cp", "Target", "Met" });
     for (const CopySet &set : sets) {
-        const TreeSize size = measureTree(set.folder);
+        SilentCopyMonitor monitor;
+        const TreeTotals size = measureTree(set.folder, monitor);
         const std::filesystem::path destination = scratch / "copy";
         // Every timed run starts from the same state: no destination, no dirty pages
         // waiting to be written, and the source in the page cache (or out of it).
@@ -53,7 +55,6 @@ ResultTable compareCopyWithCp(const std::vector<CopySet> &sets,
                 dropPageCache();
         };
         LocalFileSystem fileSystem;
-        SilentCopyMonitor monitor;
         const auto copyFolder = [&] {
             fileSystem.copyFolder(set.folder, destination, monitor);
         };
