@@ -155,7 +155,7 @@ hides the tools' own work.
             std::cerr << "Timing the copies...\n";
             section("Copy run against cp -a",
                     compareCopyRunWithCp(copySets, arguments.dataRoot, arguments.rounds,
-                                         arguments.cache),
+                                         arguments.cache, CopyTimed::CopyAlone),
                     rounds
                         + " Copy run: a real CopyRun driven by direct calls, as the window's"
                           " worker drives it, with its progress reports and stop checks on;"
@@ -170,6 +170,17 @@ hides the tools' own work.
                           " cache for both; MB/s = 10^6 bytes of file data per second."
                           " Both copies are checked byte for byte against the source.");
 
+            std::cerr << "Timing the copies with their flush...\n";
+            section("Copy run with its flush against cp -a and sync -f",
+                    compareCopyRunWithCp({ copySets[0], copySets[1] }, arguments.dataRoot,
+                                         arguments.rounds, arguments.cache,
+                                         CopyTimed::WholeRunWithFlush),
+                    rounds
+                        + " The whole run as the window starts it: prepare(), copy() and the"
+                          " flush (syncfs on the destination's file system), against"
+                          " `cp -a SRC DST` and then `sync -f DST`, two children timed"
+                          " together. The same start as above; the time ends when the"
+                          " copy is on the disk.");
             for (const CopySet &set : copySets)
                 std::filesystem::remove_all(set.folder);
         }
@@ -180,7 +191,8 @@ hides the tools' own work.
                                             root / "small-files", kSmallFiles);
             std::cerr << "Timing the copy in RAM...\n";
             section("Copy run against cp -a on a RAM file system",
-                    compareCopyRunWithCp({ set }, root, arguments.rounds, CacheState::Warm),
+                    compareCopyRunWithCp({ set }, root, arguments.rounds, CacheState::Warm,
+                                         CopyTimed::CopyAlone),
                     rounds + " As above, in " + arguments.memoryRoot.string()
                         + " (tmpfs): every page is in memory, and there is no disk"
                           " allocator whose cost swamps the tools' own work per file.");
