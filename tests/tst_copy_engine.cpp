@@ -86,39 +86,22 @@ void makeEntry(const Path &path, const QString &kind, const Path &target = "y")
     }
 }
 
-bool hasUserAttributes(const Path &file)
+// Gives `file` a user attribute, or an access list for the owner, user 1000 and the group
+// as setfacl writes it; false where the file system holds neither.
+bool addAttribute(const Path &file, bool accessList)
 {
-    return setxattr(file.c_str(), "user.note", "kept", 4, 0) == 0;
-}
-
-// An access list for the owner, user 1000 and the group, as setfacl writes it.
-bool hasAccessList(const Path &file)
-{
-    const std::uint16_t words[]
-        = { 2, 0,      0x01,   6,    0xffff, 0xffff, 0x02,   4,    1000, 0,      0x04,
+    const std::uint16_t acl[]
+        = { 2, 0,      1,      6,    0xffff, 0xffff, 2,      4,    1000, 0,      4,
             4, 0xffff, 0xffff, 0x10, 4,      0xffff, 0xffff, 0x20, 0,    0xffff, 0xffff };
-    return setxattr(file.c_str(), "system.posix_acl_access", words + 0, sizeof words, 0) == 0;
+    return accessList ? setxattr(file.c_str(), "system.posix_acl_access", acl, sizeof acl, 0) == 0
+                      : setxattr(file.c_str(), "user.note", "kept", 4, 0) == 0;
 }
 
-enum class Call {
-    None,
-    Create,
-    Open,
-    Name,
-    Symlink,
-    HardLink,
-    Mode,
-    Owner,
-    Times,
-    Attribute,
-    ReadData,
-    WriteData,
-    Stop,
-    FoldCase
-};
+// clang-format off
+enum class Call { None, Create, Open, Name, Symlink, HardLink, Mode, Owner, Times, Attribute,
+                  ReadData, WriteData, Stop, StopNamed, Unnamed, FoldCase, FoldCaseOwnInodes };
+// clang-format on
 
-// Real calls, but `call` fails with `error` (on the entry `name` where the call names one),
-// or, for FoldCase, the destination takes names as a file system that ignores case would.
 struct FaultyCalls : SystemCalls
 {
     Call call = Call::None;
@@ -126,70 +109,61 @@ struct FaultyCalls : SystemCalls
     int error = 0;
     std::string destination; // the top folder of the copy
     int watched = -1; // the source file `name`, open for reading
-    std::string folded;
 
     bool hits(Call c, const char *n = nullptr)
     {
         errno = error;
         return call == c && (!n || name == n);
     }
-    const char *fold(int folder, const char *n)
+    std::string fold(int folder, const char *n)
     {
         char path[4096] = {};
         readlink(("/proc/self/fd/" + std::to_string(folder)).c_str(), path, sizeof path - 1);
-        if (call != Call::FoldCase || !std::string_view(path).starts_with(destination)
-            || std::string_view(n).starts_with(".sprigwell-"))
+        if ((call != Call::FoldCase && call != Call::FoldCaseOwnInodes)
+            || !std::string_view(path).starts_with(destination))
             return n;
-        folded = QString::fromUtf8(n).toLower().toStdString();
-        return folded.c_str();
+        return QString::fromUtf8(n).toLower().toStdString();
     }
     int openAt(int f, const char *n, int flags, mode_t mode) override
     {
         if (hits(Call::Open, n) || ((flags & O_WRONLY) && hits(Call::Create)))
             return -1;
-        const int fd = SystemCalls::openAt(f, fold(f, n), flags, mode);
+        // As on FAT: no unnamed files, so the copy writes under a temporary name.
+        if ((flags & O_TMPFILE) == O_TMPFILE && (call == Call::Unnamed || call == Call::StopNamed))
+            return errno = EOPNOTSUPP, -1;
+        const int fd = SystemCalls::openAt(f, fold(f, n).c_str(), flags, mode);
         const bool reading = (flags & O_ACCMODE) == O_RDONLY;
         watched = n == name && reading ? fd : fd == watched ? -1 : watched;
         return fd;
     }
-    int makeFolderAt(int f, const char *n, mode_t mode) override
-    {
-        return hits(Call::Name, n) ? -1 : SystemCalls::makeFolderAt(f, fold(f, n), mode);
-    }
+    // clang-format off
+    using S = SystemCalls;
+    int makeFolderAt(int f, const char *n, mode_t m) override
+    { return hits(Call::Name, n) ? -1 : S::makeFolderAt(f, fold(f, n).c_str(), m); }
+    int unlinkAt(int f, const char *n, int flags) override
+    { return S::unlinkAt(f, fold(f, n).c_str(), flags); }
+    // As FUSE does, the file system may give each spelling an inode number of its own.
     int statAt(int f, const char *n, struct stat &info) override
-    {
-        return SystemCalls::statAt(f, fold(f, n), info);
-    }
+    { const std::string as = fold(f, n);
+      const bool own = call == Call::FoldCaseOwnInodes && as != n;
+      return S::statAt(f, as.c_str(), info) == 0 ? (info.st_ino += own, 0) : -1; }
     int symlinkAt(const char *target, int f, const char *n) override
-    {
-        return hits(Call::Symlink) ? -1 : SystemCalls::symlinkAt(target, f, n);
-    }
+    { return hits(Call::Symlink) ? -1 : S::symlinkAt(target, f, n); }
     int linkAt(int ff, const char *from, int tf, const char *to, int flags) override
-    {
-        if (hits(Call::Name, to) || (flags == 0 && hits(Call::HardLink)))
-            return -1;
-        return SystemCalls::linkAt(ff, from, tf, fold(tf, to), flags);
-    }
+    { return hits(Call::Name, to) || (flags == 0 && hits(Call::HardLink))
+                 ? -1 : S::linkAt(ff, fold(ff, from).c_str(), tf, fold(tf, to).c_str(), flags); }
     int renameAt(int f, const char *from, const char *to) override
-    {
-        return hits(Call::Name, to) ? -1 : SystemCalls::renameAt(f, from, fold(f, to));
-    }
-    int changeMode(int fd, mode_t mode) override
-    {
-        return hits(Call::Mode) ? -1 : SystemCalls::changeMode(fd, mode);
-    }
-    int changeOwner(int fd, uid_t user, gid_t group) override
-    {
-        return hits(Call::Owner) ? -1 : SystemCalls::changeOwner(fd, user, group);
-    }
-    int setTimes(int fd, const struct timespec times[2]) override
-    {
-        return hits(Call::Times) ? -1 : SystemCalls::setTimes(fd, times);
-    }
-    int setAttribute(int fd, const char *n, const void *value, std::size_t size) override
-    {
-        return hits(Call::Attribute) ? -1 : SystemCalls::setAttribute(fd, n, value, size);
-    }
+    { return hits(Call::Name, to) ? -1
+                                  : S::renameAt(f, fold(f, from).c_str(), fold(f, to).c_str()); }
+    int changeMode(int fd, mode_t m) override
+    { return hits(Call::Mode) ? -1 : S::changeMode(fd, m); }
+    int changeOwner(int fd, uid_t u, gid_t g) override
+    { return hits(Call::Owner) ? -1 : S::changeOwner(fd, u, g); }
+    int setTimes(int fd, const struct timespec t[2]) override
+    { return hits(Call::Times) ? -1 : S::setTimes(fd, t); }
+    int setAttribute(int fd, const char *n, const void *v, std::size_t size) override
+    { return hits(Call::Attribute) ? -1 : S::setAttribute(fd, n, v, size); }
+    // clang-format on
     ssize_t copyData(int from, int to, std::uint64_t offset, std::size_t length,
                      DataCopyMethod &method, bool &whileWriting) override
     {
@@ -241,8 +215,8 @@ void TestCopyEngine::copiesTreeOverOlderCopy_data()
     QTest::newRow("fifo skipped") << u"fifo"_s << QString();
     QTest::newRow("hard links") << u"hard link"_s << QString();
     QTest::newRow("sparse file") << u"sparse"_s << QString();
-    QTest::newRow("user attribute") << u"attribute"_s << QString();
-    QTest::newRow("access list") << u"access list"_s << QString();
+    QTest::newRow("user attribute") << u"xattr"_s << QString();
+    QTest::newRow("access list") << u"acl"_s << QString();
     QTest::newRow("stale temporary") << u"temporary"_s << QString();
 }
 
@@ -265,10 +239,8 @@ void TestCopyEngine::copiesTreeOverOlderCopy()
         std::filesystem::create_hard_link(photos / "a.txt", photos / "sub/x");
     if (kind == "sparse")
         std::filesystem::resize_file(photos / "a.txt", 9 << 20); // more than a chunk
-    if (kind == "attribute" && !hasUserAttributes(photos / "a.txt"))
-        QSKIP("the temporary folder holds no user attributes");
-    if (kind == "access list" && !hasAccessList(photos / "a.txt"))
-        QSKIP("the temporary folder holds no access lists");
+    if ((kind == "xattr" || kind == "acl") && !addAttribute(photos / "a.txt", kind == "acl"))
+        QSKIP("the temporary folder holds no such attributes");
     std::filesystem::create_directories(root / "dst/Photos/sub");
     writeFile(root / "dst/Photos/a.txt", "old a");
     writeFile(root / "dst/Photos/sub/keep.txt", "kept");
@@ -305,61 +277,50 @@ void TestCopyEngine::singleEntryFailures_data()
     QTest::addColumn<Call>("call"); // the call that fails
     QTest::addColumn<int>("error"); // and how
     // "stop": the copy throws; "src" or "dst": a problem of x on that side with the reason
-    // `detail`; "kept": copied but the metadata `detail` not kept.
+    // `detail`; "kept": copied, but the metadata `detail` (if any) not kept.
     QTest::addColumn<QString>("outcome");
     QTest::addColumn<QString>("detail");
 
-    const auto text = [](int error) {
-        return QString::fromLocal8Bit(std::strerror(error));
+    const auto row = [](const char *tag, const char *source, const char *existing, Call call,
+                        int error, const char *outcome, QString detail = {}) {
+        if (outcome == std::string_view("src") || outcome == std::string_view("dst"))
+            detail = detail.isEmpty() ? QString::fromLocal8Bit(std::strerror(error)) : detail;
+        QTest::newRow(tag) << QString::fromLatin1(source) << QString::fromLatin1(existing) << call
+                           << error << QString::fromLatin1(outcome) << detail;
     };
-    const QString inTheWay = u" of the same name is in the way"_s;
-    QTest::newRow("folder onto file")
-        << u"folder"_s << u"file"_s << Call::None << 0 << u"dst"_s << u"a file"_s + inTheWay;
-    QTest::newRow("file onto folder")
-        << u"file"_s << u"folder"_s << Call::None << 0 << u"dst"_s << u"a folder"_s + inTheWay;
-    QTest::newRow("folder onto link")
-        << u"folder"_s << u"link"_s << Call::None << 0 << u"dst"_s << u"a link"_s + inTheWay;
-    QTest::newRow("file onto link")
-        << u"file"_s << u"link"_s << Call::None << 0 << u"dst"_s << u"a link"_s + inTheWay;
-    QTest::newRow("link onto file")
-        << u"link"_s << u"file"_s << Call::None << 0 << u"dst"_s << u"a file"_s + inTheWay;
-    QTest::newRow("top folder a link")
-        << u"file"_s << u"top link"_s << Call::None << 0 << u"dst"_s << u"a link"_s + inTheWay;
-    QTest::newRow("vanished") << u"file"_s << u"file"_s << Call::Open << ENOENT << u"src"_s
-                              << text(ENOENT);
-    QTest::newRow("read error") << u"file"_s << u"file"_s << Call::ReadData << EIO << u"src"_s
-                                << text(EIO);
-    QTest::newRow("disk full") << u"file"_s << u"file"_s << Call::WriteData << ENOSPC << u"stop"_s
-                               << QString();
-    QTest::newRow("disk failing") << u"file"_s << u"file"_s << Call::WriteData << EIO << u"stop"_s
-                                  << QString();
-    QTest::newRow("read-only disk")
-        << u"file"_s << u"file"_s << Call::Create << EROFS << u"stop"_s << QString();
-    QTest::newRow("stopped in a large file")
-        << u"large file"_s << u"file"_s << Call::Stop << ECANCELED << u"stop"_s << QString();
-    QTest::newRow("links refused") << u"link"_s << QString() << Call::Symlink << EPERM << u"dst"_s
-                                   << u"the destination cannot hold symbolic links"_s;
-    QTest::newRow("name too long")
-        << u"file"_s << QString() << Call::Name << ENAMETOOLONG << u"dst"_s << text(ENAMETOOLONG);
-    QTest::newRow("name refused") << u"folder"_s << QString() << Call::Name << EINVAL << u"dst"_s
-                                  << u"the destination cannot hold this name"_s;
-    const QString caseClash = u"a name that differs only in case was already copied here"_s;
-    QTest::newRow("same name but case, files")
-        << u"file"_s << QString() << Call::FoldCase << 0 << u"dst"_s << caseClash;
-    QTest::newRow("same name but case, folders")
-        << u"folder"_s << QString() << Call::FoldCase << 0 << u"dst"_s << caseClash;
-    QTest::newRow("modes refused")
-        << u"file"_s << QString() << Call::Mode << EPERM << u"kept"_s << u"Permissions"_s;
-    QTest::newRow("times refused")
-        << u"file"_s << QString() << Call::Times << ENOSYS << u"kept"_s << u"Times"_s;
-    QTest::newRow("owner refused")
-        << u"owned file"_s << QString() << Call::Owner << EPERM << u"kept"_s << u"Owner"_s;
-    QTest::newRow("attributes refused") << u"attribute"_s << QString() << Call::Attribute
-                                        << EOPNOTSUPP << u"kept"_s << u"ExtendedAttributes"_s;
-    QTest::newRow("access lists refused") << u"access list"_s << QString() << Call::Attribute
-                                          << EOPNOTSUPP << u"kept"_s << u"AccessControlLists"_s;
-    QTest::newRow("hard links refused")
-        << u"hard link"_s << QString() << Call::HardLink << EPERM << u"kept"_s << u"HardLinks"_s;
+    const QString way = u" of the same name is in the way"_s;
+    const QString clash = u"a name that differs only in case was already copied here"_s;
+    const QString noLinks = u"the destination cannot hold symbolic links"_s;
+    const QString badName = u"the destination cannot hold this name"_s;
+    // clang-format off
+    row("folder onto file", "folder", "file", Call::None, 0, "dst", u"a file"_s + way);
+    row("file onto folder", "file", "folder", Call::None, 0, "dst", u"a folder"_s + way);
+    row("folder onto link", "folder", "link", Call::None, 0, "dst", u"a link"_s + way);
+    row("file onto link", "file", "link", Call::None, 0, "dst", u"a link"_s + way);
+    row("link onto file", "link", "file", Call::None, 0, "dst", u"a file"_s + way);
+    row("top folder a link", "file", "top link", Call::None, 0, "dst", u"a link"_s + way);
+    row("vanished", "file", "file", Call::Open, ENOENT, "src");
+    row("read error", "file", "file", Call::ReadData, EIO, "src");
+    row("disk full", "file", "file", Call::WriteData, ENOSPC, "stop");
+    row("disk failing", "file", "file", Call::WriteData, EIO, "stop");
+    row("read-only disk", "file", "file", Call::Create, EROFS, "stop");
+    row("stopped in a large file", "large file", "file", Call::Stop, ECANCELED, "stop");
+    row("stopped, named temporary", "large file", "file", Call::StopNamed, ECANCELED, "stop");
+    row("no unnamed files", "file", "file", Call::Unnamed, 0, "kept");
+    row("links refused", "link", "", Call::Symlink, EPERM, "dst", noLinks);
+    row("name too long", "file", "", Call::Name, ENAMETOOLONG, "dst");
+    row("name refused", "folder", "", Call::Name, EINVAL, "dst", badName);
+    row("name refused as FUSE does", "file", "", Call::Name, ENOENT, "dst", badName);
+    row("same name but case, files", "file", "", Call::FoldCase, 0, "dst", clash);
+    row("same name but case, folders", "folder", "", Call::FoldCase, 0, "dst", clash);
+    row("same name but case, no inodes", "file", "", Call::FoldCaseOwnInodes, 0, "dst", clash);
+    row("modes refused", "file", "", Call::Mode, EPERM, "kept", u"Permissions"_s);
+    row("times refused", "file", "", Call::Times, ENOSYS, "kept", u"Times"_s);
+    row("owner refused", "owned file", "", Call::Owner, EPERM, "kept", u"Owner"_s);
+    row("xattrs refused", "xattr", "", Call::Attribute, ENOTSUP, "kept", u"ExtendedAttributes"_s);
+    row("ACLs refused", "acl", "", Call::Attribute, ENOTSUP, "kept", u"AccessControlLists"_s);
+    row("hard links refused", "hard link", "", Call::HardLink, EPERM, "kept", u"HardLinks"_s);
+    // clang-format on
 }
 
 // One entry's failure is a problem of that entry and the run goes on, unless it dooms
@@ -381,35 +342,38 @@ void TestCopyEngine::singleEntryFailures()
     makeEntry(x, source);
     if (source == "large file")
         writeFile(x, std::string(20 << 20, 'x'));
-    if (source == "owned file" || source == "attribute" || source == "access list")
+    const bool attribute = source == "xattr" || source == "acl";
+    if (source == "owned file" || attribute)
         writeFile(x, "with metadata");
     if (source == "owned file" && (geteuid() != 0 || chown(x.c_str(), 65534, 65534) != 0))
         QSKIP("only root may give a file away");
-    if (source == "attribute" && !hasUserAttributes(x))
-        QSKIP("the temporary folder holds no user attributes");
-    if (source == "access list" && !hasAccessList(x))
-        QSKIP("the temporary folder holds no access lists");
+    if (attribute && !addAttribute(x, source == "acl"))
+        QSKIP("the temporary folder holds no such attributes");
     if (source == "hard link")
         std::filesystem::create_hard_link(root / "src/P/y", x);
-    if (call == Call::FoldCase)
+    const bool foldsCase = call == Call::FoldCase || call == Call::FoldCaseOwnInodes;
+    if (foldsCase)
         makeEntry(root / "src/P/X", source);
     if (existing == "top link")
         std::filesystem::create_directory_symlink(root / "outside", root / "dst/P");
     else
         std::filesystem::create_directory(root / "dst/P");
     makeEntry(root / "dst/P/x", existing, root / "outside");
-    const auto before = snapshot(root / "dst");
+    auto before = snapshot(root / "dst");
     FaultyCalls calls;
     calls.call = call;
     calls.name = "x";
     calls.error = error;
     calls.destination = (root / "dst/P").string();
     RecordingMonitor monitor;
-    monitor.stopAfterBytes = call == Call::Stop ? 1000 : UINT64_MAX;
+    monitor.stopAfterBytes = call == Call::Stop || call == Call::StopNamed ? 1000 : UINT64_MAX;
 
     const Outcome result = copyWith(calls, monitor, root / "src/P", root / "dst/P");
 
+    // The top folder takes the source's times, and a named temporary moves them anyway.
     auto after = snapshot(root / "dst");
+    before.erase("P");
+    after.erase("P");
     for (const auto &[name, value] : after)
         QVERIFY2(name.find(".sprigwell-") == std::string::npos, name.c_str());
     QVERIFY(std::filesystem::is_empty(root / "outside"));
@@ -426,16 +390,16 @@ void TestCopyEngine::singleEntryFailures()
         QCOMPARE(TempTree::readFile(root / "dst/P/x"), TempTree::readFile(x));
         const char *kinds[] = { "Permissions",        "SetIdBits",          "Owner",    "Times",
                                 "ExtendedAttributes", "AccessControlLists", "HardLinks" };
-        QCOMPARE(result.report.notKept.size(), 1u);
-        QCOMPARE(kinds[int(*result.report.notKept.begin())], detail);
+        QCOMPARE(result.report.notKept.size(), std::size_t(!detail.isEmpty()));
+        QVERIFY(detail.isEmpty() || kinds[int(*result.report.notKept.begin())] == detail);
         return;
     }
     QCOMPARE(result.report.problems.size(), 1u);
     const CopyProblem &problem = result.report.problems.front();
     QCOMPARE(QString::fromStdString(problem.reason), detail);
-    if (call == Call::FoldCase) { // x or X, whichever came second
+    if (foldsCase) { // x or X, whichever came second
         QCOMPARE(problem.path.parent_path(), root / "dst/P");
-        QCOMPARE(after.size(), source == "folder" ? 4u : 3u);
+        QCOMPARE(after.size(), source == "folder" ? 3u : 2u);
         return;
     }
     QCOMPARE(problem.path, root / outcome.toStdString() / (existing == "top link" ? "P" : "P/x"));
@@ -539,13 +503,11 @@ void TestCopyEngine::keepsWhatCpKeepsForUnprivilegedUser()
         }
         if (std::system(("cp -a " + src.string() + ' ' + (root / "dst/cp").string()).c_str()) != 0)
             return false;
-        for (const char *name : { "own", "others" }) {
-            struct stat engine, cp;
-            if (stat((root / "dst/engine" / name).c_str(), &engine) != 0
-                || stat((root / "dst/cp" / name).c_str(), &cp) != 0 || engine.st_mode != cp.st_mode)
-                return false;
-        }
-        return true;
+        const auto mode = [&](const char *path) {
+            return std::filesystem::status(root / path).permissions();
+        };
+        return mode("dst/engine/own") == mode("dst/cp/own")
+            && mode("dst/engine/others") == mode("dst/cp/others");
     });
 
     QVERIFY(same);

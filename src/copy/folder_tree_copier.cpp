@@ -6,10 +6,13 @@
 #include "platform/pending_entry.h"
 #include "platform/system_calls.h"
 
+#include <QString>
+
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <utility>
@@ -20,6 +23,7 @@ const char *const intoItself = "cannot be copied into itself";
 const char *const specialFile = "a special file (pipe, socket or device) is not copied";
 const char *const changed = "changed while it was being copied";
 const char *const caseClash = "a name that differs only in case was already copied here";
+const char *const nameRefused = "the destination cannot hold this name";
 
 enum class Side { Source, Destination };
 
@@ -80,7 +84,7 @@ std::string reasonFor(const EntryFailure &failure)
         switch (failure.error) {
         case EINVAL:
         case EILSEQ:
-            return "the destination cannot hold this name";
+            return nameRefused;
         case EFBIG:
             return "the file is too large for the destination";
         }
@@ -103,7 +107,41 @@ FileStatus statusOf(int fd, Side side)
 
 constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
+std::string caseFolded(const std::string &name)
+{
+    return QString::fromUtf8(name.data(), qsizetype(name.size())).toCaseFolded().toStdString();
+}
+
 } // namespace
+
+void FolderTreeCopier::FolderState::noteWritten(const std::string &name,
+                                                const FileIdentity &identity)
+{
+    written.insert(identity);
+    writtenNames.try_emplace(caseFolded(name), name);
+}
+
+bool FolderTreeCopier::clashesInCase(FolderState &folder, int fd, const std::string &name,
+                                     const FileIdentity &there)
+{
+    if (folder.written.contains(there))
+        return true;
+    const auto spelled = folder.writtenNames.find(caseFolded(name));
+    if (spelled == folder.writtenNames.end() || spelled->second == name)
+        return false;
+    if (!folder.ignoresCase) {
+        // A temporary file found again under its name in capitals.
+        bool named = true;
+        const PendingEntry probe
+            = atDestination([&] { return PendingEntry::file(m_calls, fd, {}, named); });
+        std::string capitals = probe.temporaryName();
+        std::transform(capitals.begin(), capitals.end(), capitals.begin(),
+                       [](unsigned char c) { return char(std::toupper(c)); });
+        struct stat info;
+        folder.ignoresCase = m_calls.statAt(fd, capitals.c_str(), info) == 0;
+    }
+    return *folder.ignoresCase;
+}
 
 FolderTreeCopier::FolderTreeCopier(SystemCalls &calls, CopyMonitor &monitor)
     : m_calls(calls)
@@ -115,6 +153,9 @@ CopyReport FolderTreeCopier::copy(const std::filesystem::path &source,
                                   const std::filesystem::path &destination)
 {
     m_report = {};
+    m_stack = {};
+    m_onStack.clear();
+    m_firstCopies.clear();
     m_source = source;
     // "/dst/Photos/" names the folder Photos too.
     m_destination = destination.has_filename() ? destination : destination.parent_path();
@@ -168,16 +209,19 @@ CopyReport FolderTreeCopier::copy(const std::filesystem::path &source,
             throwCancelled(m_stack.pathOf(m_source, entry.name));
         try {
             copyEntry(entry);
-        } catch (const EntryFailure &failure) {
+        } catch (EntryFailure &failure) {
             const bool atSource = failure.side == Side::Source;
             const auto path = m_stack.pathOf(atSource ? m_source : m_destination, entry.name);
-            if (!atSource && MetadataCopy::dooms(failure.error))
+            // exFAT through FUSE answers ENOENT to a name it cannot hold; only when the
+            // folder itself is gone does ENOENT mean the destination is.
+            if (!atSource && failure.error == ENOENT && destinationFolderStands())
+                failure.reason = nameRefused;
+            else if (!atSource && MetadataCopy::dooms(failure.error))
                 throw FileSystemError(path, std::error_code(failure.error, std::generic_category()),
                                       reasonFor(failure));
             m_report.problems.push_back({ path, reasonFor(failure) });
         }
     }
-    m_firstCopies.clear();
     return std::exchange(m_report, {});
 }
 
@@ -204,8 +248,8 @@ void FolderTreeCopier::copyEntry(const FolderEntry &entry)
 }
 
 OpenFolder FolderTreeCopier::openDestinationFolder(int parent, const std::string &name,
-                                                   const FolderState *above,
-                                                   const struct stat &like, FolderState &state)
+                                                   FolderState *above, const struct stat &like,
+                                                   FolderState &state)
 {
     // Open to its owner until its contents are in; leaveFolder() sets the real mode.
     const bool created
@@ -224,7 +268,7 @@ OpenFolder FolderTreeCopier::openDestinationFolder(int parent, const std::string
     folder.identity = FileStatus(state.current).identity();
     if (created)
         return folder;
-    if (above && above->written.contains(folder.identity))
+    if (above && clashesInCase(*above, parent, name, folder.identity))
         throw EntryFailure { EEXIST, Side::Destination, caseClash };
     // A folder left read-only by an earlier copy is opened up while it is filled, as
     // rsync does; leaveFolder() gives it the source's mode again.
@@ -259,7 +303,7 @@ void FolderTreeCopier::enterFolder(const std::string &name)
         throw EntryFailure { ELOOP, Side::Source, intoItself };
     level.destination = openDestinationFolder(parent.destination.fd.get(), name, &parent.extra,
                                               level.extra.source, level.extra);
-    parent.extra.written.insert(level.destination.identity);
+    parent.extra.noteWritten(name, level.destination.identity);
     try {
         level.entries = readFolderEntries(level.source.fd.get());
     } catch (const std::system_error &error) {
@@ -290,21 +334,26 @@ void FolderTreeCopier::leaveFolder()
     }
 }
 
-bool FolderTreeCopier::replaces(const std::string &name, EntryKind kind)
+bool FolderTreeCopier::destinationFolderStands()
 {
-    const FolderState &folder = m_stack.top().extra;
     struct stat info;
-    if (m_calls.statAt(m_stack.top().destination.fd.get(), name.c_str(), info) != 0) {
+    return fstat(m_stack.top().destination.fd.get(), &info) == 0 && info.st_nlink > 0;
+}
+
+void FolderTreeCopier::checkTarget(const std::string &name, EntryKind kind)
+{
+    Stack::Level &level = m_stack.top();
+    struct stat info;
+    if (m_calls.statAt(level.destination.fd.get(), name.c_str(), info) != 0) {
         if (errno == ENOENT)
-            return false;
+            return;
         atDestination(-1);
     }
     const FileStatus there(info);
     if (there.kind() != kind)
         throw EntryFailure { EEXIST, Side::Destination, inTheWay(there.kind()) };
-    if (folder.written.contains(there.identity()))
+    if (clashesInCase(level.extra, level.destination.fd.get(), name, there.identity()))
         throw EntryFailure { EEXIST, Side::Destination, caseClash };
-    return true;
 }
 
 void FolderTreeCopier::copyFile(const std::string &name)
@@ -317,7 +366,7 @@ void FolderTreeCopier::copyFile(const std::string &name)
     if (status.kind() != EntryKind::File)
         throw EntryFailure { 0, Side::Source,
                              status.kind() == EntryKind::Special ? specialFile : changed };
-    replaces(name, EntryKind::File);
+    checkTarget(name, EntryKind::File);
 
     const bool severalNames = status.info().st_nlink > 1;
     if (severalNames) {
@@ -348,7 +397,7 @@ void FolderTreeCopier::copyFile(const std::string &name)
         m_metadata.apply(pending.fd(), created.info(), input.get(), status.info());
         pending.commit();
     });
-    level.extra.written.insert(created.identity());
+    level.extra.noteWritten(name, created.identity());
     if (severalNames)
         m_firstCopies.try_emplace(status.identity(),
                                   FirstCopy { m_stack.pathOf({}, name), created.identity() });
@@ -367,13 +416,16 @@ bool FolderTreeCopier::linkToFirstCopy(const std::string &name, const FirstCopy 
             return false;
         pending.commit();
     } catch (const std::system_error &error) {
-        if (MetadataCopy::dooms(error.code().value()) && error.code().value() != ENOENT)
-            throw EntryFailure { error.code().value(), Side::Destination };
+        const int code = error.code().value();
+        if (code == ENOENT) // the first copy was removed meanwhile
+            return false;
+        if (MetadataCopy::dooms(code))
+            throw EntryFailure { code, Side::Destination };
         // FAT and others hold no hard links: the file gets a copy of its own.
         m_report.notKept.insert(MetadataKind::HardLinks);
         return false;
     }
-    m_stack.top().extra.written.insert(first.identity);
+    m_stack.top().extra.noteWritten(name, first.identity);
     return true;
 }
 
@@ -391,7 +443,7 @@ void FolderTreeCopier::copyLink(const std::string &name)
     if (length < 0 || std::size_t(length) == target.size())
         throw EntryFailure { length < 0 ? errno : ENAMETOOLONG, Side::Source };
     target.resize(std::size_t(length));
-    replaces(name, EntryKind::Link);
+    checkTarget(name, EntryKind::Link);
 
     PendingEntry pending = [&] {
         try {
@@ -409,5 +461,5 @@ void FolderTreeCopier::copyLink(const std::string &name)
     });
     struct stat written;
     if (m_calls.statAt(level.destination.fd.get(), name.c_str(), written) == 0)
-        level.extra.written.insert(FileStatus(written).identity());
+        level.extra.noteWritten(name, FileStatus(written).identity());
 }

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -36,9 +37,13 @@ private:
     {
         struct stat source = {}; // the source folder's status
         struct stat current = {}; // the destination folder's, as last set
-        // Destination entries this run wrote in the folder: meeting one again under
-        // another name means the folder ignores case.
+        // Destination entries this run wrote in the folder, by identity and by case-folded
+        // name: meeting one again under another spelling means the folder ignores case.
         std::unordered_set<FileIdentity> written;
+        std::unordered_map<std::string, std::string> writtenNames;
+        std::optional<bool> ignoresCase; // found out when first needed
+
+        void noteWritten(const std::string &name, const FileIdentity &identity);
     };
     using Stack = FolderStack<FolderState>;
 
@@ -56,12 +61,19 @@ private:
     void copyLink(const std::string &name);
     bool linkToFirstCopy(const std::string &name, const FirstCopy &first);
     // Opens (making it where needed) the destination folder `name` in `parent`.
-    OpenFolder openDestinationFolder(int parent, const std::string &name, const FolderState *above,
+    OpenFolder openDestinationFolder(int parent, const std::string &name, FolderState *above,
                                      const struct stat &like, FolderState &state);
-    // Whether an entry `name` of the kind `kind` is there to be replaced; throws when an
-    // entry of another kind, or one this run wrote under another name, is in the way.
-    bool replaces(const std::string &name, EntryKind kind);
+    // Whether `name`, found as `there` in the destination folder `fd`, is an entry this
+    // run wrote under another spelling. By identity where the file system keeps one per
+    // file, else (FUSE gives each spelling its own) by name, on a folder that ignores case.
+    bool clashesInCase(FolderState &folder, int fd, const std::string &name,
+                       const FileIdentity &there);
+    // Throws when an entry of another kind than `kind`, or one this run wrote under
+    // another name, is in the way of `name`; one of the same kind may be replaced.
+    void checkTarget(const std::string &name, EntryKind kind);
     void removeStaleTemporaries(int folder);
+    // Whether the destination folder being written to is still there (not removed).
+    bool destinationFolderStands();
 
     SystemCalls &m_calls;
     CopyMonitor &m_monitor;

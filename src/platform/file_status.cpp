@@ -1,18 +1,5 @@
 #include "file_status.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <system_error>
-
-FileStatus FileStatus::ofOpenFile(int fd)
-{
-    struct stat info;
-    if (fstat(fd, &info) != 0)
-        throw std::system_error(errno, std::generic_category());
-    return FileStatus(info);
-}
-
 EntryKind FileStatus::kind() const
 {
     if (S_ISREG(m_info.st_mode))
@@ -37,9 +24,4 @@ std::uint64_t FileStatus::size() const
 bool FileStatus::mayHaveHoles() const
 {
     return m_info.st_blocks * 512 < m_info.st_size;
-}
-
-std::array<struct timespec, 2> FileStatus::accessAndModifyTimes() const
-{
-    return { m_info.st_atim, m_info.st_mtim };
 }

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <array>
 #include <compare>
 #include <cstddef>
 #include <cstdint>
@@ -36,9 +35,6 @@ public:
         : m_info(info)
     { }
 
-    // The status of an open file; throws std::system_error when fstat fails.
-    static FileStatus ofOpenFile(int fd);
-
     EntryKind kind() const;
     FileIdentity identity() const;
     std::uint64_t size() const;
@@ -46,9 +42,6 @@ public:
     // Whether the file may have holes: it takes fewer blocks than its size needs.
     bool mayHaveHoles() const;
     const struct stat &info() const { return m_info; }
-
-    // Access and modification time, in the order utimensat and futimens take them.
-    std::array<struct timespec, 2> accessAndModifyTimes() const;
 
 private:
     struct stat m_info = {};

@@ -41,7 +41,7 @@ bool unnamedFilesLinkable()
 
 bool refusesUnnamedFiles(int error)
 {
-    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOENT;
+    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
 }
 
 int checked(int result)
