@@ -34,10 +34,17 @@ ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int 
 // before, or out of it, dropped just before (needs root).
 enum class CacheState { Warm, Cold };
 
-// The copy engine against cp -a, each copying into a fresh destination in `scratch`,
-// both checked afterwards against the source byte for byte.
-ResultTable compareCopyWithCp(const std::vector<CopySet> &sets,
-                              const std::filesystem::path &scratch, int rounds, CacheState cache);
+// What the copy comparison times: CopyRun::copy() alone, with the file system's flush left
+// out, against cp -a; or prepare(), copy() and the flush (syncfs) against cp -a followed by
+// sync -f.
+enum class CopyTimed { CopyAlone, WholeRunWithFlush };
+
+// A real CopyRun (progress reports and stop checks on) on the local file system against
+// cp -a, each copying the set's folder into a fresh destination folder in `scratch`, both
+// checked afterwards against the source byte for byte.
+ResultTable compareCopyRunWithCp(const std::vector<CopySet> &sets,
+                                 const std::filesystem::path &scratch, int rounds, CacheState cache,
+                                 CopyTimed timed);
 
 // Peak resident memory of a process that scans the set, and of one that also fills the
 // window, against one that does nothing, each a fresh run of this program (`self`).

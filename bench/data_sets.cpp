@@ -142,17 +142,3 @@ void makeFileTree(const std::filesystem::path &root, const FileTreeShape &shape)
     for (int i = 0; i < shape.bigFiles; ++i)
         writeFile(root / ("big-" + std::to_string(i) + ".bin"), shape.bigFileBytes, ++seed);
 }
-
-TreeSize measureTree(const std::filesystem::path &root)
-{
-    TreeSize size;
-    for (const auto &entry : std::filesystem::recursive_directory_iterator(root)) {
-        if (entry.is_directory()) {
-            ++size.folders;
-        } else if (entry.is_regular_file()) {
-            ++size.files;
-            size.bytes += entry.file_size();
-        }
-    }
-    return size;
-}

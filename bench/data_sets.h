@@ -25,13 +25,3 @@ struct FileTreeShape
 };
 
 void makeFileTree(const std::filesystem::path &root, const FileTreeShape &shape);
-
-// Files, folders and bytes of a tree, not counting the root itself.
-struct TreeSize
-{
-    std::uint64_t files = 0;
-    std::uint64_t folders = 0;
-    std::uint64_t bytes = 0;
-};
-
-TreeSize measureTree(const std::filesystem::path &root);
