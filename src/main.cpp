@@ -32,7 +32,7 @@ int main(int argc, char *argv[])
     // Ctrl+C, a logout or a kill stops a copy as Cancel does, then ends the program.
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &window,
-                     &MainWindow::stopAndClose);
+                     [&window] { window.stopAndClose(); });
     window.show();
     return QApplication::exec();
 }

@@ -6,13 +6,27 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 
 namespace {
 
-// Small enough that a stop is honoured within a fraction of a second, large enough that
-// the kernel's copy is not slowed by the calls in between.
-constexpr std::uint64_t chunkSize = std::uint64_t(8) << 20;
+// A chunk is sized so that it takes about a tenth of a second: a stop is honoured within
+// a fraction of a second on a slow USB stick, and on a fast disk the kernel copies large
+// stretches at a time instead of being interrupted every few milliseconds.
+constexpr std::uint64_t firstChunk = std::uint64_t(8) << 20;
+constexpr std::uint64_t smallestChunk = std::uint64_t(1) << 20;
+constexpr std::uint64_t largestChunk = std::uint64_t(1) << 30;
+constexpr auto chunkTime = std::chrono::milliseconds(100);
+
+std::uint64_t nextChunkSize(std::uint64_t chunk, std::chrono::steady_clock::duration took)
+{
+    if (took < chunkTime / 2)
+        return std::min(chunk * 2, largestChunk);
+    if (took > chunkTime * 2)
+        return std::max(chunk / 2, smallestChunk);
+    return chunk;
+}
 
 // The next stretch of data at or after `offset` in a file of `size` bytes, as [start, end);
 // start == size when only a hole is left. Without SEEK_DATA the rest is taken as data.
@@ -34,6 +48,7 @@ DataCopyResult copyFileData(SystemCalls &calls, int from, int to, std::uint64_t 
     const std::uint64_t expected = size;
     std::uint64_t offset = 0;
     std::uint64_t written = 0; // the end of the data written so far
+    std::uint64_t chunk = firstChunk;
     while (offset < size) {
         const auto [start, end]
             = mayHaveHoles ? nextData(from, offset, size) : std::pair { offset, size };
@@ -45,10 +60,12 @@ DataCopyResult copyFileData(SystemCalls &calls, int from, int to, std::uint64_t 
             if (monitor.stopRequested())
                 return { ECANCELED, false };
             bool whileWriting = false;
-            const ssize_t moved = calls.copyData(
-                from, to, offset, std::min(chunkSize, end - offset), method, whileWriting);
+            const auto started = std::chrono::steady_clock::now();
+            const ssize_t moved = calls.copyData(from, to, offset, std::min(chunk, end - offset),
+                                                 method, whileWriting);
             if (moved < 0)
                 return { errno, whileWriting };
+            chunk = nextChunkSize(chunk, std::chrono::steady_clock::now() - started);
             if (moved == 0) { // it shrank: the copy ends where the file does now
                 size = offset;
                 break;
