@@ -49,8 +49,7 @@ public:
 
     // The files and bytes a copy of `folder` will write; throws FileSystemError
     // (operation_canceled) when `monitor` asks it to stop.
-    virtual TreeTotals measureFolder(const std::filesystem::path &folder, CopyMonitor &monitor)
-        = 0;
+    virtual TreeTotals measureFolder(const std::filesystem::path &folder, CopyMonitor &monitor) = 0;
 
     // Bytes an unprivileged user may still write on the file system that holds `folder`.
     virtual std::uint64_t freeBytes(const std::filesystem::path &folder) = 0;

@@ -61,9 +61,7 @@ std::vector<SubFolder> LocalFileSystem::subFolders(const std::filesystem::path &
     return result;
 }
 
-
-TreeTotals LocalFileSystem::measureFolder(const std::filesystem::path &folder,
-                                          CopyMonitor &monitor)
+TreeTotals LocalFileSystem::measureFolder(const std::filesystem::path &folder, CopyMonitor &monitor)
 {
     return measureTree(folder, monitor);
 }
