@@ -107,7 +107,7 @@ void TestListing::listsSubFoldersIntoModel()
     SubFolderListModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     SourceListing listing
-        = listSourceFolder(m_fileSystem, m_dir->text(), FolderPresent, u"60", m_today);
+        = scanSourceFolder(m_fileSystem, m_dir->text(), FolderPresent, u"60", m_today);
     QCOMPARE(listing.outcome, SourceListing::Outcome::Listed);
     model.setFolders(std::move(listing.folders));
 
@@ -149,7 +149,7 @@ void TestListing::statusAndFailures()
     QFETCH(int, outcome);
     QFETCH(QString, message);
     const SourceListing listing
-        = listSourceFolder(m_fileSystem, path, PathStatus(status), u"60", m_today);
+        = scanSourceFolder(m_fileSystem, path, PathStatus(status), u"60", m_today);
     QCOMPARE(int(listing.outcome), outcome);
     QCOMPARE(listing.message, message);
     QVERIFY(listing.folders.empty());

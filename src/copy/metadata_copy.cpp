@@ -99,7 +99,10 @@ void MetadataCopy::apply(int target, const struct stat &current, int source,
 void MetadataCopy::noteWhatWasNotKept(int target, mode_t mode, const struct timespec &modified)
 {
     // exFAT through FUSE answers a chmod with success and keeps 0777, and keeps times to
-    // the hundredth of a second: only a look at what arrived tells.
+    // the hundredth of a second: only a look at what arrived tells. Once both are noted
+    // there is nothing more to learn, and no file pays for the look.
+    if (m_notKept.contains(MetadataKind::Permissions) && m_notKept.contains(MetadataKind::Times))
+        return;
     struct stat kept;
     if (fstat(target, &kept) != 0)
         return;

@@ -6,7 +6,7 @@
 
 #include <QCoreApplication>
 
-SourceListing listSourceFolder(FileSystemService &fileSystem, const QString &folderText,
+SourceListing scanSourceFolder(FileSystemService &fileSystem, const QString &folderText,
                                PathStatus status, QStringView dayCountText, QDate today)
 {
     if (status != FolderPresent)

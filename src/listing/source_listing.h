@@ -21,7 +21,7 @@ struct SourceListing
 
 // Lists the source whose path status is `status` with the day count in `dayCountText`
 // (digits; empty counts as 0).
-SourceListing listSourceFolder(FileSystemService &fileSystem, const QString &folderText,
+SourceListing scanSourceFolder(FileSystemService &fileSystem, const QString &folderText,
                                PathStatus status, QStringView dayCountText, QDate today);
 
 // The message shown in place of a listing for each status but FolderPresent.

@@ -195,8 +195,8 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 void MainWindow::listSourceFolder(const QString &folder)
 {
     m_sourceField->setText(folder);
-    SourceListing listing = ::listSourceFolder(m_services.fileSystem, folder, m_sourceStatus,
-                                               m_dayCountField->text(), m_services.clock.today());
+    SourceListing listing = scanSourceFolder(m_services.fileSystem, folder, m_sourceStatus,
+                                             m_dayCountField->text(), m_services.clock.today());
     switch (listing.outcome) {
     case SourceListing::Outcome::Listed:
         m_model.setFolders(std::move(listing.folders));
