@@ -5,7 +5,7 @@
 // PlatformServices (folder picker, message boxes, file system, clock).
 //
 // Data flows one way round it: a choose button asks the FolderPicker for a folder and
-// checks it (checkChosenFolder) -> listSourceFolder() scans it (listSourceFolder in
+// checks it (checkChosenFolder) -> listSourceFolder() scans it (scanSourceFolder in
 // listing/) into the SubFolderListModel that the list shows -> the list's selection
 // model is the one record of what is selected; the counter and the copy button follow
 // its signal -> the copy button hands the selected names (selectedNames) to the
