@@ -2,10 +2,10 @@
 
 #include "fake_services.h"
 
-#include "main_window/main_window.h"
 #include "platform/clock.h"
 #include "platform/local_file_system.h"
 #include "platform/path_text.h"
+#include "ui/main_window.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -5,10 +5,8 @@
 #include "timing.h"
 #include "tree_compare.h"
 
-#include "copy/copy_engine.h"
 #include "copy/copy_run.h"
 #include "platform/local_file_system.h"
-#include "platform/path_text.h"
 
 #include <stdexcept>
 
@@ -78,11 +76,6 @@ private:
     QString m_trouble;
 };
 
-QString folderField(const std::filesystem::path &folder)
-{
-    return pathText(folder) + QLatin1Char('/');
-}
-
 void checkCopy(const std::filesystem::path &source, const std::filesystem::path &copy,
                const std::string &tool)
 {
@@ -115,7 +108,7 @@ ResultTable compareCopyRunWithCp(const std::vector<CopySet> &sets,
                         withFlush ? "cp -a + sync -f" : "cp -a", "Run/cp", "Target", "Met" });
     for (const CopySet &set : sets) {
         SilentCopyMonitor monitor;
-        const TreeTotals size = measureTree(set.folder, monitor);
+        const TreeTotals size = LocalFileSystem().measureFolder(set.folder, monitor);
         // The data set is copied as a sub-folder of its parent into `into`, which holds
         // nothing else: the copy lands at `destination` for both tools.
         const std::filesystem::path into = scratch / "copy";
@@ -135,9 +128,7 @@ ResultTable compareCopyRunWithCp(const std::vector<CopySet> &sets,
         LocalFileSystem localFileSystem;
         UnflushedFileSystem unflushedFileSystem;
         DrivenCopyRun run(withFlush ? localFileSystem : unflushedFileSystem,
-                          { folderField(set.folder.parent_path()),
-                            folderField(into),
-                            { set.folder.filename() } });
+                          { set.folder.parent_path(), into, { set.folder.filename() } });
         const auto wholeRun = [&] {
             run.prepare();
             run.copy();

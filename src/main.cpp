@@ -1,10 +1,10 @@
-#include "main_window/main_window.h"
 #include "platform/clock.h"
 #include "platform/local_file_system.h"
 #include "platform/platform_start_guard.h"
-#include "platform/qt_folder_picker.h"
-#include "platform/qt_message_box.h"
 #include "platform/termination_signals.h"
+#include "ui/main_window.h"
+#include "ui/qt_folder_picker.h"
+#include "ui/qt_message_box.h"
 
 #include <QApplication>
 

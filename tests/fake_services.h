@@ -4,12 +4,12 @@
 // The file system is the real one, rooted in a test folder, with failures that a test
 // can switch on.
 
-#include "copy/copy_monitor.h"
-#include "main_window/platform_services.h"
+#include "engine/copy_monitor.h"
 #include "platform/clock.h"
-#include "platform/folder_picker.h"
 #include "platform/local_file_system.h"
-#include "platform/message_box_service.h"
+#include "ui/folder_picker.h"
+#include "ui/message_box_service.h"
+#include "ui/platform_services.h"
 
 #include <QStringList>
 
@@ -24,9 +24,6 @@ public:
     // Every path the window names is looked up below this folder, so "/test/" can be
     // a real folder inside a temporary one.
     std::filesystem::path root;
-    // Names of drives that exist, and of those among them that are ready.
-    QStringList drives;
-    QStringList readyDrives;
     // When set, these operations fail with this error.
     std::optional<std::errc> folderExistsFailure;
     std::optional<std::errc> subFoldersFailure;
@@ -52,16 +49,14 @@ public:
     bool folderExists(const std::filesystem::path &path) override
     {
         if (folderExistsFailure)
-            throw FileSystemError(path, std::make_error_code(*folderExistsFailure));
+            throw Failure(*folderExistsFailure, Side::Source, {}, path);
         return !path.empty() && m_local.folderExists(onDisk(path));
     }
-    bool driveExists(const QString &drive) override { return drives.contains(drive); }
-    bool driveReady(const QString &drive) override { return readyDrives.contains(drive); }
     std::vector<SubFolder> subFolders(const std::filesystem::path &folder) override
     {
         ++subFoldersCalls;
         if (subFoldersFailure)
-            throw FileSystemError(folder, std::make_error_code(*subFoldersFailure));
+            throw Failure(*subFoldersFailure, Side::Source, {}, folder);
         if (syntheticSubFolders)
             return *syntheticSubFolders;
         return m_local.subFolders(onDisk(folder));
@@ -75,8 +70,8 @@ public:
     {
         copies.push_back(source);
         if (copyFailureFor && source.filename() == *copyFailureFor)
-            throw FileSystemError(onDisk(destination) / "data.bin",
-                                  std::make_error_code(std::errc::no_space_on_device));
+            throw Failure(std::errc::no_space_on_device, Side::Destination, {},
+                          onDisk(destination) / "data.bin");
         SlowMonitor slow(monitor, delayPerChunk);
         return m_local.copyFolder(onDisk(source), onDisk(destination), slow);
     }
@@ -88,7 +83,7 @@ public:
     {
         ++flushes;
         if (flushFailure)
-            throw FileSystemError(folder, std::make_error_code(*flushFailure));
+            throw Failure(*flushFailure, Side::Destination, {}, folder);
         m_local.flush(onDisk(folder));
     }
 

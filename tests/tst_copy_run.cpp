@@ -33,7 +33,7 @@ private slots:
 private:
     CopyRequest request(std::vector<Path> names) const
     {
-        return { QStringLiteral("/src/"), QStringLiteral("/backup/"), std::move(names) };
+        return { "/src/", "/backup/", std::move(names) };
     }
     Path disk(const std::string &relative) const { return m_dir->path() / relative; }
 
@@ -69,7 +69,9 @@ void TestCopyRun::copiesSelectedInOrder()
     writeFile(disk("backup/one.keep"), "untouched");
     std::filesystem::create_directories(disk("backup/one"));
     writeFile(disk("backup/one/data.bin"), "an older copy, longer than the new one");
-    QVERIFY(mkfifo(disk("src/two/pipe").c_str(), 0600) == 0);
+    // A problem in each sub-folder: the run's report holds both.
+    for (const char *pipe : { "src/one/pipe", "src/two/inner/pipe" })
+        QVERIFY(mkfifo(disk(pipe).c_str(), 0600) == 0);
     QSignalSpy counted(m_run.get(), &CopyRun::counted);
     QSignalSpy copied(m_run.get(), &CopyRun::subFolderCopied);
     QSignalSpy finished(m_run.get(), &CopyRun::finished);
@@ -85,10 +87,11 @@ void TestCopyRun::copiesSelectedInOrder()
     QCOMPARE(copied.at(0).at(0).toString(), QStringLiteral("one"));
     QCOMPARE(copied.at(1).at(0).toString(), QStringLiteral("two"));
     QCOMPARE(finished.size(), 1);
-    // A pipe is never opened, and the end report names it.
+    // A pipe is never opened, and the end report names each.
     const QStringList problems = finished.front().at(0).toStringList();
-    QCOMPARE(problems.size(), 1);
-    QVERIFY(problems.front().contains(QStringLiteral("/src/two/pipe")));
+    QCOMPARE(problems.size(), 2);
+    QVERIFY(problems.at(0).contains(QStringLiteral("/src/one/pipe")));
+    QVERIFY(problems.at(1).contains(QStringLiteral("/src/two/inner/pipe")));
     QCOMPARE(readFile(disk("backup/one/data.bin")), std::string("new one"));
     QCOMPARE(readFile(disk("backup/two/inner/deep.txt")), std::string("two"));
     QCOMPARE(readFile(disk("backup/one.keep")), std::string("untouched"));
@@ -119,7 +122,7 @@ void TestCopyRun::refusesUnsafeRequests()
     QSignalSpy refused(m_run.get(), &CopyRun::refused);
     QSignalSpy counted(m_run.get(), &CopyRun::counted);
 
-    m_run->prepare({ source, destination, { "one" } });
+    m_run->prepare({ source.toStdString(), destination.toStdString(), { "one" } });
     QCOMPARE(refused.size(), 1);
     QVERIFY2(refused.front().at(0).toString().contains(named),
              qPrintable(refused.front().at(0).toString()));

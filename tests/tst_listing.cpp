@@ -135,8 +135,6 @@ void TestListing::statusAndFailures_data()
     QTest::newRow("empty") << int(EmptyPath) << u"/srv/x/"_s << none << u"EMPTY SOURCE"_s;
     QTest::newRow("not present") << int(PathNotPresent) << u"/gone"_s << none
                                  << u"SOURCE NOT PRESENT OR IS UNAVAILABLE"_s;
-    QTest::newRow("drive") << int(DriveNotReady) << u"E:\\"_s << none
-                           << u"DRIVE E: CONTAINS NO READABLE DISK OR MEDIA"_s;
     QTest::newRow("unreadable")
         << int(FolderPresent) << u"/no/such/"_s << int(SourceListing::Outcome::Unreadable)
         << u"The folder /no/such/ cannot be read:\nNo such file or directory"_s;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "fake_services.h"
-#include "main_window/main_window.h"
 #include "temp_tree.h"
+#include "ui/main_window.h"
 
 #include <QItemSelectionModel>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "copy/copy_report.h"
+#include "engine/copy_report.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,10 +1,7 @@
 #include "copy_run.h"
 
 #include "copy/copy_messages.h"
-#include "copy/copy_monitor.h"
-#include "copy/copy_plan.h"
-#include "folder_choice/path_check.h"
-#include "platform/path_rules.h"
+#include "engine/self_copy.h"
 #include "platform/path_text.h"
 
 #include <QElapsedTimer>
@@ -12,12 +9,6 @@
 #include <limits>
 
 namespace {
-
-// Refuses the run with a message; nothing has been written yet.
-struct Refusal
-{
-    QString message;
-};
 
 constexpr qint64 kProgressIntervalMs = 100;
 
@@ -79,40 +70,45 @@ void CopyRun::clearStop()
     m_stop = false;
 }
 
-std::filesystem::path CopyRun::checkedFolder(const QString &field, const QString &role)
+QString CopyRun::folderRefusal(const std::filesystem::path &folder, const QString &role)
 {
-    // Each field must name a folder that is there now: a cancelled choice empties the
-    // destination field without disabling the copy button.
-    bool present = false;
+    // Each folder must be there now: a cancelled choice empties the destination field
+    // without disabling the copy button.
     try {
-        present = isPathFieldFilled(field) && isExistingFolder(m_fileSystem, field);
-    } catch (const std::exception &error) {
-        throw Refusal { tr("Nothing was copied: the %1 could not be checked:\n%2")
-                            .arg(role, QString::fromLocal8Bit(error.what())) };
+        if (!folder.empty() && m_fileSystem.folderExists(folder))
+            return {};
+    } catch (const Failure &failure) {
+        return tr("Nothing was copied: the %1 could not be checked:\n%2")
+            .arg(role, QString::fromLocal8Bit(failure.what()));
     }
-    if (!present) {
-        throw Refusal { tr("Nothing was copied: the %1 \"%2\" is not an existing folder.\n"
-                           "Choose the %1 folder again.")
-                            .arg(role, field) };
+    return tr("Nothing was copied: the %1 \"%2\" is not an existing folder.\n"
+              "Choose the %1 folder again.")
+        .arg(role, pathText(folder));
+}
+
+QString CopyRun::refusal(const CopyRequest &request)
+{
+    QString reason = folderRefusal(request.destination, tr("destination"));
+    if (reason.isEmpty())
+        reason = folderRefusal(request.source, tr("source"));
+    if (reason.isEmpty()) {
+        if (const auto inside = findSelfCopy(request.source, request.names, request.destination))
+            reason = tr("Nothing was copied: the sub-folder \"%1\" would be copied into "
+                        "itself.\nChoose a destination outside it.")
+                         .arg(pathText(*inside));
     }
-    return textPath(withTrailingSeparator(field));
+    return reason;
 }
 
 void CopyRun::prepare(const CopyRequest &request)
 {
-    try {
-        m_destination = checkedFolder(request.destinationField, tr("destination"));
-        m_source = checkedFolder(request.sourceField, tr("source"));
-        m_names = request.names;
-        if (const auto inside = findSelfCopy(m_source, m_names, m_destination)) {
-            throw Refusal { tr("Nothing was copied: the sub-folder \"%1\" would be copied into "
-                               "itself.\nChoose a destination outside it.")
-                                .arg(pathText(*inside)) };
-        }
-    } catch (const Refusal &refusal) {
-        emit refused(refusal.message);
+    if (const QString reason = refusal(request); !reason.isEmpty()) {
+        emit refused(reason);
         return;
     }
+    m_source = request.source;
+    m_destination = request.destination;
+    m_names = request.names;
 
     CopyProgress progress;
     Monitor monitor(*this, progress);
@@ -120,18 +116,18 @@ void CopyRun::prepare(const CopyRequest &request)
     try {
         for (const std::filesystem::path &name : m_names)
             m_bytesTotal += m_fileSystem.measureFolder(m_source / name, monitor).bytes;
-    } catch (const FileSystemError &error) {
-        if (error.code() == std::errc::operation_canceled)
+    } catch (const Failure &failure) {
+        if (failure.isStop())
             return reportCancelled(0);
         emit refused(tr("Nothing was copied: the selected sub-folders could not be read:\n%1")
-                         .arg(QString::fromLocal8Bit(error.what())));
+                         .arg(QString::fromLocal8Bit(failure.what())));
         return;
     }
 
     quint64 freeBytes = std::numeric_limits<quint64>::max();
     try {
         freeBytes = m_fileSystem.freeBytes(m_destination);
-    } catch (const FileSystemError &) {
+    } catch (const Failure &) {
         // Unknown free space asks nothing; a full disk still ends as a failure.
     }
     emit counted(m_bytesTotal, freeBytes);
@@ -158,10 +154,10 @@ void CopyRun::copy()
                                                               m_destination / m_names[i], monitor);
             problems += problemTexts(report.problems);
             notKept.insert(report.notKept.begin(), report.notKept.end());
-        } catch (const FileSystemError &error) {
-            if (error.code() == std::errc::operation_canceled)
+        } catch (const Failure &failure) {
+            if (failure.isStop())
                 return reportCancelled(i);
-            emit failed(name, pathText(error.path()), QString::fromLocal8Bit(error.reason()));
+            emit failed(name, pathText(failure.path()), QString::fromLocal8Bit(failure.reason()));
             return;
         }
         emit subFolderCopied(name);
@@ -171,9 +167,9 @@ void CopyRun::copy()
     emit flushing();
     try {
         m_fileSystem.flush(m_destination);
-    } catch (const FileSystemError &error) {
+    } catch (const Failure &failure) {
         const QString last = m_names.empty() ? QString() : pathText(m_names.back());
-        emit failed(last, pathText(error.path()), QString::fromLocal8Bit(error.reason()));
+        emit failed(last, pathText(failure.path()), QString::fromLocal8Bit(failure.reason()));
         return;
     }
     emit finished(problems, notKeptTexts(notKept));

@@ -10,12 +10,12 @@
 #include <filesystem>
 #include <vector>
 
-// What the window asks to copy: the two path fields as they read, and the selected
-// sub-folders' raw names in list order.
+// What the window asks to copy: the source and destination folders (empty where a field
+// is empty), and the selected sub-folders' raw names in list order.
 struct CopyRequest
 {
-    QString sourceField;
-    QString destinationField;
+    std::filesystem::path source;
+    std::filesystem::path destination;
     std::vector<std::filesystem::path> names;
 };
 
@@ -71,7 +71,9 @@ signals:
 private:
     class Monitor;
 
-    std::filesystem::path checkedFolder(const QString &field, const QString &role);
+    // Why the run cannot start; empty when it can.
+    QString refusal(const CopyRequest &request);
+    QString folderRefusal(const std::filesystem::path &folder, const QString &role);
     void reportCancelled(std::size_t current);
 
     FileSystemService &m_fileSystem;

@@ -1,6 +1,6 @@
 #include "folder_choice.h"
 
-#include "platform/path_rules.h"
+#include "folder_choice/path_rules.h"
 
 ChosenFolder checkChosenFolder(FileSystemService &fileSystem, const QString &picked)
 {

@@ -12,5 +12,5 @@ struct ChosenFolder
     PathStatus status = EmptyPath;
 };
 
-// Classifies the picked path. May throw FileSystemError when the file system fails.
+// Classifies the picked path. May throw the engine's Failure when the file system fails.
 ChosenFolder checkChosenFolder(FileSystemService &fileSystem, const QString &picked);

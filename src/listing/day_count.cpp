@@ -17,9 +17,3 @@ std::optional<std::int64_t> dayCountValue(QStringView text)
     }
     return value;
 }
-
-bool dayCountKeyPasses(int characterCode)
-{
-    return (characterCode >= '0' && characterCode <= '9') || characterCode == 8
-        || characterCode == 127;
-}

@@ -13,6 +13,3 @@ inline constexpr std::int64_t kMaxDayCount = 1000000;
 // any clock saturates, which still reads as "above the cap". Nullopt for anything
 // that is not all digits.
 std::optional<std::int64_t> dayCountValue(QStringView text);
-
-// Whether a typed character may reach the field: digits, backspace (8) and delete (127).
-bool dayCountKeyPasses(int characterCode);

@@ -10,14 +10,14 @@ SourceListing scanSourceFolder(FileSystemService &fileSystem, const QString &fol
                                PathStatus status, QStringView dayCountText, QDate today)
 {
     if (status != FolderPresent)
-        return { SourceListing::Outcome::NoFolder, {}, folderStatusText(status, folderText) };
+        return { SourceListing::Outcome::NoFolder, {}, folderStatusText(status) };
     try {
         // The field takes digits only; anything else would list nothing at all.
         const std::int64_t days = dayCountValue(dayCountText).value_or(0);
         return { SourceListing::Outcome::Listed,
                  scanRecentSubFolders(fileSystem, textPath(folderText), days, today),
                  {} };
-    } catch (const FileSystemError &error) {
+    } catch (const Failure &error) {
         return { SourceListing::Outcome::Unreadable,
                  {},
                  QCoreApplication::translate("SourceListing", "The folder %1 cannot be read:\n%2")
@@ -25,16 +25,13 @@ SourceListing scanSourceFolder(FileSystemService &fileSystem, const QString &fol
     }
 }
 
-QString folderStatusText(PathStatus status, const QString &folderText)
+QString folderStatusText(PathStatus status)
 {
     switch (status) {
     case EmptyPath:
         return QStringLiteral("EMPTY SOURCE");
     case PathNotPresent:
         return QStringLiteral("SOURCE NOT PRESENT OR IS UNAVAILABLE");
-    case DriveNotReady:
-        return QStringLiteral("DRIVE ") + folderText.left(2)
-            + QStringLiteral(" CONTAINS NO READABLE DISK OR MEDIA");
     case FolderPresent:
         break;
     }

@@ -25,4 +25,4 @@ SourceListing scanSourceFolder(FileSystemService &fileSystem, const QString &fol
                                PathStatus status, QStringView dayCountText, QDate today);
 
 // The message shown in place of a listing for each status but FolderPresent.
-QString folderStatusText(PathStatus status, const QString &folderText);
+QString folderStatusText(PathStatus status);

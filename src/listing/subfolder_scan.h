@@ -15,7 +15,7 @@ std::int64_t ageCutoffSecs(QDate today, std::int64_t days);
 
 // The folder's immediate sub-folders modified later than the start of the day `days`
 // days before `today`, in case-insensitive name order. Modification times count in
-// whole seconds, as the listing shows them. Throws FileSystemError when the folder
+// whole seconds, as the listing shows them. Throws the engine's Failure when the folder
 // cannot be read.
 std::vector<SubFolder> scanRecentSubFolders(FileSystemService &fileSystem,
                                             const std::filesystem::path &folder, std::int64_t days,

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "copy/copy_engine.h"
-#include "copy/copy_monitor.h"
-#include "copy/copy_report.h"
-#include "file_system_error.h"
+// The core's view of the outside world, on Qt Core and the engine (engine/) beneath it:
+// the file system behind one interface, the clock, and the conversions between the paths
+// the file system uses and the texts the window shows. Nothing here links widgets.
 
-#include <QString>
+#include "engine/copy_engine.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -19,8 +18,8 @@ struct SubFolder
     std::int64_t modifiedSecs = 0; // last modification, whole seconds since the Unix epoch
 };
 
-// Everything the window asks of the file system. Production code uses LocalFileSystem;
-// widget tests pass a fake.
+// Everything the program asks of the file system. Production code uses LocalFileSystem;
+// tests pass a fake. Failures are thrown as the engine's Failure.
 class FileSystemService
 {
 public:
@@ -29,26 +28,20 @@ public:
     // True exactly when a folder exists at the path (a link to a folder counts).
     virtual bool folderExists(const std::filesystem::path &path) = 0;
 
-    // Drive tests for a two-character drive text ("C:"). Paths without drive letters
-    // name no drives, so there both answer false.
-    virtual bool driveExists(const QString &drive) = 0;
-    virtual bool driveReady(const QString &drive) = 0;
-
-    // The folder's immediate sub-folders in case-insensitive name order. A sub-folder
-    // that vanishes while it is read is left out. Throws FileSystemError when the
-    // folder itself cannot be read.
+    // The folder's immediate sub-folders, in the order the system lists them. A sub-folder
+    // that vanishes while it is read is left out. Throws when the folder cannot be read.
     virtual std::vector<SubFolder> subFolders(const std::filesystem::path &folder) = 0;
 
     // Copies the folder `source` with everything below it to `destination`, the folder's
     // new path; same-named files there are replaced, everything else there stays. Entries
-    // that cannot be copied are reported; a failure that dooms the rest, or a stop asked
-    // for through `monitor`, throws FileSystemError. Copies made until then stay.
+    // that cannot be copied are reported; a failure that stops the run, or a stop asked
+    // for through `monitor`, is thrown. Copies made until then stay.
     virtual CopyReport copyFolder(const std::filesystem::path &source,
                                   const std::filesystem::path &destination, CopyMonitor &monitor)
         = 0;
 
-    // The files and bytes a copy of `folder` will write; throws FileSystemError
-    // (operation_canceled) when `monitor` asks it to stop.
+    // The files and bytes a copy of `folder` will write; throws stopAt() when `monitor`
+    // asks it to stop.
     virtual TreeTotals measureFolder(const std::filesystem::path &folder, CopyMonitor &monitor) = 0;
 
     // Bytes an unprivileged user may still write on the file system that holds `folder`.

@@ -1,7 +1,7 @@
 #include "selection_summary.h"
 
+#include "folder_choice/path_rules.h"
 #include "listing/subfolder_list_model.h"
-#include "platform/path_rules.h"
 
 #include <QItemSelectionModel>
 

@@ -1,5 +1,9 @@
 #pragma once
 
+// The UI layer (ui/): everything that links Qt Widgets. It sits on the core (listing/,
+// folder_choice/, selection/, copy/, platform/ on Qt Core), which sits on the engine
+// (engine/, the standard library and POSIX only); no folder includes from one above it.
+//
 // MainWindow is the program's one window. It holds the controls and wires them to the
 // core, which holds the logic; it reaches the outside world only through
 // PlatformServices (folder picker, message boxes, file system, clock).
@@ -8,9 +12,10 @@
 // checks it (checkChosenFolder) -> listSourceFolder() scans it (scanSourceFolder in
 // listing/) into the SubFolderListModel that the list shows -> the list's selection
 // model is the one record of what is selected; the counter and the copy button follow
-// its signal -> the copy button hands the selected names (selectedNames) to the
-// CopyRunController, which runs a CopyRun on a worker thread with the "Copying" dialog
-// and tells the window the progress line's texts and when a run starts and ends.
+// its signal -> the copy button hands the two folders, as paths, and the selected names
+// (selectedNames) to the CopyRunController, which runs a CopyRun on a worker thread with
+// the "Copying" dialog and tells the window the progress line's texts and when a run
+// starts and ends.
 //
 // Controls keep the object names inspection tools and tests know them by:
 //   cmdSource  m_chooseSourceButton    Text1  m_sourceField
@@ -21,10 +26,10 @@
 //   cmdDest    m_chooseDestinationButton  Text2 m_destinationField
 //   Command2   m_copyButton            Label2 m_progressLabel
 
-#include "copy/copy_run_controller.h"
 #include "folder_choice/path_check.h"
 #include "listing/subfolder_list_model.h"
-#include "main_window/platform_services.h"
+#include "ui/copy_run_controller.h"
+#include "ui/platform_services.h"
 
 #include <QWidget>
 

@@ -1,5 +1,7 @@
 #include "path_rules.h"
 
+#include "platform/path_text.h"
+
 QString withTrailingSeparator(QString folderPath)
 {
     if (!folderPath.isEmpty() && !folderPath.endsWith(QLatin1Char('/')))
@@ -12,7 +14,7 @@ bool isPathFieldFilled(QStringView fieldText)
     return !fieldText.isEmpty();
 }
 
-QString fixedTestFolder()
+std::filesystem::path fieldFolderPath(const QString &fieldText)
 {
-    return QStringLiteral("/test/");
+    return textPath(withTrailingSeparator(fieldText));
 }

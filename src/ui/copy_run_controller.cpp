@@ -1,8 +1,8 @@
 #include "copy_run_controller.h"
 
 #include "copy/copy_messages.h"
-#include "copy/copy_progress_dialog.h"
-#include "platform/message_box_service.h"
+#include "ui/copy_progress_dialog.h"
+#include "ui/message_box_service.h"
 
 CopyRunController::CopyRunController(FileSystemService &fileSystem, MessageBoxService &messageBox,
                                      QWidget *dialogParent)
@@ -65,10 +65,10 @@ void CopyRunController::connectRun()
         });
 }
 
-void CopyRunController::start(const CopyRequest &request)
+void CopyRunController::start(const CopyRequest &request, const QString &destinationField)
 {
     emit progressLineChanged(QStringLiteral("PREPARE TO COPY"));
-    if (!m_messageBox.confirm(copyPrompt(qsizetype(request.names.size()), request.destinationField),
+    if (!m_messageBox.confirm(copyPrompt(qsizetype(request.names.size()), destinationField),
                               QStringLiteral("Confirm Copy")))
         return;
 

@@ -1,16 +1,11 @@
 #include "metadata_copy.h"
 
-#include "platform/system_calls.h"
-
-#include <sys/xattr.h>
-#include <unistd.h>
+#include "run_policy.h"
+#include "system_calls.h"
 
 #include <cerrno>
 #include <cstring>
-#include <optional>
-#include <string>
 #include <string_view>
-#include <vector>
 
 namespace {
 
@@ -21,58 +16,21 @@ bool isAccessControlList(std::string_view name)
     return name == "system.posix_acl_access" || name == "system.posix_acl_default";
 }
 
-// Calls `read` with a buffer grown until the value fits; nullopt when it cannot be read.
-template<typename Read> std::optional<std::vector<char>> readGrowing(Read &&read)
-{
-    std::vector<char> buffer;
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const ssize_t size = read(nullptr, 0);
-        if (size <= 0)
-            return size == 0 ? std::optional(buffer) : std::nullopt;
-        buffer.resize(std::size_t(size));
-        const ssize_t got = read(buffer.data(), buffer.size());
-        if (got >= 0) {
-            buffer.resize(std::size_t(got));
-            return buffer;
-        }
-        if (errno != ERANGE) // ERANGE: it grew in between
-            return std::nullopt;
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 MetadataCopy::MetadataCopy(SystemCalls &calls, std::set<MetadataKind> &notKept)
     : m_calls(calls)
     , m_notKept(notKept)
-    , m_privileged(geteuid() == 0)
+    , m_privileged(calls.effectiveUser() == 0)
 { }
 
-bool MetadataCopy::dooms(int error)
-{
-    switch (error) {
-    case ENOSPC:
-    case EDQUOT:
-    case EROFS:
-    case EIO:
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-    case ESTALE:
-    case ENOTCONN:
-        return true;
-    default:
-        return false;
-    }
-}
-
-void MetadataCopy::notKept(MetadataKind kind)
+void MetadataCopy::notKept(MetadataKind kind, std::error_code error)
 {
     // A full disk may refuse an attribute that needs a block of its own; the data is
     // there, so that is no reason to stop.
-    if (dooms(errno) && errno != ENOSPC && errno != EDQUOT)
-        throwSystemError();
+    const Failure failure(error, Side::Destination);
+    if (stopsRun(failure) && !isDestinationFull(error))
+        throw failure;
     m_notKept.insert(kind);
 }
 
@@ -91,8 +49,8 @@ void MetadataCopy::apply(int target, const struct stat &current, int source,
     // After the mode: an access control list sets the group bits to its mask.
     copyAttributes(source, target);
     const struct timespec times[2] = { from.st_atim, from.st_mtim };
-    if (m_calls.setTimes(target, times) != 0)
-        notKept(MetadataKind::Times);
+    if (const std::error_code error = m_calls.setTimes(target, times))
+        notKept(MetadataKind::Times, error);
     noteWhatWasNotKept(target, mode, from.st_mtim);
 }
 
@@ -103,66 +61,81 @@ void MetadataCopy::noteWhatWasNotKept(int target, mode_t mode, const struct time
     // there is nothing more to learn, and no file pays for the look.
     if (m_notKept.contains(MetadataKind::Permissions) && m_notKept.contains(MetadataKind::Times))
         return;
-    struct stat kept;
-    if (fstat(target, &kept) != 0)
+    const Result<FileStatus> kept = m_calls.status(target);
+    if (!kept)
         return;
-    if ((kept.st_mode & 0777) != (mode & 0777))
+    const struct stat &info = kept->info();
+    if ((info.st_mode & 0777) != (mode & 0777))
         m_notKept.insert(MetadataKind::Permissions);
-    if (kept.st_mtim.tv_sec != modified.tv_sec || kept.st_mtim.tv_nsec != modified.tv_nsec)
+    if (info.st_mtim.tv_sec != modified.tv_sec || info.st_mtim.tv_nsec != modified.tv_nsec)
         m_notKept.insert(MetadataKind::Times);
 }
 
 void MetadataCopy::applyToLink(int folder, const char *name, const struct stat &from)
 {
-    if (m_calls.changeLinkOwner(folder, name, from.st_uid, from.st_gid) != 0
-        && (m_privileged || errno != EPERM))
-        notKept(MetadataKind::Owner);
+    const std::error_code owner = m_calls.changeLinkOwner(folder, name, from.st_uid, from.st_gid);
+    if (owner && (m_privileged || owner != std::errc::operation_not_permitted))
+        notKept(MetadataKind::Owner, owner);
     const struct timespec times[2] = { from.st_atim, from.st_mtim };
-    if (m_calls.setLinkTimes(folder, name, times) != 0)
-        notKept(MetadataKind::Times);
+    if (const std::error_code error = m_calls.setLinkTimes(folder, name, times))
+        notKept(MetadataKind::Times, error);
 }
 
 bool MetadataCopy::applyOwner(int target, const struct stat &current, const struct stat &from)
 {
     if (current.st_uid == from.st_uid && current.st_gid == from.st_gid)
         return true;
-    if (m_calls.changeOwner(target, from.st_uid, from.st_gid) == 0)
+    const std::error_code error = m_calls.changeOwner(target, from.st_uid, from.st_gid);
+    if (!error)
         return true;
-    if (!m_privileged && (errno == EPERM || errno == EINVAL)) {
+    if (!m_privileged
+        && (error == std::errc::operation_not_permitted || error == std::errc::invalid_argument)) {
         // A user may not give files away but may keep a group of their own, and is
         // not told when even that fails, as with cp -a.
         m_calls.changeOwner(target, uid_t(-1), from.st_gid);
         return false;
     }
-    notKept(MetadataKind::Owner);
+    notKept(MetadataKind::Owner, error);
     return false;
 }
 
 void MetadataCopy::applyMode(int target, const struct stat &current, mode_t mode)
 {
-    if ((current.st_mode & 07777) == mode || m_calls.changeMode(target, mode) == 0)
+    if ((current.st_mode & 07777) == mode)
+        return;
+    const std::error_code error = m_calls.changeMode(target, mode);
+    if (!error)
         return;
     // Some file systems refuse the set-ID bits alone.
-    if ((mode & specialBits) != 0 && !dooms(errno)
-        && m_calls.changeMode(target, mode & ~specialBits) == 0) {
+    if ((mode & specialBits) != 0 && !stopsRun(Failure(error, Side::Destination))
+        && !m_calls.changeMode(target, mode & ~specialBits)) {
         m_notKept.insert(MetadataKind::SetIdBits);
         return;
     }
-    notKept(MetadataKind::Permissions);
+    notKept(MetadataKind::Permissions, error);
 }
 
 void MetadataCopy::copyAttributes(int source, int target)
 {
-    const std::vector<char> names = readGrowing([&](char *buffer, std::size_t size) {
-                                        return flistxattr(source, buffer, size);
-                                    }).value_or(std::vector<char>());
-    for (std::size_t at = 0; at < names.size();) {
-        const char *name = names.data() + at;
+    // A source file system without attributes has none to copy, and one removed between
+    // the list and the read is gone; any other error leaves the entry unread.
+    const auto absent = [](std::error_code error) {
+        return error == std::errc::operation_not_supported || error == systemError(ENODATA);
+    };
+    Result<std::string> names = m_calls.attributeNames(source);
+    if (!names && absent(names.error()))
+        return;
+    const std::string list = std::move(names).orThrow(Side::Source);
+    for (std::size_t at = 0; at < list.size();) {
+        const char *name = list.data() + at;
         at += std::strlen(name) + 1;
-        const auto value = readGrowing(
-            [&](char *buffer, std::size_t size) { return fgetxattr(source, name, buffer, size); });
-        if (value && m_calls.setAttribute(target, name, value->data(), value->size()) != 0)
+        Result<std::string> value = m_calls.attribute(source, name);
+        if (!value && absent(value.error()))
+            continue;
+        if (const std::error_code error
+            = m_calls.setAttribute(target, name, std::move(value).orThrow(Side::Source)))
             notKept(isAccessControlList(name) ? MetadataKind::AccessControlLists
-                                              : MetadataKind::ExtendedAttributes);
+                                              : MetadataKind::ExtendedAttributes,
+                    error);
     }
 }

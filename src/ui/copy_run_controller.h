@@ -22,8 +22,9 @@ public:
                       QWidget *dialogParent);
     ~CopyRunController() override;
 
-    // Asks to confirm, then copies on the worker thread; returns at once.
-    void start(const CopyRequest &request);
+    // Asks to confirm, naming the destination as its field shows it, then copies on the
+    // worker thread; returns at once.
+    void start(const CopyRequest &request, const QString &destinationField);
     bool isRunning() const { return m_running; }
     // Stops a run the way Cancel does; runningChanged(false) follows when it has ended.
     void requestStop();

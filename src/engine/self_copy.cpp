@@ -1,4 +1,4 @@
-#include "copy_plan.h"
+#include "self_copy.h"
 
 #include <algorithm>
 #include <system_error>

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <random>
 #include <string_view>
 
@@ -33,38 +32,39 @@ std::string randomTemporaryName()
 }
 
 // An unnamed file is linked in through its /proc entry, which needs /proc mounted.
-bool unnamedFilesLinkable()
+bool unnamedFilesLinkable(SystemCalls &calls)
 {
-    static const bool procMounted = access("/proc/self/fd", X_OK) == 0;
+    static const bool procMounted = !calls.checkAccess("/proc/self/fd", X_OK);
     return procMounted;
 }
 
-bool refusesUnnamedFiles(int error)
+bool refusesUnnamedFiles(std::error_code error)
 {
-    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
+    return error == std::errc::operation_not_supported || error == std::errc::is_a_directory
+        || error == std::errc::invalid_argument;
 }
 
-int checked(int result)
+void check(std::error_code error)
 {
-    if (result < 0)
-        throwSystemError();
-    return result;
+    throwIfFailed(error, Side::Destination);
 }
 
 } // namespace
 
 template<typename Create> void PendingEntry::createUnderTemporaryName(Create &&create)
 {
+    std::error_code error;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         std::string temporary = randomTemporaryName();
-        if (create(temporary.c_str()) == 0) {
+        error = create(temporary.c_str());
+        if (!error) {
             m_temporaryName = std::move(temporary);
             return;
         }
-        if (errno != EEXIST)
-            throwSystemError();
+        if (error != std::errc::file_exists)
+            break;
     }
-    throwSystemError();
+    check(error);
 }
 
 bool PendingEntry::isTemporaryName(const std::string &name)
@@ -80,18 +80,23 @@ PendingEntry PendingEntry::file(SystemCalls &calls, int folder, std::string name
                                 bool &unnamedRefused)
 {
     PendingEntry entry(calls, folder, std::move(name));
-    if (!unnamedRefused && unnamedFilesLinkable()) {
-        entry.m_fd.reset(calls.openAt(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-        if (entry.m_fd.isOpen())
+    if (!unnamedRefused && unnamedFilesLinkable(calls)) {
+        Result<UniqueFd> unnamed
+            = calls.openAt(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (unnamed) {
+            entry.m_fd = std::move(*unnamed);
             return entry;
-        if (!refusesUnnamedFiles(errno))
-            throwSystemError();
+        }
+        if (!refusesUnnamedFiles(unnamed.error()))
+            check(unnamed.error());
         unnamedRefused = true;
     }
     entry.createUnderTemporaryName([&](const char *temporary) {
-        entry.m_fd.reset(calls.openAt(folder, temporary,
-                                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        return entry.m_fd.isOpen() ? 0 : -1;
+        Result<UniqueFd> named = calls.openAt(
+            folder, temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (named)
+            entry.m_fd = std::move(*named);
+        return named.error();
     });
     return entry;
 }
@@ -138,17 +143,22 @@ void PendingEntry::commit()
         const auto linkAs = [&](const char *name) {
             return m_calls->linkAt(AT_FDCWD, self.c_str(), m_folder, name, AT_SYMLINK_FOLLOW);
         };
-        if (linkAs(m_name.c_str()) == 0) {
+        const std::error_code linked = linkAs(m_name.c_str());
+        if (!linked) {
             m_done = true;
-            checked(m_fd.close());
+            if (const std::error_code closed = m_calls->closeFile(m_fd)) {
+                // A write lost on the way: the name goes again, as it never held anything.
+                m_calls->unlinkAt(m_folder, m_name.c_str(), 0);
+                check(closed);
+            }
             return;
         }
-        if (errno != EEXIST)
-            throwSystemError();
+        if (linked != std::errc::file_exists)
+            check(linked);
         // An entry is there already: a temporary name renamed over it replaces it in one step.
         createUnderTemporaryName(linkAs);
     }
-    checked(m_fd.close());
-    checked(m_calls->renameAt(m_folder, m_temporaryName.c_str(), m_name.c_str()));
+    check(m_calls->closeFile(m_fd));
+    check(m_calls->renameAt(m_folder, m_temporaryName.c_str(), m_name.c_str()));
     m_done = true;
 }

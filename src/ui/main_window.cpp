@@ -1,19 +1,18 @@
 #include "main_window.h"
 
 #include "folder_choice/folder_choice.h"
+#include "folder_choice/path_rules.h"
 #include "listing/day_count.h"
 #include "listing/source_listing.h"
-#include "main_window/window_look.h"
 #include "platform/clock.h"
-#include "platform/folder_picker.h"
-#include "platform/message_box_service.h"
-#include "platform/path_rules.h"
 #include "selection/selection_summary.h"
+#include "ui/folder_picker.h"
+#include "ui/message_box_service.h"
+#include "ui/window_look.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -29,6 +28,8 @@ namespace {
 const QString kListingHint = QStringLiteral(
     "Only sub-folders that were created (or contain files that were modified) within the "
     "number of set days will be included in the list.");
+// The folder a double-click on the source field lists: "test" at the file-system root.
+const QString kTestFolder = QStringLiteral("/test/");
 const QString kWarning = QStringLiteral(
     "Use this program at your own risk. Existing, equivalent files in the destination will be "
     "overwritten. Available space and destination folders are not checked. Suggest, for now, "
@@ -74,8 +75,7 @@ void MainWindow::createControls()
         = makeField(this, "daysold", twipsRect(6840, 1080, 975, 285), tr("Days to look back"));
     m_dayCountField->setText(QStringLiteral("60"));
     m_dayCountField->setAlignment(Qt::AlignCenter);
-    // Typed keys are filtered in eventFilter(); this also holds pasted and dropped text
-    // to digits, so the listing never sees anything else.
+    // Typed, pasted and dropped text alike: the listing never sees anything but digits.
     m_dayCountField->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[0-9]*")), m_dayCountField));
 
@@ -153,7 +153,6 @@ void MainWindow::setTabOrderAndFocus()
 void MainWindow::connectControls()
 {
     m_sourceField->installEventFilter(this);
-    m_dayCountField->installEventFilter(this);
     connect(m_chooseSourceButton, &QPushButton::clicked, this, &MainWindow::chooseSourceFolder);
     connect(m_chooseDestinationButton, &QPushButton::clicked, this,
             &MainWindow::chooseDestinationFolder);
@@ -173,21 +172,8 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_sourceField && event->type() == QEvent::MouseButtonDblClick) {
         if (!m_copyRuns.isRunning())
-            listSourceFolder(fixedTestFolder());
+            listSourceFolder(kTestFolder);
         return true;
-    }
-    if (watched == m_dayCountField && event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        // Keys that type nothing (arrows, Home, Tab...) are not filtered.
-        int code = -1;
-        if (key->key() == Qt::Key_Backspace)
-            code = 8;
-        else if (key->key() == Qt::Key_Delete)
-            code = 127;
-        else if (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab
-                 && !key->text().isEmpty())
-            code = key->text().at(0).unicode();
-        return code >= 0 && !dayCountKeyPasses(code);
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -285,8 +271,10 @@ void MainWindow::connectCopyRun()
 
 void MainWindow::copySelected()
 {
-    m_copyRuns.start({ m_sourceField->text(), m_destinationField->text(),
-                       selectedNames(*m_subFolderList->selectionModel()) });
+    m_copyRuns.start({ fieldFolderPath(m_sourceField->text()),
+                       fieldFolderPath(m_destinationField->text()),
+                       selectedNames(*m_subFolderList->selectionModel()) },
+                     m_destinationField->text());
 }
 
 // While a run goes on, nothing that changes what is copied or where can be used.

@@ -5,13 +5,14 @@
 #include <sys/stat.h>
 
 #include <set>
+#include <system_error>
 
 class SystemCalls;
 
 // Gives a new entry the owner, permissions, extended attributes (access control lists
 // among them) and times of its source, as far as the destination holds them. What it
-// cannot hold is noted, not failed: FAT answers EPERM to a chmod, for one. Only errors
-// that doom the whole copy (read-only, failing or vanished disk) throw std::system_error.
+// cannot hold is noted, not failed: FAT answers EPERM to a chmod, for one. Only failures
+// that stop the whole run (a read-only, failing or vanished disk) throw Failure.
 class MetadataCopy
 {
 public:
@@ -23,9 +24,6 @@ public:
     // The same for the symbolic link `name` in the open folder `folder`.
     void applyToLink(int folder, const char *name, const struct stat &from);
 
-    // Errors that mean the destination is gone, read-only or failing.
-    static bool dooms(int error);
-
 private:
     // Sets the owner; false when the owner could not be kept.
     bool applyOwner(int target, const struct stat &current, const struct stat &from);
@@ -33,9 +31,9 @@ private:
     void copyAttributes(int source, int target);
     // Notes permissions or times that the file system took without keeping them.
     void noteWhatWasNotKept(int target, mode_t mode, const struct timespec &modified);
-    // Notes `kind` as not kept after the call failed with errno, or throws when the
-    // error dooms the copy.
-    void notKept(MetadataKind kind);
+    // Notes `kind` as not kept after a call failed with `error`, or throws when the error
+    // stops the run.
+    void notKept(MetadataKind kind, std::error_code error);
 
     SystemCalls &m_calls;
     std::set<MetadataKind> &m_notKept;

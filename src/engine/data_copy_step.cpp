@@ -1,4 +1,4 @@
-#include "posix_file_copy.h"
+#include "data_copy_step.h"
 
 #include <sys/sendfile.h>
 #include <unistd.h>
@@ -55,13 +55,18 @@ ssize_t readWriteStep(int from, int to, std::uint64_t offset, std::size_t length
 
 } // namespace
 
-ssize_t copyDataStep(int from, int to, std::uint64_t offset, std::size_t length,
-                     DataCopyMethod &method, bool &whileWriting)
+Result<std::size_t> copyDataStep(int from, int to, std::uint64_t offset, std::size_t length,
+                                 DataCopyMethod &method, bool &whileWriting)
 {
+    const auto result = [](ssize_t moved) -> Result<std::size_t> {
+        if (moved < 0)
+            return systemError(errno);
+        return std::size_t(moved);
+    };
     while (method != DataCopyMethod::ReadWrite) {
         const ssize_t moved = kernelStep(method, from, to, offset, length);
         if (moved > 0)
-            return moved;
+            return std::size_t(moved);
         if (moved < 0 && errno == EINTR)
             continue;
         if (moved < 0 && isUnsupported(errno)) {
@@ -74,7 +79,7 @@ ssize_t copyDataStep(int from, int to, std::uint64_t offset, std::size_t length,
         const ssize_t confirmed = readWriteStep(from, to, offset, length, whileWriting);
         if (moved == 0 && confirmed > 0)
             method = DataCopyMethod::ReadWrite;
-        return confirmed;
+        return result(confirmed);
     }
-    return readWriteStep(from, to, offset, length, whileWriting);
+    return result(readWriteStep(from, to, offset, length, whileWriting));
 }

@@ -1,6 +1,6 @@
 #include "file_data_copy.h"
 
-#include "copy/copy_monitor.h"
+#include "copy_monitor.h"
 #include "system_calls.h"
 
 #include <unistd.h>
@@ -30,20 +30,21 @@ std::uint64_t nextChunkSize(std::uint64_t chunk, std::chrono::steady_clock::dura
 
 // The next stretch of data at or after `offset` in a file of `size` bytes, as [start, end);
 // start == size when only a hole is left. Without SEEK_DATA the rest is taken as data.
-std::pair<std::uint64_t, std::uint64_t> nextData(int fd, std::uint64_t offset, std::uint64_t size)
+std::pair<std::uint64_t, std::uint64_t> nextData(SystemCalls &calls, int fd, std::uint64_t offset,
+                                                 std::uint64_t size)
 {
-    const off_t start = lseek(fd, off_t(offset), SEEK_DATA);
-    if (start < 0)
-        return { errno == ENXIO ? size : offset, size };
-    const off_t end = lseek(fd, start, SEEK_HOLE);
-    const std::uint64_t dataStart = std::min(std::uint64_t(start), size);
-    return { dataStart, end < 0 ? size : std::clamp(std::uint64_t(end), dataStart, size) };
+    const Result<std::uint64_t> start = calls.seek(fd, offset, SEEK_DATA);
+    if (!start)
+        return { start.error().value() == ENXIO ? size : offset, size };
+    const Result<std::uint64_t> end = calls.seek(fd, *start, SEEK_HOLE);
+    const std::uint64_t dataStart = std::min(*start, size);
+    return { dataStart, end ? std::clamp(*end, dataStart, size) : size };
 }
 
 } // namespace
 
-DataCopyResult copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size,
-                            bool mayHaveHoles, CopyMonitor &monitor, DataCopyMethod method)
+void copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size, bool mayHaveHoles,
+                  CopyMonitor &monitor, DataCopyMethod method)
 {
     const std::uint64_t expected = size;
     std::uint64_t offset = 0;
@@ -51,34 +52,33 @@ DataCopyResult copyFileData(SystemCalls &calls, int from, int to, std::uint64_t 
     std::uint64_t chunk = firstChunk;
     while (offset < size) {
         const auto [start, end]
-            = mayHaveHoles ? nextData(from, offset, size) : std::pair { offset, size };
+            = mayHaveHoles ? nextData(calls, from, offset, size) : std::pair { offset, size };
         if (start > offset) {
             monitor.bytesCopied(start - offset);
             offset = start;
         }
         while (offset < end) {
             if (monitor.stopRequested())
-                return { ECANCELED, false };
+                throw stopAt({});
             bool whileWriting = false;
             const auto started = std::chrono::steady_clock::now();
-            const ssize_t moved = calls.copyData(from, to, offset, std::min(chunk, end - offset),
-                                                 method, whileWriting);
-            if (moved < 0)
-                return { errno, whileWriting };
+            const Result<std::size_t> moved = calls.copyData(
+                from, to, offset, std::min(chunk, end - offset), method, whileWriting);
+            if (!moved)
+                throw Failure(moved.error(), whileWriting ? Side::Destination : Side::Source);
             chunk = nextChunkSize(chunk, std::chrono::steady_clock::now() - started);
-            if (moved == 0) { // it shrank: the copy ends where the file does now
+            if (*moved == 0) { // it shrank: the copy ends where the file does now
                 size = offset;
                 break;
             }
-            offset += std::uint64_t(moved);
+            offset += *moved;
             written = offset;
-            monitor.bytesCopied(std::uint64_t(moved));
+            monitor.bytesCopied(*moved);
         }
     }
     // A hole at the end, or a file that shrank, leaves the length to be set.
-    if (written != size && ftruncate(to, off_t(size)) != 0)
-        return { errno, true };
+    if (written != size)
+        throwIfFailed(calls.setSize(to, size), Side::Destination);
     if (expected > size)
         monitor.bytesCopied(expected - size);
-    return {};
 }

@@ -12,7 +12,7 @@ class SystemCalls;
 // and renamed or linked over the name at the end. So the name always holds either the old
 // entry or the whole new one, and a crash leaves at most a temporary that the next copy
 // into the folder removes. Unless committed, the new entry vanishes when dropped.
-// Failures throw std::system_error with the system's errno.
+// Failures throw Failure on the destination side.
 class PendingEntry
 {
 public:

@@ -1,0 +1,250 @@
+#include "system_calls.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/statvfs.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace {
+
+std::error_code checked(int result)
+{
+    return result < 0 ? systemError(errno) : std::error_code();
+}
+
+Result<UniqueFd> opened(int fd)
+{
+    if (fd < 0)
+        return systemError(errno);
+    return UniqueFd(fd);
+}
+
+Result<FileStatus> described(int result, const struct stat &info)
+{
+    if (result != 0)
+        return systemError(errno);
+    return FileStatus(info);
+}
+
+std::optional<EntryKind> kindOf(unsigned char type)
+{
+    switch (type) {
+    case DT_REG:
+        return EntryKind::File;
+    case DT_DIR:
+        return EntryKind::Folder;
+    case DT_LNK:
+        return EntryKind::Link;
+    case DT_UNKNOWN:
+        return std::nullopt;
+    default:
+        return EntryKind::Special;
+    }
+}
+
+bool isDotOrDotDot(const char *name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// Calls `read` with a buffer grown until the value fits.
+template<typename Read> Result<std::string> readGrowing(Read &&read)
+{
+    std::string buffer;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const ssize_t size = read(nullptr, 0);
+        if (size <= 0)
+            return size == 0 ? Result(buffer) : Result<std::string>(systemError(errno));
+        buffer.resize(std::size_t(size));
+        const ssize_t got = read(buffer.data(), buffer.size());
+        if (got >= 0) {
+            buffer.resize(std::size_t(got));
+            return buffer;
+        }
+        if (errno != ERANGE) // ERANGE: it grew in between
+            return systemError(errno);
+    }
+    return systemError(ERANGE);
+}
+
+} // namespace
+
+Result<UniqueFd> SystemCalls::openPath(const std::filesystem::path &path, int flags)
+{
+    return opened(::open(path.c_str(), flags));
+}
+
+Result<UniqueFd> SystemCalls::openAt(int folder, const char *name, int flags, mode_t mode)
+{
+    return opened(::openat(folder, name, flags, mode));
+}
+
+Result<FileStatus> SystemCalls::status(int fd)
+{
+    struct stat info;
+    return described(::fstat(fd, &info), info);
+}
+
+Result<FileStatus> SystemCalls::statusAt(int folder, const char *name)
+{
+    struct stat info;
+    return described(::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW), info);
+}
+
+Result<std::vector<FolderEntry>> SystemCalls::readFolder(int folder)
+{
+    UniqueFd own(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    DIR *dir = own.isOpen() ? ::fdopendir(own.get()) : nullptr;
+    if (!dir)
+        return systemError(errno);
+    own.release();
+    std::vector<FolderEntry> result;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (!entry)
+            break;
+        if (!isDotOrDotDot(entry->d_name))
+            result.push_back({ entry->d_name, kindOf(entry->d_type) });
+    }
+    const int readError = errno;
+    ::closedir(dir);
+    if (readError != 0)
+        return systemError(readError);
+    return result;
+}
+
+Result<std::string> SystemCalls::readLink(int folder, const char *name)
+{
+    // Room for the longest target a path may hold, and one more byte to see a cut.
+    std::string target(std::size_t(PATH_MAX) + 1, '\0');
+    const ssize_t length = ::readlinkat(folder, name, target.data(), target.size());
+    if (length < 0)
+        return systemError(errno);
+    if (std::size_t(length) == target.size())
+        return systemError(ENAMETOOLONG);
+    target.resize(std::size_t(length));
+    return target;
+}
+
+Result<std::string> SystemCalls::attributeNames(int fd)
+{
+    return readGrowing(
+        [fd](char *buffer, std::size_t size) { return ::flistxattr(fd, buffer, size); });
+}
+
+Result<std::string> SystemCalls::attribute(int fd, const char *name)
+{
+    return readGrowing(
+        [fd, name](char *buffer, std::size_t size) { return ::fgetxattr(fd, name, buffer, size); });
+}
+
+Result<std::uint64_t> SystemCalls::seek(int fd, std::uint64_t offset, int whence)
+{
+    const off_t at = ::lseek(fd, off_t(offset), whence);
+    if (at < 0)
+        return systemError(errno);
+    return std::uint64_t(at);
+}
+
+std::error_code SystemCalls::checkAccess(const char *path, int mode)
+{
+    return checked(::access(path, mode));
+}
+
+uid_t SystemCalls::effectiveUser()
+{
+    return ::geteuid();
+}
+
+std::error_code SystemCalls::makeFolderAt(int folder, const char *name, mode_t mode)
+{
+    return checked(::mkdirat(folder, name, mode));
+}
+
+std::error_code SystemCalls::symlinkAt(const char *target, int folder, const char *name)
+{
+    return checked(::symlinkat(target, folder, name));
+}
+
+std::error_code SystemCalls::linkAt(int fromFolder, const char *from, int toFolder, const char *to,
+                                    int flags)
+{
+    return checked(::linkat(fromFolder, from, toFolder, to, flags));
+}
+
+std::error_code SystemCalls::renameAt(int folder, const char *from, const char *to)
+{
+    return checked(::renameat(folder, from, folder, to));
+}
+
+std::error_code SystemCalls::unlinkAt(int folder, const char *name, int flags)
+{
+    return checked(::unlinkat(folder, name, flags));
+}
+
+std::error_code SystemCalls::changeMode(int fd, mode_t mode)
+{
+    return checked(::fchmod(fd, mode));
+}
+
+std::error_code SystemCalls::changeOwner(int fd, uid_t user, gid_t group)
+{
+    return checked(::fchown(fd, user, group));
+}
+
+std::error_code SystemCalls::changeLinkOwner(int folder, const char *name, uid_t user, gid_t group)
+{
+    return checked(::fchownat(folder, name, user, group, AT_SYMLINK_NOFOLLOW));
+}
+
+std::error_code SystemCalls::setTimes(int fd, const struct timespec times[2])
+{
+    return checked(::futimens(fd, times));
+}
+
+std::error_code SystemCalls::setLinkTimes(int folder, const char *name,
+                                          const struct timespec times[2])
+{
+    return checked(::utimensat(folder, name, times, AT_SYMLINK_NOFOLLOW));
+}
+
+std::error_code SystemCalls::setAttribute(int fd, const char *name, const std::string &value)
+{
+    return checked(::fsetxattr(fd, name, value.data(), value.size(), 0));
+}
+
+std::error_code SystemCalls::setSize(int fd, std::uint64_t size)
+{
+    return checked(::ftruncate(fd, off_t(size)));
+}
+
+std::error_code SystemCalls::closeFile(UniqueFd &fd)
+{
+    return checked(fd.close());
+}
+
+Result<std::size_t> SystemCalls::copyData(int from, int to, std::uint64_t offset,
+                                          std::size_t length, DataCopyMethod &method,
+                                          bool &whileWriting)
+{
+    return copyDataStep(from, to, offset, length, method, whileWriting);
+}
+
+Result<std::uint64_t> SystemCalls::freeBytes(int fd)
+{
+    struct statvfs info;
+    if (::fstatvfs(fd, &info) != 0)
+        return systemError(errno);
+    return std::uint64_t(info.f_bavail) * info.f_frsize;
+}
+
+std::error_code SystemCalls::flushFileSystem(int fd)
+{
+    return checked(::syncfs(fd));
+}

@@ -1,0 +1,346 @@
+#include "tree_copier.h"
+
+#include "file_data_copy.h"
+#include "pending_entry.h"
+#include "run_policy.h"
+#include "self_copy.h"
+#include "system_calls.h"
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <utility>
+
+namespace {
+
+const char *const intoItself = "cannot be copied into itself";
+const char *const specialFile = "a special file (pipe, socket or device) is not copied";
+const char *const changed = "changed while it was being copied";
+const char *const caseClash = "a name that differs only in case was already copied here";
+const char *const nameRefused = "the destination cannot hold this name";
+const char *const linksRefused = "the destination cannot hold symbolic links";
+
+const char *inTheWay(EntryKind kind)
+{
+    switch (kind) {
+    case EntryKind::File:
+        return "a file of the same name is in the way";
+    case EntryKind::Folder:
+        return "a folder of the same name is in the way";
+    case EntryKind::Link:
+        return "a link of the same name is in the way";
+    case EntryKind::Special:
+        break;
+    }
+    return "a special file of the same name is in the way";
+}
+
+} // namespace
+
+TreeCopier::TreeCopier(SystemCalls &calls, CopyMonitor &monitor, CaseFold caseFold)
+    : m_calls(calls)
+    , m_monitor(monitor)
+    , m_caseFold(std::move(caseFold))
+    , m_metadata(calls, m_report.notKept)
+    , m_walk(calls)
+{ }
+
+CopyReport TreeCopier::copy(const std::filesystem::path &source,
+                            const std::filesystem::path &destination)
+{
+    m_report = {};
+    m_firstCopies.clear();
+    // "/dst/Photos/" names the folder Photos too.
+    m_destination = destination.has_filename() ? destination : destination.parent_path();
+    if (landsInsideItself(source, destination))
+        throw Failure(std::errc::invalid_argument, Side::Source, intoItself, source);
+
+    Walk::Level top;
+    UniqueFd parent;
+    try {
+        top = m_walk.openTop(source);
+        top.state.source = m_calls.status(top.source.fd.get()).orThrow(Side::Source).info();
+        // The folder that receives the copy was chosen by the user: a link there is followed.
+        const std::filesystem::path into = m_destination.parent_path();
+        parent = m_calls.openPath(into.empty() ? "." : into, O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                     .orThrow(Side::Destination);
+        m_walk.readEntries(top);
+    } catch (Failure &failure) {
+        throw failure.at(failure.side() == Side::Source ? source : m_destination.parent_path());
+    }
+    try {
+        top.destination
+            = openDestinationFolder(parent.get(), m_destination.filename(), nullptr, top.state);
+    } catch (Failure &failure) {
+        if (stopsRun(failure))
+            throw failure.at(m_destination);
+        m_report.problems.push_back({ m_destination, failure.reason() });
+        return std::exchange(m_report, {});
+    }
+    if (!m_walk.run(std::move(top), *this))
+        throw Failure(std::errc::no_such_file_or_directory, Side::Source,
+                      "was moved while it was being copied", m_walk.sourcePathOf({}));
+    return std::exchange(m_report, {});
+}
+
+void TreeCopier::visit(const FolderEntry &entry)
+{
+    try {
+        copyEntry(entry);
+    } catch (Failure &failure) {
+        noteProblem(std::move(failure), entry.name);
+    }
+}
+
+void TreeCopier::noteProblem(Failure failure, const std::string &name)
+{
+    const bool atSource = failure.side() == Side::Source;
+    // exFAT through FUSE answers ENOENT to a name it cannot hold; only when the folder
+    // itself is gone does ENOENT mean the destination is.
+    if (!atSource && failure.code() == std::errc::no_such_file_or_directory
+        && destinationFolderStands())
+        failure = Failure(std::errc::invalid_argument, Side::Destination, nameRefused);
+    failure.at(m_walk.pathOf(atSource ? m_walk.root() : m_destination, name));
+    if (stopsRun(failure))
+        throw failure;
+    m_report.problems.push_back({ failure.path(), failure.reason() });
+}
+
+void TreeCopier::copyEntry(const FolderEntry &entry)
+{
+    EntryKind kind;
+    if (entry.kind)
+        kind = *entry.kind;
+    else
+        kind = m_calls.statusAt(m_walk.current().source.fd.get(), entry.name.c_str())
+                   .orThrow(Side::Source)
+                   .kind();
+    switch (kind) {
+    case EntryKind::File:
+        return copyFile(entry.name);
+    case EntryKind::Folder:
+        return enterFolder(entry.name);
+    case EntryKind::Link:
+        return copyLink(entry.name);
+    case EntryKind::Special:
+        throw Failure(std::error_code(), Side::Source, specialFile);
+    }
+}
+
+OpenFolder TreeCopier::openDestinationFolder(int parent, const std::string &name, State *above,
+                                             State &state)
+{
+    // Open to its owner until its contents are in; leave() sets the real mode.
+    const std::error_code made
+        = m_calls.makeFolderAt(parent, name.c_str(), (state.source.st_mode & 0777) | S_IRWXU);
+    const bool created = !made;
+    if (made && made != std::errc::file_exists)
+        throw Failure(made, Side::Destination);
+    OpenFolder folder;
+    Result<UniqueFd> opened = m_calls.openAt(parent, name.c_str(), kFolderFlags);
+    if (!opened) {
+        const Result<FileStatus> there = m_calls.statusAt(parent, name.c_str());
+        const bool notFolder = opened.error() == std::errc::not_a_directory
+            || opened.error() == std::errc::too_many_symbolic_link_levels;
+        if (notFolder && there)
+            throw Failure(opened.error(), Side::Destination, inTheWay(there->kind()));
+        throw Failure(opened.error(), Side::Destination);
+    }
+    folder.fd = std::move(*opened);
+    state.current = m_calls.status(folder.fd.get()).orThrow(Side::Destination).info();
+    folder.identity = FileStatus(state.current).identity();
+    if (created)
+        return folder;
+    if (above && clashesInCase(*above, parent, name, folder.identity))
+        throw Failure(std::errc::file_exists, Side::Destination, caseClash);
+    // A folder left read-only by an earlier copy is opened up while it is filled, as
+    // rsync does; leave() gives it the source's mode again.
+    const mode_t mode = state.current.st_mode & 07777;
+    if ((mode & S_IRWXU) != S_IRWXU && state.current.st_uid == m_calls.effectiveUser()
+        && !m_calls.changeMode(folder.fd.get(), mode | S_IRWXU))
+        state.current.st_mode |= S_IRWXU;
+    removeStaleTemporaries(folder.fd.get());
+    return folder;
+}
+
+void TreeCopier::removeStaleTemporaries(int folder)
+{
+    for (const FolderEntry &entry : m_calls.readFolder(folder).orThrow(Side::Destination)) {
+        if (!PendingEntry::isTemporaryName(entry.name))
+            continue;
+        const Result<FileStatus> status = m_calls.statusAt(folder, entry.name.c_str());
+        if (status && status->kind() == EntryKind::File)
+            m_calls.unlinkAt(folder, entry.name.c_str(), 0);
+    }
+}
+
+void TreeCopier::enterFolder(const std::string &name)
+{
+    Walk::Level &parent = m_walk.current();
+    Walk::Level level = m_walk.openChild(name);
+    level.state.source = m_calls.status(level.source.fd.get()).orThrow(Side::Source).info();
+    level.destination
+        = openDestinationFolder(parent.destination.fd.get(), name, &parent.state, level.state);
+    noteWritten(parent.state, name, level.destination.identity);
+    try {
+        m_walk.readEntries(level);
+    } catch (const Failure &failure) {
+        // The folder is there at the destination and gets its status; its contents are
+        // what could not be copied.
+        m_report.problems.push_back({ m_walk.sourcePathOf(name), failure.reason() });
+    }
+    m_walk.enter(std::move(level));
+}
+
+void TreeCopier::leave(Walk::Level &level)
+{
+    try {
+        m_metadata.apply(level.destination.fd.get(), level.state.current, level.source.fd.get(),
+                         level.state.source);
+    } catch (Failure &failure) {
+        noteProblem(std::move(failure), {});
+    }
+}
+
+bool TreeCopier::destinationFolderStands()
+{
+    const Result<FileStatus> status = m_calls.status(m_walk.current().destination.fd.get());
+    return status && status->info().st_nlink > 0;
+}
+
+void TreeCopier::noteWritten(State &folder, const std::string &name, const FileIdentity &identity)
+{
+    folder.written.insert(identity);
+    folder.writtenNames.try_emplace(m_caseFold(name), name);
+}
+
+bool TreeCopier::clashesInCase(State &folder, int fd, const std::string &name,
+                               const FileIdentity &there)
+{
+    if (folder.written.contains(there))
+        return true;
+    const auto spelled = folder.writtenNames.find(m_caseFold(name));
+    if (spelled == folder.writtenNames.end() || spelled->second == name)
+        return false;
+    if (!folder.ignoresCase) {
+        // A temporary file found again under its name in capitals.
+        bool named = true;
+        const PendingEntry probe = PendingEntry::file(m_calls, fd, {}, named);
+        std::string capitals = probe.temporaryName();
+        std::transform(capitals.begin(), capitals.end(), capitals.begin(),
+                       [](unsigned char c) { return char(std::toupper(c)); });
+        folder.ignoresCase = bool(m_calls.statusAt(fd, capitals.c_str()));
+    }
+    return *folder.ignoresCase;
+}
+
+void TreeCopier::checkTarget(const std::string &name, EntryKind kind)
+{
+    Walk::Level &level = m_walk.current();
+    const Result<FileStatus> there = m_calls.statusAt(level.destination.fd.get(), name.c_str());
+    if (!there) {
+        if (there.error() == std::errc::no_such_file_or_directory)
+            return;
+        throw Failure(there.error(), Side::Destination);
+    }
+    if (there->kind() != kind)
+        throw Failure(std::errc::file_exists, Side::Destination, inTheWay(there->kind()));
+    if (clashesInCase(level.state, level.destination.fd.get(), name, there->identity()))
+        throw Failure(std::errc::file_exists, Side::Destination, caseClash);
+}
+
+void TreeCopier::copyFile(const std::string &name)
+{
+    Walk::Level &level = m_walk.current();
+    const UniqueFd input = m_calls
+                               .openAt(level.source.fd.get(), name.c_str(),
+                                       O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)
+                               .orThrow(Side::Source);
+    const FileStatus status = m_calls.status(input.get()).orThrow(Side::Source);
+    if (status.kind() != EntryKind::File)
+        throw Failure(std::error_code(), Side::Source,
+                      status.kind() == EntryKind::Special ? specialFile : changed);
+    checkTarget(name, EntryKind::File);
+
+    const bool severalNames = status.info().st_nlink > 1;
+    if (severalNames) {
+        const auto first = m_firstCopies.find(status.identity());
+        if (first != m_firstCopies.end() && linkToFirstCopy(name, first->second)) {
+            // Done as far as the owner's progress is concerned, as if copied.
+            m_monitor.fileStarted(m_walk.sourcePathOf(name));
+            m_monitor.bytesCopied(status.size());
+            return;
+        }
+    }
+
+    PendingEntry pending
+        = PendingEntry::file(m_calls, level.destination.fd.get(), name, m_unnamedRefused);
+    const FileStatus created = m_calls.status(pending.fd()).orThrow(Side::Destination);
+    m_monitor.fileStarted(m_walk.sourcePathOf(name));
+    copyFileData(m_calls, input.get(), pending.fd(), status.size(), status.mayHaveHoles(),
+                 m_monitor);
+    m_metadata.apply(pending.fd(), created.info(), input.get(), status.info());
+    pending.commit();
+    noteWritten(level.state, name, created.identity());
+    if (severalNames)
+        m_firstCopies.try_emplace(status.identity(),
+                                  FirstCopy { m_walk.pathOf({}, name), created.identity() });
+}
+
+bool TreeCopier::linkToFirstCopy(const std::string &name, const FirstCopy &first)
+{
+    const int folder = m_walk.current().destination.fd.get();
+    const int top = m_walk.top().destination.fd.get();
+    try {
+        PendingEntry pending = PendingEntry::hardLink(m_calls, folder, name, top, first.path);
+        // The first copy may have been replaced since; then this one is copied anew.
+        const Result<FileStatus> linked = m_calls.statusAt(folder, pending.temporaryName().c_str());
+        if (!linked || linked->identity() != first.identity)
+            return false;
+        pending.commit();
+    } catch (const Failure &failure) {
+        if (failure.code() == std::errc::no_such_file_or_directory) // the first copy was removed
+            return false;
+        if (stopsRun(failure))
+            throw;
+        // FAT and others hold no hard links: the file gets a copy of its own.
+        m_report.notKept.insert(MetadataKind::HardLinks);
+        return false;
+    }
+    noteWritten(m_walk.current().state, name, first.identity);
+    return true;
+}
+
+void TreeCopier::copyLink(const std::string &name)
+{
+    Walk::Level &level = m_walk.current();
+    const FileStatus status
+        = m_calls.statusAt(level.source.fd.get(), name.c_str()).orThrow(Side::Source);
+    if (status.kind() != EntryKind::Link)
+        throw Failure(std::error_code(), Side::Source, changed);
+    const std::string target
+        = m_calls.readLink(level.source.fd.get(), name.c_str()).orThrow(Side::Source);
+    checkTarget(name, EntryKind::Link);
+
+    PendingEntry pending = [&] {
+        try {
+            return PendingEntry::link(m_calls, level.destination.fd.get(), name, target);
+        } catch (const Failure &failure) {
+            const std::error_code code = failure.code();
+            const bool refused = code == std::errc::operation_not_permitted
+                || code == std::errc::function_not_supported
+                || code == std::errc::operation_not_supported;
+            if (!refused)
+                throw;
+            throw Failure(code, Side::Destination, linksRefused);
+        }
+    }();
+    m_metadata.applyToLink(level.destination.fd.get(), pending.temporaryName().c_str(),
+                           status.info());
+    pending.commit();
+    const Result<FileStatus> written = m_calls.statusAt(level.destination.fd.get(), name.c_str());
+    if (written)
+        noteWritten(level.state, name, written->identity());
+}
