@@ -1,14 +1,11 @@
-#include "folder_choice/folder_choice.h"
 #include "platform/termination_signals.h"
 #include "selection/selection_summary.h"
 #include "window_fixture.h"
 
-#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QPointer>
 #include <QProgressDialog>
-#include <QSet>
 #include <QTest>
 #include <QTimer>
 
@@ -31,15 +28,12 @@ private slots:
     void cleanup() { m_w.reset(); }
 
     void tabOrderAndFocus();
-    void classification_data();
-    void classification();
     void choice_data();
     void choice();
     void destinationDoesNotSteerListing();
     void fileSystemFailureDuringChoice();
     void mouseKeysAndButtons_data();
     void mouseKeysAndButtons();
-    void screenReaderNames();
     void doubleClickListsTestFolder();
     void daysField_data();
     void daysField();
@@ -102,26 +96,6 @@ void TestWindow::tabOrderAndFocus()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), m_w->control(next));
     }
-}
-
-void TestWindow::classification_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<int>("status");
-    QTest::newRow("empty") << u""_s << int(EmptyPath);
-    QTest::newRow("folder") << u"/src"_s << int(FolderPresent);
-    QTest::newRow("root") << u"/"_s << int(FolderPresent);
-    QTest::newRow("vanished") << u"/gone"_s << int(PathNotPresent);
-}
-
-void TestWindow::classification()
-{
-    QFETCH(QString, path);
-    QFETCH(int, status);
-    const ChosenFolder chosen = checkChosenFolder(m_w->fakes.fileSystem, path);
-    QCOMPARE(int(chosen.status), status);
-    // Only an existing folder gets the separator a sub-folder name can follow.
-    QCOMPARE(chosen.path, path + (status == FolderPresent && path != "/" ? "/" : ""));
 }
 
 void TestWindow::choice_data()
@@ -262,29 +236,6 @@ void TestWindow::mouseKeysAndButtons()
     w.field("Text2")->clear();
     QTest::mouseClick(w.button("cmdSelectAll"), Qt::LeftButton);
     QVERIFY(!w.button("Command2")->isEnabled());
-}
-
-// The fields and the list have no caption of their own: a screen reader must still
-// tell them apart.
-void TestWindow::screenReaderNames()
-{
-    m_w->window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&m_w->window));
-    QAccessibleInterface *window = QAccessible::queryAccessibleInterface(&m_w->window);
-    QVERIFY(window);
-    QSet<QString> names;
-    int uncaptioned = 0;
-    for (int i = 0; i < window->childCount(); ++i) {
-        QAccessibleInterface *child = window->child(i);
-        const QString name = child->text(QAccessible::Name);
-        QVERIFY2(!name.trimmed().isEmpty(), qPrintable(child->object()->objectName()));
-        if (child->role() == QAccessible::EditableText || child->role() == QAccessible::List) {
-            ++uncaptioned;
-            QVERIFY2(!names.contains(name), qPrintable(name));
-            names.insert(name);
-        }
-    }
-    QCOMPARE(uncaptioned, 5);
 }
 
 // A double-click lists the fixed test folder; while it cannot be read, the last listing
