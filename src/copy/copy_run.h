@@ -10,6 +10,9 @@
 #include <filesystem>
 #include <vector>
 
+// The copy run (copy/, core layer on Qt Core): drives the engine for one copy of the
+// selected sub-folders and turns its Failure into texts; no widgets.
+
 // What the window asks to copy: the source and destination folders (empty where a field
 // is empty), and the selected sub-folders' raw names in list order.
 struct CopyRequest

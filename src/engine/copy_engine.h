@@ -10,8 +10,14 @@
 #include <functional>
 #include <string>
 
-// What the engine offers: the count before a copy, the copy of one folder tree, and the
-// two questions asked of the destination's file system. Every call goes through `calls`.
+// The engine (engine/, the bottom layer): walks and copies folder trees with the standard
+// library and POSIX only. Every system call goes through SystemCalls, every failure is a
+// Failure, and run_policy.h alone says which failures stop a whole run. What it needs from
+// above (a case fold, a stop flag, progress) comes in through CaseFold and CopyMonitor.
+// Nothing here includes from another folder of src/.
+//
+// What it offers: the count before a copy, the copy of one folder tree, and the two
+// questions asked of the destination's file system. Every call goes through `calls`.
 
 struct TreeTotals
 {

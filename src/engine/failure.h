@@ -1,11 +1,5 @@
 #pragma once
 
-// The engine: copies and walks folder trees with the standard library and POSIX only. Every
-// system call goes through SystemCalls, every failure is a Failure, and run_policy.h alone
-// says which failures stop a whole run. What the engine needs from above (a case fold, a
-// stop flag, progress) comes in through CopyMonitor and CaseFold. Nothing here includes
-// from another folder of src/.
-
 #include <exception>
 #include <filesystem>
 #include <string>

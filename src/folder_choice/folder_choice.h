@@ -4,6 +4,9 @@
 
 #include <QString>
 
+// Folder choice (folder_choice/, core layer on Qt Core): what a picked path is, and the
+// rules of the path fields.
+
 // A folder the user picked, as the window shows it: an existing folder gets the trailing
 // separator that lets a sub-folder name follow; anything else stays as picked.
 struct ChosenFolder

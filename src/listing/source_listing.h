@@ -8,6 +8,9 @@
 
 #include <vector>
 
+// The listing (listing/, core layer on Qt Core): the scan of the source's sub-folders, the
+// fixed-column line and the model the window's list shows.
+
 // What listing the source folder comes to: its recent sub-folders, a status message in
 // place of a listing (the folder is not there), or a warning that it cannot be read, in
 // which case the last listing stays.

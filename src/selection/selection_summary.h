@@ -8,6 +8,9 @@
 
 class QItemSelectionModel;
 
+// Selection (selection/, core layer on Qt Core): what the selection model's rows mean for
+// the counter, the copy button and the copy.
+
 // The counter beside the list: "<selected>/<listed> Folders".
 QString selectionCounterText(qsizetype selected, qsizetype listed);
 
