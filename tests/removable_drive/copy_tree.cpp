@@ -6,7 +6,6 @@
 //   --pause, after each sub-folder but the last it prints "copied NAME" and waits while
 //   FILE exists. Exit 0 when the run finished, 1 when it did not.
 
-#include "copy/copy_messages.h"
 #include "copy/copy_run.h"
 #include "platform/local_file_system.h"
 
@@ -16,52 +15,44 @@
 
 int main(int argc, char *argv[])
 {
-    std::vector<std::string> arguments(argv + 1, argv + argc);
-    std::filesystem::path pause;
-    if (arguments.size() > 2 && arguments.front() == "--pause") {
-        pause = arguments[1];
-        arguments.erase(arguments.begin(), arguments.begin() + 2);
+    const bool pauses = argc > 3 && argv[1] == std::string_view("--pause");
+    const std::filesystem::path pause = pauses ? argv[2] : "";
+    CopyRequest request { {}, argv[argc - 1], {} };
+    for (int i = pauses ? 3 : 1; i < argc - 1; ++i) {
+        request.source = std::filesystem::path(argv[i]).parent_path();
+        request.names.push_back(std::filesystem::path(argv[i]).filename());
     }
-    if (arguments.size() < 2) {
+    if (request.names.empty()) {
         std::cerr << "usage: " << argv[0] << " [--pause FILE] SOURCE... INTO\n";
         return 2;
     }
-    CopyRequest request { {}, arguments.back(), {} };
-    for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
-        request.source = std::filesystem::path(arguments[i]).parent_path();
-        request.names.push_back(std::filesystem::path(arguments[i]).filename());
-    }
     LocalFileSystem fileSystem;
     CopyRun run(fileSystem);
-    bool counted = false, finished = false;
+    std::string ended;
     std::size_t copied = 0;
     const auto print = [](const char *what, const QString &text) {
         std::cout << what << text.toStdString() << std::endl;
     };
-    QObject::connect(&run, &CopyRun::refused, &run,
-                     [&](const QString &text) { print("refused: ", text); });
-    QObject::connect(&run, &CopyRun::counted, &run, [&] { counted = true; });
+    // clang-format off
+    QObject::connect(&run, &CopyRun::refused, &run, [&](const QString &text) { print("refused: ", text); });
+    QObject::connect(&run, &CopyRun::counted, &run, [&] { ended = "counted"; });
     QObject::connect(&run, &CopyRun::subFolderCopied, &run, [&](const QString &name) {
-        if (pause.empty() || ++copied == request.names.size())
-            return;
-        print("copied ", name);
-        while (std::filesystem::exists(pause))
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (!pause.empty() && ++copied < request.names.size())
+            for (print("copied ", name); std::filesystem::exists(pause);)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
     });
-    QObject::connect(&run, &CopyRun::failed, &run,
-                     [&](const QString &, const QString &file, const QString &reason) {
-                         print("failed: ", file + QStringLiteral(": ") + reason);
-                     });
-    QObject::connect(&run, &CopyRun::finished, &run,
-                     [&](const QStringList &problems, const QStringList &notKept) {
-                         finished = true;
-                         for (const QString &line : problems)
-                             print("problem: ", line);
-                         for (const QString &line : notKept)
-                             print("not kept: ", line);
-                     });
+    QObject::connect(&run, &CopyRun::failed, &run, [&](const QString &, const QString &file, const QString &reason)
+                     { print("failed: ", file + QStringLiteral(": ") + reason); });
+    QObject::connect(&run, &CopyRun::finished, &run, [&](const QStringList &problems, const QStringList &notKept) {
+        ended = "finished";
+        for (const QString &line : problems)
+            print("problem: ", line);
+        for (const QString &line : notKept)
+            print("not kept: ", line);
+    });
+    // clang-format on
     run.prepare(request);
-    if (counted)
+    if (ended == "counted")
         run.copy();
-    return finished ? 0 : 1;
+    return ended == "finished" ? 0 : 1;
 }
