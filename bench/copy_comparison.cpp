@@ -12,12 +12,23 @@
 
 namespace {
 
-// The local file system with a flush() that returns at once, so that the copy alone is
+// The local file system with a flush that returns at once, so that the copy alone is
 // timed; the flush is timed in the comparison with it.
 class UnflushedFileSystem : public LocalFileSystem
 {
 public:
-    void flush(const std::filesystem::path &) override { }
+    std::unique_ptr<CopySession> holdDestination(const std::filesystem::path &destination) override
+    {
+        struct Unflushed : CopySession
+        {
+            using CopySession::CopySession;
+            void flushAll() override { }
+        };
+        return std::make_unique<Unflushed>(m_calls, destination);
+    }
+
+private:
+    SystemCalls m_calls;
 };
 
 // A CopyRun driven by direct calls, as its worker thread drives it in the program, with
@@ -108,7 +119,8 @@ ResultTable compareCopyRunWithCp(const std::vector<CopySet> &sets,
                         withFlush ? "cp -a + sync -f" : "cp -a", "Run/cp", "Target", "Met" });
     for (const CopySet &set : sets) {
         SilentCopyMonitor monitor;
-        const TreeTotals size = LocalFileSystem().measureFolder(set.folder, monitor);
+        SystemCalls calls;
+        const TreeTotals size = measureTree(calls, set.folder, monitor);
         // The data set is copied as a sub-folder of its parent into `into`, which holds
         // nothing else: the copy lands at `destination` for both tools.
         const std::filesystem::path into = scratch / "copy";

@@ -49,7 +49,7 @@ problems() { sed -n 's/^problem: \(.*\): .*$/\1/p' "$out"; }
 copy_and_check() {
     out=$scratch/run$1.out
     local status=0 file link kind
-    "$copy_tree" "$src" "$dest" >"$out" 2>&1 || status=$?
+    "$copy_tree" "$src" "$mnt" >"$out" 2>&1 || status=$?
     sed "s/^/   /" "$out"
     check "copy $1 ran to its end" [ "$status" -eq 0 ]
     while IFS= read -r -d '' file; do

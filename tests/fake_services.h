@@ -61,30 +61,13 @@ public:
             return *syntheticSubFolders;
         return m_local.subFolders(onDisk(folder));
     }
-    TreeTotals measureFolder(const std::filesystem::path &folder, CopyMonitor &monitor) override
+    std::unique_ptr<CopySession> holdDestination(const std::filesystem::path &destination) override
     {
-        return m_local.measureFolder(onDisk(folder), monitor);
-    }
-    CopyReport copyFolder(const std::filesystem::path &source,
-                          const std::filesystem::path &destination, CopyMonitor &monitor) override
-    {
-        copies.push_back(source);
-        if (copyFailureFor && source.filename() == *copyFailureFor)
-            throw Failure(std::errc::no_space_on_device, Side::Destination, {},
-                          onDisk(destination) / "data.bin");
-        SlowMonitor slow(monitor, delayPerChunk);
-        return m_local.copyFolder(onDisk(source), onDisk(destination), slow);
+        return std::make_unique<Session>(*this, onDisk(destination));
     }
     std::uint64_t freeBytes(const std::filesystem::path &folder) override
     {
         return syntheticFreeBytes ? *syntheticFreeBytes : m_local.freeBytes(onDisk(folder));
-    }
-    void flush(const std::filesystem::path &folder) override
-    {
-        ++flushes;
-        if (flushFailure)
-            throw Failure(*flushFailure, Side::Destination, {}, folder);
-        m_local.flush(onDisk(folder));
     }
 
 private:
@@ -111,6 +94,41 @@ private:
         std::chrono::milliseconds m_delay;
     };
 
+    // The real session on the disk, with the paths the window names and the failures asked for.
+    class Session : public CopySession
+    {
+    public:
+        Session(FakeFileSystem &fake, const std::filesystem::path &destination)
+            : CopySession(fake.m_calls, destination)
+            , m_fake(fake)
+        { }
+        TreeTotals measure(const std::filesystem::path &source, CopyMonitor &monitor) override
+        {
+            return CopySession::measure(m_fake.onDisk(source), monitor);
+        }
+        CopyReport copyFolder(const std::filesystem::path &source, const std::string &name,
+                              CopyMonitor &monitor) override
+        {
+            m_fake.copies.push_back(source);
+            if (m_fake.copyFailureFor && source.filename() == *m_fake.copyFailureFor)
+                throw Failure(std::errc::no_space_on_device, Side::Destination, {},
+                              destination() / name / "data.bin");
+            SlowMonitor slow(monitor, m_fake.delayPerChunk);
+            return CopySession::copyFolder(m_fake.onDisk(source), name, slow);
+        }
+        void flushAll() override
+        {
+            ++m_fake.flushes;
+            if (m_fake.flushFailure)
+                throw Failure(*m_fake.flushFailure, Side::Destination, {}, destination());
+            CopySession::flushAll();
+        }
+
+    private:
+        FakeFileSystem &m_fake;
+    };
+
+    SystemCalls m_calls;
     LocalFileSystem m_local;
 };
 

@@ -78,12 +78,24 @@ QString CopyRun::folderRefusal(const std::filesystem::path &folder, const QStrin
         if (!folder.empty() && m_fileSystem.folderExists(folder))
             return {};
     } catch (const Failure &failure) {
-        return tr("Nothing was copied: the %1 could not be checked:\n%2")
-            .arg(role, QString::fromLocal8Bit(failure.what()));
+        return failureText(failure, role);
     }
     return tr("Nothing was copied: the %1 \"%2\" is not an existing folder.\n"
               "Choose the %1 folder again.")
         .arg(role, pathText(folder));
+}
+
+QString CopyRun::failureText(const Failure &failure, const QString &role)
+{
+    return tr("Nothing was copied: the %1 could not be checked:\n%2")
+        .arg(role, QString::fromLocal8Bit(failure.what()));
+}
+
+QString CopyRun::selfCopyRefusal(const std::filesystem::path &name)
+{
+    return tr("Nothing was copied: the sub-folder \"%1\" would be copied into itself.\n"
+              "Choose a destination outside it.")
+        .arg(pathText(name));
 }
 
 QString CopyRun::refusal(const CopyRequest &request)
@@ -93,15 +105,14 @@ QString CopyRun::refusal(const CopyRequest &request)
         reason = folderRefusal(request.source, tr("source"));
     if (reason.isEmpty()) {
         if (const auto inside = findSelfCopy(request.source, request.names, request.destination))
-            reason = tr("Nothing was copied: the sub-folder \"%1\" would be copied into "
-                        "itself.\nChoose a destination outside it.")
-                         .arg(pathText(*inside));
+            reason = selfCopyRefusal(*inside);
     }
     return reason;
 }
 
 void CopyRun::prepare(const CopyRequest &request)
 {
+    m_session.reset();
     if (const QString reason = refusal(request); !reason.isEmpty()) {
         emit refused(reason);
         return;
@@ -109,14 +120,30 @@ void CopyRun::prepare(const CopyRequest &request)
     m_source = request.source;
     m_destination = request.destination;
     m_names = request.names;
+    try {
+        m_session = m_fileSystem.holdDestination(m_destination);
+    } catch (const Failure &failure) {
+        emit refused(failureText(failure, tr("destination")));
+        return;
+    }
 
     CopyProgress progress;
     Monitor monitor(*this, progress);
     m_bytesTotal = 0;
     try {
-        for (const std::filesystem::path &name : m_names)
-            m_bytesTotal += m_fileSystem.measureFolder(m_source / name, monitor).bytes;
+        for (const std::filesystem::path &name : m_names) {
+            // The count walks each tree anyway: it also finds a destination inside one,
+            // whatever the paths say.
+            const TreeTotals totals = m_session->measure(m_source / name, monitor);
+            if (totals.intoItself) {
+                m_session.reset();
+                emit refused(selfCopyRefusal(name));
+                return;
+            }
+            m_bytesTotal += totals.bytes;
+        }
     } catch (const Failure &failure) {
+        m_session.reset();
         if (failure.isStop())
             return reportCancelled(0);
         emit refused(tr("Nothing was copied: the selected sub-folders could not be read:\n%1")
@@ -133,8 +160,19 @@ void CopyRun::prepare(const CopyRequest &request)
     emit counted(m_bytesTotal, freeBytes);
 }
 
+void CopyRun::abandon()
+{
+    m_session.reset();
+}
+
 void CopyRun::copy()
 {
+    // Let go when the run ends, so that the drive can be ejected.
+    const std::unique_ptr<CopySession> session = std::move(m_session);
+    if (!session) {
+        emit refused(tr("Nothing was copied: the copy was not prepared."));
+        return;
+    }
     CopyProgress progress;
     progress.subFolderCount = int(m_names.size());
     progress.bytesTotal = m_bytesTotal;
@@ -150,8 +188,9 @@ void CopyRun::copy()
         progress.subFolderNumber = int(i) + 1;
         monitor.report(true);
         try {
-            const CopyReport report = m_fileSystem.copyFolder(m_source / m_names[i],
-                                                              m_destination / m_names[i], monitor);
+            session->checkStillAttached();
+            const CopyReport report
+                = session->copyFolder(m_source / m_names[i], m_names[i].string(), monitor);
             problems += problemTexts(report.problems);
             notKept.insert(report.notKept.begin(), report.notKept.end());
         } catch (const Failure &failure) {
@@ -163,10 +202,12 @@ void CopyRun::copy()
         emit subFolderCopied(name);
     }
 
-    // Written data may still sit in memory; only what reached the drive is finished.
+    // Written data may still sit in memory; only what reached the drives, still attached
+    // where they were chosen, is finished.
     emit flushing();
     try {
-        m_fileSystem.flush(m_destination);
+        session->flushAll();
+        session->checkStillAttached();
     } catch (const Failure &failure) {
         const QString last = m_names.empty() ? QString() : pathText(m_names.back());
         emit failed(last, pathText(failure.path()), QString::fromLocal8Bit(failure.reason()));

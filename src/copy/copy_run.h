@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 // The copy run (copy/, core layer on Qt Core): drives the engine for one copy of the
@@ -38,10 +39,11 @@ Q_DECLARE_METATYPE(CopyProgress)
 // where the window drives it by queued calls and hears from it by queued signals.
 //
 // prepare() refuses a run that could land anywhere but the chosen destination (a folder
-// missing, a sub-folder copied into itself), else counts what the run will write:
-// refused() or counted(). copy() then copies the sub-folders one after the other and
-// flushes the destination's file system: finished(), failed() or cancelled(). Nothing
-// in here waits for the user.
+// missing, a sub-folder copied into itself), else holds the destination (CopySession) and
+// counts what the run will write: refused() or counted(). copy() then copies the
+// sub-folders one after the other into the destination held, as long as it is still
+// attached where it was chosen, and flushes every file system written: finished(),
+// failed() or cancelled(). Nothing in here waits for the user.
 class CopyRun : public QObject
 {
     Q_OBJECT
@@ -58,6 +60,8 @@ public:
 
     void prepare(const CopyRequest &request);
     void copy();
+    // After counted(), when the copy is not wanted: lets the destination go.
+    void abandon();
 
 signals:
     void refused(const QString &message);
@@ -77,6 +81,8 @@ private:
     // Why the run cannot start; empty when it can.
     QString refusal(const CopyRequest &request);
     QString folderRefusal(const std::filesystem::path &folder, const QString &role);
+    QString selfCopyRefusal(const std::filesystem::path &name);
+    QString failureText(const Failure &failure, const QString &role);
     void reportCancelled(std::size_t current);
 
     FileSystemService &m_fileSystem;
@@ -84,5 +90,6 @@ private:
     std::filesystem::path m_source;
     std::filesystem::path m_destination;
     std::vector<std::filesystem::path> m_names;
+    std::unique_ptr<CopySession> m_session; // from prepare() to the end of copy()
     quint64 m_bytesTotal = 0;
 };

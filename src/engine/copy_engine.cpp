@@ -1,6 +1,6 @@
 #include "copy_engine.h"
 
-#include "tree_copier.h"
+#include "copy_session.h"
 #include "tree_walk.h"
 
 #include <fcntl.h>
@@ -19,10 +19,12 @@ public:
     };
     using Walk = TreeWalk<State>;
 
-    Counting(Walk &walk, SystemCalls &calls, CopyMonitor &monitor)
+    Counting(Walk &walk, SystemCalls &calls, CopyMonitor &monitor,
+             const std::unordered_set<FileIdentity> &watched)
         : m_walk(walk)
         , m_calls(calls)
         , m_monitor(monitor)
+        , m_watched(watched)
     { }
 
     bool stopRequested() const { return m_monitor.stopRequested(); }
@@ -45,11 +47,17 @@ public:
 
     TreeTotals totals;
 
+    void watch(const Walk::Level &level)
+    {
+        totals.intoItself = totals.intoItself || m_watched.contains(level.source.identity);
+    }
+
 private:
     void enter(const std::string &name)
     {
         try {
             Walk::Level level = m_walk.openChild(name);
+            watch(level);
             m_walk.readEntries(level);
             m_walk.enter(std::move(level));
         } catch (const Failure &) {
@@ -60,6 +68,7 @@ private:
     Walk &m_walk;
     SystemCalls &m_calls;
     CopyMonitor &m_monitor;
+    const std::unordered_set<FileIdentity> &m_watched;
 };
 
 } // namespace
@@ -73,16 +82,17 @@ std::string asciiCaseFold(const std::string &name)
 }
 
 TreeTotals measureTree(SystemCalls &calls, const std::filesystem::path &folder,
-                       CopyMonitor &monitor)
+                       CopyMonitor &monitor, const std::unordered_set<FileIdentity> &watched)
 {
     Counting::Walk walk(calls);
-    Counting counting(walk, calls, monitor);
+    Counting counting(walk, calls, monitor, watched);
     Counting::Walk::Level top;
     try {
         top = walk.openTop(folder);
+        counting.watch(top);
         walk.readEntries(top);
     } catch (const Failure &) {
-        return {};
+        return counting.totals;
     }
     // A folder moved meanwhile ends the walk early: what was counted stands.
     walk.run(std::move(top), counting);
@@ -93,7 +103,12 @@ CopyReport copyFolderTree(SystemCalls &calls, const std::filesystem::path &sourc
                           const std::filesystem::path &destination, CopyMonitor &monitor,
                           const CaseFold &caseFold)
 {
-    return TreeCopier(calls, monitor, caseFold).copy(source, destination);
+    // "/dst/Photos/" names the folder Photos too.
+    const std::filesystem::path named
+        = destination.has_filename() ? destination : destination.parent_path();
+    const std::filesystem::path into = named.parent_path();
+    CopySession session(calls, into.empty() ? "." : into, caseFold);
+    return session.copyFolder(source, named.filename(), monitor);
 }
 
 std::uint64_t freeBytes(SystemCalls &calls, const std::filesystem::path &folder)
@@ -102,17 +117,6 @@ std::uint64_t freeBytes(SystemCalls &calls, const std::filesystem::path &folder)
         const UniqueFd fd
             = calls.openPath(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC).orThrow(Side::Destination);
         return calls.freeBytes(fd.get()).orThrow(Side::Destination);
-    } catch (Failure &failure) {
-        throw failure.at(folder);
-    }
-}
-
-void flushFileSystem(SystemCalls &calls, const std::filesystem::path &folder)
-{
-    try {
-        UniqueFd fd
-            = calls.openPath(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC).orThrow(Side::Destination);
-        throwIfFailed(calls.flushFileSystem(fd.get()), Side::Destination);
     } catch (Failure &failure) {
         throw failure.at(folder);
     }

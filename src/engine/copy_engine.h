@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <unordered_set>
 
 // The engine (engine/, the bottom layer): walks and copies folder trees with the standard
 // library and POSIX only. Every system call goes through SystemCalls, every failure is a
@@ -23,6 +24,8 @@ struct TreeTotals
 {
     std::uint64_t files = 0;
     std::uint64_t bytes = 0;
+    // A copy of the tree would land on or inside itself (CopySession::measure()).
+    bool intoItself = false;
 };
 
 // A name folded for comparisons that ignore case, as a folder of FAT or exFAT compares its
@@ -33,12 +36,15 @@ using CaseFold = std::function<std::string(const std::string &name)>;
 std::string asciiCaseFold(const std::string &name);
 
 // Files and bytes (sum of regular files' sizes) below `folder`, as a copy of it will meet
-// them; entries that cannot be read are left out. Throws stopAt() when the monitor asks.
+// them; entries that cannot be read are left out. `intoItself` tells whether one of the
+// folders `watched` is met in the tree, its top included. Throws stopAt() when the monitor
+// asks.
 TreeTotals measureTree(SystemCalls &calls, const std::filesystem::path &folder,
-                       CopyMonitor &monitor);
+                       CopyMonitor &monitor, const std::unordered_set<FileIdentity> &watched = {});
 
 // Makes `destination` (the folder's new path, e.g. /dst/Photos for /src/Photos) hold the tree
-// of `source`, replacing same-named files. Problems of single entries are recorded in the
+// of `source`, replacing same-named files: a run of one sub-folder through a CopySession,
+// without its check and flush at the end. Problems of single entries are recorded in the
 // report and the copy goes on; a failure that stops the run (run_policy.h) is thrown.
 CopyReport copyFolderTree(SystemCalls &calls, const std::filesystem::path &source,
                           const std::filesystem::path &destination, CopyMonitor &monitor,
@@ -46,7 +52,3 @@ CopyReport copyFolderTree(SystemCalls &calls, const std::filesystem::path &sourc
 
 // Bytes an unprivileged user may still write on the file system that holds `folder`.
 std::uint64_t freeBytes(SystemCalls &calls, const std::filesystem::path &folder);
-
-// Writes everything held in memory for the file system that holds `folder` to the drive;
-// throws Failure when the drive did not take it.
-void flushFileSystem(SystemCalls &calls, const std::filesystem::path &folder);

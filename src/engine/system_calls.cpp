@@ -3,7 +3,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -94,6 +96,16 @@ Result<FileStatus> SystemCalls::statusAt(int folder, const char *name)
 {
     struct stat info;
     return described(::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW), info);
+}
+
+Result<Placement> SystemCalls::placement(int folder, const char *name)
+{
+    struct statx info;
+    if (::statx(folder, name, name[0] ? 0 : AT_EMPTY_PATH, STATX_INO | STATX_MNT_ID, &info) != 0)
+        return systemError(errno);
+    return Placement { { std::uint64_t(makedev(info.stx_dev_major, info.stx_dev_minor)),
+                         std::uint64_t(info.stx_ino) },
+                       info.stx_mask & STATX_MNT_ID ? std::uint64_t(info.stx_mnt_id) : 0 };
 }
 
 Result<std::vector<FolderEntry>> SystemCalls::readFolder(int folder)

@@ -16,6 +16,15 @@
 #include <string>
 #include <vector>
 
+// A folder as reached through one path: what it is, and the mount it was reached through
+// (0 where the kernel does not say), so that a folder seen again can be told to be still
+// attached where it was.
+struct Placement
+{
+    FileIdentity identity;
+    std::uint64_t mount = 0;
+};
+
 // Every system call the engine makes, with the system's errors as error codes. The defaults
 // make the real calls; tests subclass it to make one call fail as a full, failing,
 // read-only or FAT-formatted disk would. Nothing here follows a link but openPath(), which
@@ -30,6 +39,8 @@ public:
     virtual Result<UniqueFd> openAt(int folder, const char *name, int flags, mode_t mode = 0);
     virtual Result<FileStatus> status(int fd);
     virtual Result<FileStatus> statusAt(int folder, const char *name);
+    // Where `name` in `folder` is mounted, a link there followed; `folder` itself for "".
+    virtual Result<Placement> placement(int folder, const char *name);
     // The entries of the open folder but "." and "..", in the order the system lists them.
     // Reads through a descriptor of its own, so `folder` stays as it was.
     virtual Result<std::vector<FolderEntry>> readFolder(int folder);

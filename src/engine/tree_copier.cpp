@@ -18,6 +18,7 @@ namespace {
 const char *const intoItself = "cannot be copied into itself";
 const char *const specialFile = "a special file (pipe, socket or device) is not copied";
 const char *const changed = "changed while it was being copied";
+const char *const changedSinceListed = "changed since it was listed";
 const char *const caseClash = "a name that differs only in case was already copied here";
 const char *const nameRefused = "the destination cannot hold this name";
 const char *const linksRefused = "the destination cannot hold symbolic links";
@@ -39,40 +40,38 @@ const char *inTheWay(EntryKind kind)
 
 } // namespace
 
-TreeCopier::TreeCopier(SystemCalls &calls, CopyMonitor &monitor, CaseFold caseFold)
+TreeCopier::TreeCopier(SystemCalls &calls, CopyMonitor &monitor, CaseFold caseFold, RunMemory &run)
     : m_calls(calls)
     , m_monitor(monitor)
     , m_caseFold(std::move(caseFold))
     , m_metadata(calls, m_report.notKept)
+    , m_run(run)
     , m_walk(calls)
 { }
 
-CopyReport TreeCopier::copy(const std::filesystem::path &source,
-                            const std::filesystem::path &destination)
+CopyReport TreeCopier::copy(const std::filesystem::path &source, const std::string &name)
 {
     m_report = {};
-    m_firstCopies.clear();
-    // "/dst/Photos/" names the folder Photos too.
-    m_destination = destination.has_filename() ? destination : destination.parent_path();
-    if (landsInsideItself(source, destination))
+    m_destination = m_run.destinationPath / name;
+    if (landsInsideItself(source, m_destination))
         throw Failure(std::errc::invalid_argument, Side::Source, intoItself, source);
 
     Walk::Level top;
-    UniqueFd parent;
     try {
         top = m_walk.openTop(source);
         top.state.source = m_calls.status(top.source.fd.get()).orThrow(Side::Source).info();
-        // The folder that receives the copy was chosen by the user: a link there is followed.
-        const std::filesystem::path into = m_destination.parent_path();
-        parent = m_calls.openPath(into.empty() ? "." : into, O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                     .orThrow(Side::Destination);
         m_walk.readEntries(top);
-    } catch (Failure &failure) {
-        throw failure.at(failure.side() == Side::Source ? source : m_destination.parent_path());
+    } catch (const Failure &failure) {
+        // Listed as a folder, now a link or a file.
+        const bool replaced = failure.code() == std::errc::too_many_symbolic_link_levels
+            || failure.code() == std::errc::not_a_directory;
+        m_report.problems.push_back(
+            { m_walk.root(), replaced ? changedSinceListed : failure.reason() });
+        return std::exchange(m_report, {});
     }
     try {
-        top.destination
-            = openDestinationFolder(parent.get(), m_destination.filename(), nullptr, top.state);
+        top.destination = openDestinationFolder(m_run.destination, name, nullptr, top.state);
+        noteFileSystem(top.destination.fd.get(), top.state.current, m_destination);
     } catch (Failure &failure) {
         if (stopsRun(failure))
             throw failure.at(m_destination);
@@ -184,6 +183,8 @@ void TreeCopier::enterFolder(const std::string &name)
     level.destination
         = openDestinationFolder(parent.destination.fd.get(), name, &parent.state, level.state);
     noteWritten(parent.state, name, level.destination.identity);
+    noteFileSystem(level.destination.fd.get(), level.state.current,
+                   m_walk.pathOf(m_destination, name));
     try {
         m_walk.readEntries(level);
     } catch (const Failure &failure) {
@@ -208,6 +209,18 @@ bool TreeCopier::destinationFolderStands()
 {
     const Result<FileStatus> status = m_calls.status(m_walk.current().destination.fd.get());
     return status && status->info().st_nlink > 0;
+}
+
+void TreeCopier::noteFileSystem(int folder, const struct stat &status,
+                                const std::filesystem::path &path)
+{
+    // A folder that is a mount point is another drive, flushed on its own at the end.
+    const std::uint64_t device = status.st_dev;
+    if (m_run.fileSystems.contains(device))
+        return;
+    UniqueFd open = m_calls.openAt(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                        .orThrow(Side::Destination);
+    m_run.fileSystems.emplace(device, WrittenFileSystem { std::move(open), path });
 }
 
 void TreeCopier::noteWritten(State &folder, const std::string &name, const FileIdentity &identity)
@@ -266,8 +279,8 @@ void TreeCopier::copyFile(const std::string &name)
 
     const bool severalNames = status.info().st_nlink > 1;
     if (severalNames) {
-        const auto first = m_firstCopies.find(status.identity());
-        if (first != m_firstCopies.end() && linkToFirstCopy(name, first->second)) {
+        const auto first = m_run.firstCopies.find(status.identity());
+        if (first != m_run.firstCopies.end() && linkToFirstCopy(name, first->second)) {
             // Done as far as the owner's progress is concerned, as if copied.
             m_monitor.fileStarted(m_walk.sourcePathOf(name));
             m_monitor.bytesCopied(status.size());
@@ -284,28 +297,43 @@ void TreeCopier::copyFile(const std::string &name)
     m_metadata.apply(pending.fd(), created.info(), input.get(), status.info());
     pending.commit();
     noteWritten(level.state, name, created.identity());
+    // A copy made because linking to the first one failed takes its place.
     if (severalNames)
-        m_firstCopies.try_emplace(status.identity(),
-                                  FirstCopy { m_walk.pathOf({}, name), created.identity() });
+        m_run.firstCopies.insert_or_assign(
+            status.identity(),
+            FirstCopy { m_destination.filename() / m_walk.pathOf({}, name), created.identity() });
 }
 
 bool TreeCopier::linkToFirstCopy(const std::string &name, const FirstCopy &first)
 {
     const int folder = m_walk.current().destination.fd.get();
-    const int top = m_walk.top().destination.fd.get();
     try {
-        PendingEntry pending = PendingEntry::hardLink(m_calls, folder, name, top, first.path);
+        // Down from the held destination a folder at a time: the whole path may be longer
+        // than the system takes in one call (ENAMETOOLONG is no refusal of hard links), and
+        // no link is followed on the way.
+        UniqueFd step;
+        int at = m_run.destination;
+        for (const std::filesystem::path &part : first.path.parent_path()) {
+            step = m_calls.openAt(at, part.c_str(), kFolderFlags).orThrow(Side::Destination);
+            at = step.get();
+        }
+        PendingEntry pending
+            = PendingEntry::hardLink(m_calls, folder, name, at, first.path.filename());
         // The first copy may have been replaced since; then this one is copied anew.
         const Result<FileStatus> linked = m_calls.statusAt(folder, pending.temporaryName().c_str());
         if (!linked || linked->identity() != first.identity)
             return false;
         pending.commit();
     } catch (const Failure &failure) {
-        if (failure.code() == std::errc::no_such_file_or_directory) // the first copy was removed
+        const std::error_code code = failure.code();
+        // The first copy was removed or moved.
+        if (code == std::errc::no_such_file_or_directory || code == std::errc::not_a_directory
+            || code == std::errc::too_many_symbolic_link_levels)
             return false;
         if (stopsRun(failure))
             throw;
-        // FAT and others hold no hard links: the file gets a copy of its own.
+        // FAT and others hold no hard links, nor does a link reach another drive: the file
+        // gets a copy of its own.
         m_report.notKept.insert(MetadataKind::HardLinks);
         return false;
     }

@@ -6,16 +6,44 @@
 #include "file_status.h"
 #include "metadata_copy.h"
 #include "tree_walk.h"
+#include "unique_fd.h"
 
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 
 class SystemCalls;
+
+// The first copy of a file with several names, to link its later names to.
+struct FirstCopy
+{
+    std::filesystem::path path; // relative to the held destination
+    FileIdentity identity;
+};
+
+// A file system the run wrote to: an open folder on it, and that folder's path.
+struct WrittenFileSystem
+{
+    UniqueFd folder;
+    std::filesystem::path path;
+};
+
+// What the copies of the sub-folders of one run share (CopySession holds it): the held
+// destination folder they are written into, the first copies of files with several names,
+// so that hard links between sub-folders stay hard links as with `cp -a A B dst`, and the
+// file systems written, by device.
+struct RunMemory
+{
+    int destination = -1;
+    std::filesystem::path destinationPath;
+    std::unordered_map<FileIdentity, FirstCopy> firstCopies;
+    std::map<std::uint64_t, WrittenFileSystem> fileSystems;
+};
 
 // Copies one folder tree entry by entry, as the visitor of a TreeWalk. Folders are created
 // or merged into; files are written unseen and put in place of their names once complete
@@ -28,10 +56,11 @@ class SystemCalls;
 class TreeCopier
 {
 public:
-    TreeCopier(SystemCalls &calls, CopyMonitor &monitor, CaseFold caseFold);
+    TreeCopier(SystemCalls &calls, CopyMonitor &monitor, CaseFold caseFold, RunMemory &run);
 
-    // Makes `destination` (the folder's new path) hold the tree of `source`.
-    CopyReport copy(const std::filesystem::path &source, const std::filesystem::path &destination);
+    // Makes the folder `name` of the run's destination hold the tree of `source`. A source
+    // that cannot be read, has vanished or is no longer a folder is a problem in the report.
+    CopyReport copy(const std::filesystem::path &source, const std::string &name);
 
     struct State
     {
@@ -51,13 +80,6 @@ public:
     void leave(Walk::Level &level);
 
 private:
-    // The first copy of a file with several names, to link the later names to.
-    struct FirstCopy
-    {
-        std::string path; // relative to the destination's top folder
-        FileIdentity identity;
-    };
-
     void copyEntry(const FolderEntry &entry);
     void enterFolder(const std::string &name);
     void copyFile(const std::string &name);
@@ -66,6 +88,8 @@ private:
     // Opens (making it where needed) the destination folder `name` in `parent`.
     OpenFolder openDestinationFolder(int parent, const std::string &name, State *above,
                                      State &state);
+    // Keeps a folder open on the file system of `folder` if the run has not written there yet.
+    void noteFileSystem(int folder, const struct stat &status, const std::filesystem::path &path);
     void noteWritten(State &folder, const std::string &name, const FileIdentity &identity);
     // Whether `name`, found as `there` in the destination folder `fd`, is an entry this
     // run wrote under another spelling. By identity where the file system keeps one per
@@ -85,8 +109,8 @@ private:
     CaseFold m_caseFold;
     CopyReport m_report;
     MetadataCopy m_metadata;
+    RunMemory &m_run;
     std::filesystem::path m_destination;
     Walk m_walk;
-    std::unordered_map<FileIdentity, FirstCopy> m_firstCopies;
     bool m_unnamedRefused = false;
 };

@@ -58,14 +58,16 @@ public:
         : m_calls(calls)
     { }
 
-    // The folder at `path` as the top level, its entries not read yet. The user chose it,
-    // so a link there is followed. Throws Failure on the source side.
+    // The folder at `path` as the top level, its entries not read yet. The folders above it
+    // were chosen by the user and may be reached through links; the top itself was a folder
+    // when it was listed, so a link there is not followed (ELOOP). Throws Failure on the
+    // source side.
     Level openTop(const std::filesystem::path &path)
     {
-        m_root = path;
+        // A trailing separator would follow a link.
+        m_root = path.has_filename() ? path : path.parent_path();
         Level level;
-        level.source.fd
-            = m_calls.openPath(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC).orThrow(Side::Source);
+        level.source.fd = m_calls.openPath(m_root, kFolderFlags).orThrow(Side::Source);
         level.source.identity = identityOf(level.source.fd.get());
         return level;
     }
@@ -130,7 +132,6 @@ public:
     }
 
     Level &current() { return m_levels.back(); }
-    Level &top() { return m_levels.front(); }
     std::size_t depth() const { return m_levels.size(); }
 
     // The path of `name` in the deepest level below `root` (the top folder of the source or

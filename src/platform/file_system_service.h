@@ -4,10 +4,11 @@
 // the file system behind one interface, the clock, and the conversions between the paths
 // the file system uses and the texts the window shows. Nothing here links widgets.
 
-#include "engine/copy_engine.h"
+#include "engine/copy_session.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 // One immediate sub-folder as the file system reports it. The name is kept as raw
@@ -32,22 +33,12 @@ public:
     // that vanishes while it is read is left out. Throws when the folder cannot be read.
     virtual std::vector<SubFolder> subFolders(const std::filesystem::path &folder) = 0;
 
-    // Copies the folder `source` with everything below it to `destination`, the folder's
-    // new path; same-named files there are replaced, everything else there stays. Entries
-    // that cannot be copied are reported; a failure that stops the run, or a stop asked
-    // for through `monitor`, is thrown. Copies made until then stay.
-    virtual CopyReport copyFolder(const std::filesystem::path &source,
-                                  const std::filesystem::path &destination, CopyMonitor &monitor)
+    // Opens the destination folder for one run (CopySession): the count, the copies, the
+    // check that it is still attached and the flush go through it. Throws Failure when the
+    // folder cannot be opened.
+    virtual std::unique_ptr<CopySession> holdDestination(const std::filesystem::path &destination)
         = 0;
-
-    // The files and bytes a copy of `folder` will write; throws stopAt() when `monitor`
-    // asks it to stop.
-    virtual TreeTotals measureFolder(const std::filesystem::path &folder, CopyMonitor &monitor) = 0;
 
     // Bytes an unprivileged user may still write on the file system that holds `folder`.
     virtual std::uint64_t freeBytes(const std::filesystem::path &folder) = 0;
-
-    // Writes everything held in memory for the file system that holds `folder` to the
-    // drive, and reports whether the drive took it: only then is a copy finished.
-    virtual void flush(const std::filesystem::path &folder) = 0;
 };

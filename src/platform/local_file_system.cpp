@@ -44,24 +44,13 @@ std::vector<SubFolder> LocalFileSystem::subFolders(const std::filesystem::path &
     return result;
 }
 
-CopyReport LocalFileSystem::copyFolder(const std::filesystem::path &source,
-                                       const std::filesystem::path &destination,
-                                       CopyMonitor &monitor)
+std::unique_ptr<CopySession>
+LocalFileSystem::holdDestination(const std::filesystem::path &destination)
 {
-    return copyFolderTree(m_calls, source, destination, monitor, unicodeCaseFold);
-}
-
-TreeTotals LocalFileSystem::measureFolder(const std::filesystem::path &folder, CopyMonitor &monitor)
-{
-    return measureTree(m_calls, folder, monitor);
+    return std::make_unique<CopySession>(m_calls, destination, unicodeCaseFold);
 }
 
 std::uint64_t LocalFileSystem::freeBytes(const std::filesystem::path &folder)
 {
     return ::freeBytes(m_calls, folder);
-}
-
-void LocalFileSystem::flush(const std::filesystem::path &folder)
-{
-    flushFileSystem(m_calls, folder);
 }

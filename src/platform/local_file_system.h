@@ -3,18 +3,24 @@
 #include "engine/system_calls.h"
 #include "platform/file_system_service.h"
 
-// The file system of the machine the program runs on, through the engine's system calls.
+// The file system of the machine the program runs on, through the engine's system calls:
+// its own, or those a test passes in to make some of them fail.
 class LocalFileSystem : public FileSystemService
 {
 public:
+    LocalFileSystem() = default;
+    explicit LocalFileSystem(SystemCalls &calls)
+        : m_calls(calls)
+    { }
+    LocalFileSystem(const LocalFileSystem &) = delete;
+    LocalFileSystem &operator=(const LocalFileSystem &) = delete;
+
     bool folderExists(const std::filesystem::path &path) override;
     std::vector<SubFolder> subFolders(const std::filesystem::path &folder) override;
-    CopyReport copyFolder(const std::filesystem::path &source,
-                          const std::filesystem::path &destination, CopyMonitor &monitor) override;
-    TreeTotals measureFolder(const std::filesystem::path &folder, CopyMonitor &monitor) override;
+    std::unique_ptr<CopySession> holdDestination(const std::filesystem::path &destination) override;
     std::uint64_t freeBytes(const std::filesystem::path &folder) override;
-    void flush(const std::filesystem::path &folder) override;
 
 private:
-    SystemCalls m_calls;
+    SystemCalls m_ownCalls;
+    SystemCalls &m_calls = m_ownCalls;
 };

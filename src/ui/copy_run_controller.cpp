@@ -97,6 +97,7 @@ void CopyRunController::copyCounted(quint64 bytesToWrite, quint64 freeBytes)
 {
     if (bytesToWrite > freeBytes
         && !m_messageBox.ask(spaceQuestion(bytesToWrite, freeBytes), tr("Not Enough Space"))) {
+        QMetaObject::invokeMethod(m_run, [run = m_run] { run->abandon(); });
         setRunning(false);
         return;
     }

@@ -1,29 +1,58 @@
-// Copies one folder tree as the program does and prints what it reported, a line each, for
-// scripts that check a copy onto a mounted file system.
-// Usage: sprigwell_copy_tree SOURCE DESTINATION; exit 1 when the copy failed.
+// Copies sub-folders into a destination folder as the program's copy run does (the
+// destination held, the count, each sub-folder in turn, the check and the flush) and prints
+// what the run reported, a line each, for scripts that check copies onto mounted drives.
+// Usage: sprigwell_copy_tree [--pause FILE] SOURCE... INTO
+//   The SOURCEs are sub-folders of one folder; each is copied to INTO/<its name>. With
+//   --pause, after each sub-folder but the last it prints "copied NAME" and waits while
+//   FILE exists. Exit 0 when the run finished, 1 when it did not.
 
-#include "copy/copy_messages.h"
+#include "copy/copy_run.h"
 #include "platform/local_file_system.h"
 
+#include <chrono>
 #include <iostream>
+#include <thread>
 
 int main(int argc, char *argv[])
 {
-    if (argc != 3) {
-        std::cerr << "usage: " << argv[0] << " SOURCE DESTINATION\n";
+    const bool pauses = argc > 3 && argv[1] == std::string_view("--pause");
+    const std::filesystem::path pause = pauses ? argv[2] : "";
+    CopyRequest request { {}, argv[argc - 1], {} };
+    for (int i = pauses ? 3 : 1; i < argc - 1; ++i) {
+        request.source = std::filesystem::path(argv[i]).parent_path();
+        request.names.push_back(std::filesystem::path(argv[i]).filename());
+    }
+    if (request.names.empty()) {
+        std::cerr << "usage: " << argv[0] << " [--pause FILE] SOURCE... INTO\n";
         return 2;
     }
-    SilentCopyMonitor monitor;
     LocalFileSystem fileSystem;
-    try {
-        const CopyReport report = fileSystem.copyFolder(argv[1], argv[2], monitor);
-        for (const QString &line : problemTexts(report.problems))
-            std::cout << "problem: " << line.toStdString() << '\n';
-        for (const QString &line : notKeptTexts(report.notKept))
-            std::cout << "not kept: " << line.toStdString() << '\n';
-    } catch (const Failure &failure) {
-        std::cout << "failed: " << failure.what() << '\n';
-        return 1;
-    }
-    return 0;
+    CopyRun run(fileSystem);
+    std::string ended;
+    std::size_t copied = 0;
+    const auto print = [](const char *what, const QString &text) {
+        std::cout << what << text.toStdString() << std::endl;
+    };
+    // clang-format off
+    QObject::connect(&run, &CopyRun::refused, &run, [&](const QString &text) { print("refused: ", text); });
+    QObject::connect(&run, &CopyRun::counted, &run, [&] { ended = "counted"; });
+    QObject::connect(&run, &CopyRun::subFolderCopied, &run, [&](const QString &name) {
+        if (!pause.empty() && ++copied < request.names.size())
+            for (print("copied ", name); std::filesystem::exists(pause);)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    });
+    QObject::connect(&run, &CopyRun::failed, &run, [&](const QString &, const QString &file, const QString &reason)
+                     { print("failed: ", file + QStringLiteral(": ") + reason); });
+    QObject::connect(&run, &CopyRun::finished, &run, [&](const QStringList &problems, const QStringList &notKept) {
+        ended = "finished";
+        for (const QString &line : problems)
+            print("problem: ", line);
+        for (const QString &line : notKept)
+            print("not kept: ", line);
+    });
+    // clang-format on
+    run.prepare(request);
+    if (ended == "counted")
+        run.copy();
+    return ended == "finished" ? 0 : 1;
 }

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Copies onto loop-mounted ext4 images with the real copy run and checks two things:
+# 1. a destination unmounted (umount -l) after the first of three sub-folders ends "the
+#    destination was disconnected", writes nothing into the bare mount point, and leaves
+#    the first sub-folder whole on the image;
+# 2. with dst/A another mounted image, the run returns only once that image's data is on
+#    its loop device: the image file, read beside the mount, holds every file of A while a
+#    control file written after the run (not flushed) is not in it yet.
+# Usage (as root): check_mounts.sh [SPRIGWELL_COPY_TREE]; exit 0 when every check passed,
+# 1 when one failed, 77 when it cannot run here.
+set -euo pipefail
+skip() { echo "mount check skipped: $*"; exit 77; }
+[ "$(id -u)" -eq 0 ] || skip "mounting needs root"
+command -v mkfs.ext4 >/dev/null || skip "no mkfs.ext4"
+here=$(cd "$(dirname "$0")" && pwd)
+copy_tree=${1:-$here/../build/dev/tests/sprigwell_copy_tree}
+[ -x "$copy_tree" ] || skip "build sprigwell_copy_tree first"
+
+scratch=$(mktemp -d /tmp/sprigwell-mounts.XXXXXX)
+mnt=$scratch/mnt dst=$scratch/dst src=$scratch/src
+trap 'for m in "$dst/A" "$mnt"; do umount "$m" 2>/dev/null || umount -l "$m" 2>/dev/null || :; done
+      rm -rf --one-file-system "$scratch"' EXIT
+trap 'exit 130' INT TERM HUP
+mkdir -p "$mnt" "$dst/A"
+image() { truncate -s "$2" "$scratch/$1.img" && mkfs.ext4 -q "$scratch/$1.img"; }
+image stick 400M && image inner 100M || skip "mkfs.ext4 failed"
+mount -o loop "$scratch/stick.img" "$mnt" 2>/dev/null || skip "no loop device"
+# Each 1 MB file is text naming itself, so that it can be found in an image.
+for s in A B C; do
+    mkdir -p "$src/$s"
+    for i in $(seq 40); do head -c 1M <(yes "sprigwell $s file $i") >"$src/$s/f$i"; done
+done
+
+passed=0 failed=0
+check() {
+    local what=$1; shift
+    if "$@"; then passed=$((passed + 1)); echo "PASS $what"
+    else failed=$((failed + 1)); echo "FAIL $what"; fi
+}
+
+# 1. Unmounted while paused after A.
+out=$scratch/run1.out status=0
+touch "$scratch/pause"
+"$copy_tree" --pause "$scratch/pause" "$src/A" "$src/B" "$src/C" "$mnt" >"$out" 2>&1 &
+run=$!
+for _ in $(seq 600); do grep -q '^copied A' "$out" && break; sleep 0.05; done
+umount -l "$mnt"
+rm "$scratch/pause"
+wait "$run" || status=$?
+sed "s/^/   /" "$out"
+check "the run failed" [ "$status" -eq 1 ]
+check "the reason is the disconnected destination" \
+    grep -qx "failed: $mnt: the destination was disconnected" "$out"
+check "nothing in the bare mount point" [ -z "$(ls -A "$mnt")" ]
+for _ in $(seq 100); do losetup -j "$scratch/stick.img" | grep -q . || break; sleep 0.1; done
+mount -o loop "$scratch/stick.img" "$mnt"
+check "A whole on the image" diff -r "$src/A" "$mnt/A"
+check "B and C not started" [ ! -e "$mnt/B" -a ! -e "$mnt/C" ]
+umount "$mnt"
+
+# 2. dst/A another drive.
+mount -o loop "$scratch/inner.img" "$dst/A"
+out=$scratch/run2.out status=0
+"$copy_tree" "$src/A" "$src/B" "$dst" >"$out" 2>&1 || status=$?
+head -c 1M <(yes "sprigwell control") >"$dst/A/control"
+on_image() { grep -a -o "$1" "$scratch/inner.img" | sort -u | wc -l; }
+sed "s/^/   /" "$out"
+check "the run finished" [ "$status" -eq 0 ]
+check "all 40 files of A on the inner image's device" [ "$(on_image 'sprigwell A file [0-9]*')" -eq 40 ]
+check "an unflushed control file not yet there" [ "$(on_image 'sprigwell control')" -eq 0 ]
+echo "mount check: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

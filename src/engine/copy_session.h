@@ -1,0 +1,67 @@
+#pragma once
+
+#include "copy_engine.h"
+#include "copy_monitor.h"
+#include "copy_report.h"
+#include "file_status.h"
+#include "system_calls.h"
+#include "tree_copier.h"
+#include "unique_fd.h"
+
+#include <filesystem>
+#include <string>
+#include <unordered_set>
+
+// The destination held for one run. It is opened once, where the user chose it, and every
+// sub-folder is written into that open folder: if the path comes to name another folder
+// (a drive unmounted meanwhile leaves the bare mount point of the disk beneath), nothing
+// lands there. It tells whether the folder it holds is still the one at the chosen path,
+// keeps the first copies of files with several names across the sub-folders, and flushes
+// every file system the run wrote to. The methods are virtual for tests to watch them.
+class CopySession
+{
+public:
+    // Opens `destination`; a link there is followed, as the user chose it. Throws Failure
+    // on the destination side.
+    CopySession(SystemCalls &calls, const std::filesystem::path &destination,
+                CaseFold caseFold = asciiCaseFold);
+    virtual ~CopySession() = default;
+    CopySession(const CopySession &) = delete;
+    CopySession &operator=(const CopySession &) = delete;
+
+    const std::filesystem::path &destination() const { return m_run.destinationPath; }
+
+    // The count before the copy of `source` (measureTree()), which also tells whether that
+    // copy would land on or inside itself: the held folder or one above it is `source` or
+    // lies in its tree, or the held folder is the one that holds `source`. By identity,
+    // so that neither bind mounts nor links hide it.
+    virtual TreeTotals measure(const std::filesystem::path &source, CopyMonitor &monitor);
+
+    // Makes the folder `name` of the held destination hold the tree of `source`, as
+    // copyFolderTree() says. A failure that stops the run while the held folder is no
+    // longer attached is thrown as disconnected().
+    virtual CopyReport copyFolder(const std::filesystem::path &source, const std::string &name,
+                                  CopyMonitor &monitor);
+
+    // Throws disconnected() unless the chosen path still leads, through the same mount, to
+    // the folder held.
+    void checkStillAttached();
+
+    // Writes out what each file system written holds in memory. Tries every one, then
+    // throws the first failure (disconnected() when the folder is no longer attached).
+    virtual void flushAll();
+
+    // The failure that stops a run whose destination went away.
+    Failure disconnected() const;
+
+private:
+    bool isAttached();
+
+    SystemCalls &m_calls;
+    CaseFold m_caseFold;
+    UniqueFd m_folder;
+    FileIdentity m_identity;
+    // The held folder and every folder ".." leads to above it.
+    std::unordered_set<FileIdentity> m_ancestors;
+    RunMemory m_run;
+};
