@@ -1,6 +1,5 @@
 #include "engine/copy_engine.h"
 #include "engine/file_data_copy.h"
-#include "engine/self_copy.h"
 #include "temp_tree.h"
 
 #include <QTest>
@@ -517,33 +516,6 @@ private slots:
         }
         int status = -1;
         QVERIFY(waitpid(child, &status, 0) == child && status == 0);
-    }
-
-    void findsSubFolderCopiedIntoItself_data()
-    {
-        QTest::addColumn<QString>("destination"); // relative to the test folder
-        QTest::addColumn<QString>("expected"); // empty: the plan is safe
-        QTest::newRow("equal") << u"src"_s << u"a"_s;
-        QTest::newRow("inside selected") << u"src/a/new"_s << u"a"_s;
-        QTest::newRow("via ..") << u"dst/../src/a/."_s << u"a"_s;
-        QTest::newRow("via link") << u"linkToA"_s << u"a"_s;
-        // "a" is a prefix of "ab" as text, not as a path: only "ab" lands in itself.
-        QTest::newRow("sibling prefix") << u"src/ab"_s << u"ab"_s;
-        QTest::newRow("safe parent") << u"."_s << u""_s;
-    }
-
-    void findsSubFolderCopiedIntoItself()
-    {
-        QFETCH(QString, destination);
-        QFETCH(QString, expected);
-        const Folder folder;
-        const Path root = folder.path();
-        fs::create_directories(root / "src/a");
-        fs::create_directories(root / "src/ab");
-        fs::create_directory_symlink(root / "src/a", root / "linkToA");
-        const auto found
-            = findSelfCopy(root / "src", { "a", "ab" }, root / destination.toStdString());
-        QCOMPARE(QString::fromStdString(found.value_or("").string()), expected);
     }
 
     void copiesFileDataAsOpened_data()

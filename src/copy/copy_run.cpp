@@ -1,7 +1,6 @@
 #include "copy_run.h"
 
 #include "copy/copy_messages.h"
-#include "engine/self_copy.h"
 #include "platform/path_text.h"
 
 #include <QElapsedTimer>
@@ -103,10 +102,6 @@ QString CopyRun::refusal(const CopyRequest &request)
     QString reason = folderRefusal(request.destination, tr("destination"));
     if (reason.isEmpty())
         reason = folderRefusal(request.source, tr("source"));
-    if (reason.isEmpty()) {
-        if (const auto inside = findSelfCopy(request.source, request.names, request.destination))
-            reason = selfCopyRefusal(*inside);
-    }
     return reason;
 }
 

@@ -3,7 +3,6 @@
 #include "file_data_copy.h"
 #include "pending_entry.h"
 #include "run_policy.h"
-#include "self_copy.h"
 #include "system_calls.h"
 
 #include <fcntl.h>
@@ -15,7 +14,6 @@
 
 namespace {
 
-const char *const intoItself = "cannot be copied into itself";
 const char *const specialFile = "a special file (pipe, socket or device) is not copied";
 const char *const changed = "changed while it was being copied";
 const char *const changedSinceListed = "changed since it was listed";
@@ -53,8 +51,6 @@ CopyReport TreeCopier::copy(const std::filesystem::path &source, const std::stri
 {
     m_report = {};
     m_destination = m_run.destinationPath / name;
-    if (landsInsideItself(source, m_destination))
-        throw Failure(std::errc::invalid_argument, Side::Source, intoItself, source);
 
     Walk::Level top;
     try {
