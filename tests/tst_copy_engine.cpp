@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <map>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 using namespace TempTree;
@@ -176,6 +177,29 @@ struct FaultyCalls : SystemCalls
       return hitsX(Call::ReadData, from) || hitsX(Call::WriteData, from)
           ? Result<std::size_t>(error) : S::copyData(from, to, at, length, method, whileWriting); }
     // clang-format on
+};
+
+// A source read at 1 MB/s, as from a slow USB stick: each step of data takes a microsecond
+// per byte asked. The stop is asked for as step `stopIn` starts, the worst moment for it.
+struct SlowSource : SystemCalls
+{
+    Monitor &monitor;
+    int stopIn, steps = 0;
+    std::chrono::steady_clock::time_point askedAt;
+    SlowSource(Monitor &m, int step)
+        : monitor(m)
+        , stopIn(step)
+    { }
+    Result<std::size_t> copyData(int from, int to, std::uint64_t at, std::size_t length,
+                                 DataCopyMethod &method, bool &whileWriting) override
+    {
+        if (stopIn > 0 && ++steps == stopIn) {
+            monitor.stopAfter = 0;
+            askedAt = std::chrono::steady_clock::now();
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(stopIn > 0 ? length : 0));
+        return SystemCalls::copyData(from, to, at, length, method, whileWriting);
+    }
 };
 
 // One row of the tree copy's tables: "x" beside a file "y" is a `source` ("link" to
@@ -526,12 +550,15 @@ private slots:
         // it is shorter than at opening, and the copy ends where it does. "holes": 24 MiB
         // with data at the start and near the middle only. "/dev/full": the in-kernel methods
         // are refused there, so read/write takes over and fails as on a full disk. "stopped":
-        // the monitor asks to stop after the first chunk.
+        // the monitor asks to stop after the first chunk. "1 MB/s": a slow source, stopped
+        // as its first or fourth chunk starts.
         for (const auto &[name, method] :
              { std::pair("copy_file_range", DataCopyMethod::CopyFileRange),
                std::pair("sendfile", DataCopyMethod::SendFile),
                std::pair("read/write", DataCopyMethod::ReadWrite) })
-            for (const char *change : { "grew", "shrank", "holes", "/dev/full", "stopped" })
+            for (const char *change :
+                 { "grew", "shrank", "holes", "/dev/full", "stopped", "1 MB/s, stopped in chunk 1",
+                   "1 MB/s, stopped in chunk 4" })
                 QTest::addRow("%s, %s", name, change) << method << QString::fromLatin1(change);
     }
 
@@ -557,7 +584,7 @@ private slots:
         content = readFile(from).substr(0, size);
         Monitor monitor;
         monitor.stopAfter = change == "stopped" ? 1 : UINT64_MAX;
-        SystemCalls calls;
+        SlowSource calls(monitor, change.startsWith(u"1 MB/s") ? change.back().digitValue() : 0);
         std::error_code error;
         Side side = Side::Source;
 
@@ -568,7 +595,10 @@ private slots:
             side = failure.side();
         }
 
-        QCOMPARE(error.value(), full ? ENOSPC : change == "stopped" ? ECANCELED : 0);
+        // Within half a second of the request at any speed down to 1 MB/s.
+        const auto stoppedIn = std::chrono::steady_clock::now() - calls.askedAt;
+        QVERIFY(calls.stopIn == 0 || stoppedIn < std::chrono::milliseconds(500));
+        QCOMPARE(error.value(), full ? ENOSPC : change.contains(u"stopped") ? ECANCELED : 0);
         QCOMPARE(side == Side::Destination, full);
         struct stat info;
         QVERIFY(error || (monitor.bytes == size && readFile(to) == content));
