@@ -13,6 +13,7 @@
 
 #include <QStringList>
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <optional>
@@ -35,6 +36,8 @@ public:
     std::optional<std::uint64_t> syntheticFreeBytes;
     // Each chunk of file data takes this long, so a test can stop a run inside a file.
     std::chrono::milliseconds delayPerChunk { 0 };
+    // While set, the flush waits, as one onto a slow drive does.
+    std::atomic_bool holdFlush = false;
 
     // Written on the copying thread; read once the run has reported its end.
     int subFoldersCalls = 0;
@@ -119,6 +122,8 @@ private:
         void flushAll() override
         {
             ++m_fake.flushes;
+            while (m_fake.holdFlush)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
             if (m_fake.flushFailure)
                 throw Failure(*m_fake.flushFailure, Side::Destination, {}, destination());
             CopySession::flushAll();

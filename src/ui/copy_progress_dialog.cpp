@@ -1,9 +1,13 @@
 #include "copy_progress_dialog.h"
 
+#include "copy/copy_messages.h"
 #include "copy/copy_run.h"
 #include "copy/transfer_rate.h"
 
+#include <QCloseEvent>
 #include <QFontMetrics>
+#include <QPushButton>
+#include <QShortcut>
 
 namespace {
 
@@ -19,7 +23,10 @@ CopyProgressDialog::CopyProgressDialog(QWidget *parent)
     setObjectName(QStringLiteral("copyProgress"));
     setWindowTitle(tr("Copying"));
     setWindowModality(Qt::WindowModal);
+    // Its own button, kept: one set in its place leaves the first's Escape shortcut behind,
+    // and two shortcuts make Escape do nothing.
     setCancelButtonText(tr("Cancel"));
+    m_cancelButton = findChild<QPushButton *>();
     setMinimumDuration(1000);
     setAutoClose(false);
     setAutoReset(false);
@@ -51,6 +58,24 @@ void CopyProgressDialog::showProgress(const CopyProgress &progress)
 
 void CopyProgressDialog::showFlushing()
 {
-    setLabelText(tr("Finishing writes\u2026"));
+    setLabelText(flushingText());
     setValue(kBarSteps - 1);
+    m_cancelButton->setEnabled(false);
+    // Escape is the button's shortcut, but does not ask whether the button is enabled.
+    for (QShortcut *shortcut : findChildren<QShortcut *>())
+        shortcut->setEnabled(false);
+}
+
+void CopyProgressDialog::reject()
+{
+    if (m_cancelButton->isEnabled())
+        QProgressDialog::reject();
+}
+
+void CopyProgressDialog::closeEvent(QCloseEvent *event)
+{
+    if (m_cancelButton->isEnabled())
+        QProgressDialog::closeEvent(event);
+    else
+        event->ignore();
 }

@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "copy/copy_messages.h"
 #include "folder_choice/folder_choice.h"
 #include "folder_choice/path_rules.h"
 #include "listing/day_count.h"
@@ -304,9 +305,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     event->ignore();
-    if (m_closeWhenStopped
-        || m_services.messageBox.ask(tr("A copy is under way. Stop it and close?"),
-                                     tr("Stop Copying"))) {
+    // The final flush cannot be stopped: the window closes when it ends.
+    const QString question = m_copyRuns.isFlushing()
+        ? flushingText() + tr("\nClose the window when it is done?")
+        : tr("A copy is under way. Stop it and close?");
+    if (m_closeWhenStopped || m_services.messageBox.ask(question, tr("Stop Copying"))) {
         // The run ends on its own thread; the window closes when it reports.
         m_closeWhenStopped = true;
         m_copyRuns.stopQuietly();
