@@ -32,7 +32,6 @@ CopyProgressDialog::CopyProgressDialog(QWidget *parent)
     setAutoReset(false);
     setRange(0, kBarSteps);
     setMinimumWidth(kLabelWidth + 40);
-    m_sinceStart.start();
 }
 
 void CopyProgressDialog::showCounting()
@@ -50,7 +49,7 @@ void CopyProgressDialog::showProgress(const CopyProgress &progress)
     // A deep path would widen the dialog past the screen; its middle matters least.
     const QString file = fontMetrics().elidedText(progress.file, Qt::ElideMiddle, kLabelWidth);
     setLabelText(place + QLatin1Char('\n') + file + QLatin1Char('\n')
-                 + rateText(progress.bytesDone, progress.bytesTotal, m_sinceStart.elapsed()));
+                 + rateText(progress.bytesDone, progress.bytesTotal, progress.copyingMs));
     const double share
         = progress.bytesTotal ? double(progress.bytesDone) / double(progress.bytesTotal) : 0.0;
     setValue(std::min(kBarSteps - 1, int(share * kBarSteps)));

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QProgressDialog>
 
 class QPushButton;
@@ -28,5 +27,4 @@ protected:
 
 private:
     QPushButton *m_cancelButton = nullptr;
-    QElapsedTimer m_sinceStart;
 };
