@@ -179,17 +179,24 @@ void TestWindow::fileSystemFailureDuringChoice()
 void TestWindow::mouseKeysAndButtons_data()
 {
     // Digits click that row, A and N press All and None, S is Space on the current row, D
-    // the down arrow.
+    // the down arrow; P chooses a destination, C cancels that choice (emptying the field);
+    // R and B release the right and left button over the list's blank area.
     QTest::addColumn<QString>("actions");
     QTest::addColumn<Flags>("expected");
     QTest::newRow("clicks") << "03" << Flags { true, false, false, true };
     QTest::newRow("All, then a click") << "A1" << Flags { true, false, true, true };
     QTest::newRow("None") << "02N" << Flags(4, false);
     QTest::newRow("keys") << "0DS" << Flags { true, true, false, false };
+    QTest::newRow("destination chosen, then a right-click")
+        << "C0PR" << Flags { true, false, false, false };
+    QTest::newRow("destination emptied, then a release on blank")
+        << "01CB" << Flags { true, true, false, false };
+    QTest::newRow("destination chosen, then a click")
+        << "C0P2" << Flags { true, false, true, false };
 }
 
-// The counter and the copy button follow every change, and the copy takes exactly the
-// rows the counter counts.
+// The counter and the copy button follow every change and every mouse release over the
+// list, but not a destination choice; the copy takes exactly the rows the counter counts.
 void TestWindow::mouseKeysAndButtons()
 {
     QFETCH(QString, actions);
@@ -208,8 +215,20 @@ void TestWindow::mouseKeysAndButtons()
                           list->visualRect(list->model()->index(row, 0)).center());
     };
 
+    bool enabled = false;
     for (const QChar action : actions) {
         switch (action.unicode()) {
+        case 'P':
+            w.fakes.folderPicker.answers.push_back(QStringLiteral("/backup"));
+            [[fallthrough]];
+        case 'C':
+            QTest::mouseClick(w.button("cmdDest"), Qt::LeftButton);
+            break;
+        case 'R':
+        case 'B':
+            QTest::mouseClick(list->viewport(), action == 'R' ? Qt::RightButton : Qt::LeftButton,
+                              Qt::NoModifier, QPoint(5, list->viewport()->height() - 5));
+            break;
         case 'A':
             QTest::mouseClick(w.button("cmdSelectAll"), Qt::LeftButton);
             break;
@@ -227,7 +246,9 @@ void TestWindow::mouseKeysAndButtons()
         }
         const auto selected = list->selectionModel()->selectedRows().size();
         QCOMPARE(w.counter(), QStringLiteral("%1/4 Folders").arg(selected));
-        QCOMPARE(w.button("Command2")->isEnabled(), selected > 0);
+        if (action != 'P' && action != 'C')
+            enabled = selected > 0 && !w.field("Text2")->text().isEmpty();
+        QCOMPARE(w.button("Command2")->isEnabled(), enabled);
     }
     Flags copied(4, false);
     for (const auto &name : selectedNames(*list->selectionModel()))

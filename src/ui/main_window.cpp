@@ -154,6 +154,8 @@ void MainWindow::setTabOrderAndFocus()
 void MainWindow::connectControls()
 {
     m_sourceField->installEventFilter(this);
+    m_subFolderList->installEventFilter(this);
+    m_subFolderList->viewport()->installEventFilter(this);
     connect(m_chooseSourceButton, &QPushButton::clicked, this, &MainWindow::chooseSourceFolder);
     connect(m_chooseDestinationButton, &QPushButton::clicked, this,
             &MainWindow::chooseDestinationFolder);
@@ -176,6 +178,12 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
             listSourceFolder(kTestFolder);
         return true;
     }
+    // Every release of a mouse button over the list re-decides the counter and the copy
+    // button, whatever the button and wherever it is released: a path field may have
+    // changed since the last refresh. The list's own handling follows.
+    if ((watched == m_subFolderList || watched == m_subFolderList->viewport())
+        && event->type() == QEvent::MouseButtonRelease && m_model.rowCount() > 0)
+        refreshCounter();
     return QWidget::eventFilter(watched, event);
 }
 
