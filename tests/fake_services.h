@@ -13,6 +13,7 @@
 
 #include <QStringList>
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <optional>
@@ -33,8 +34,12 @@ public:
     // When set, replace what the disk holds or reports.
     std::optional<std::vector<SubFolder>> syntheticSubFolders;
     std::optional<std::uint64_t> syntheticFreeBytes;
+    // The count before a copy takes this long, as on a large tree.
+    std::chrono::milliseconds countDelay { 0 };
     // Each chunk of file data takes this long, so a test can stop a run inside a file.
     std::chrono::milliseconds delayPerChunk { 0 };
+    // While set, the flush waits, as one onto a slow drive does.
+    std::atomic_bool holdFlush = false;
 
     // Written on the copying thread; read once the run has reported its end.
     int subFoldersCalls = 0;
@@ -104,6 +109,7 @@ private:
         { }
         TreeTotals measure(const std::filesystem::path &source, CopyMonitor &monitor) override
         {
+            std::this_thread::sleep_for(m_fake.countDelay);
             return CopySession::measure(m_fake.onDisk(source), monitor);
         }
         CopyReport copyFolder(const std::filesystem::path &source, const std::string &name,
@@ -119,6 +125,8 @@ private:
         void flushAll() override
         {
             ++m_fake.flushes;
+            while (m_fake.holdFlush)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
             if (m_fake.flushFailure)
                 throw Failure(*m_fake.flushFailure, Side::Destination, {}, destination());
             CopySession::flushAll();

@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <map>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 using namespace TempTree;
@@ -61,14 +62,16 @@ std::map<std::string, std::string> snapshot(const Path &root)
 // Makes a user's entry: a "folder" with a file inside, a "fifo", a "link" to `target`, a "hard
 // link" to the file `target` beside it, or a "... file" (of 20 MiB if "large", with a hole at
 // its end if "sparse"), with a user attribute if "xattr", an access list as setfacl writes it
-// (owner, user 1000, group) if "acl". False where the file system holds no such attributes.
+// (owner, user 1000, group) if "acl". A "default acl folder" hands that list down to new
+// entries, not to the file made before it; an "xattr link" has a trusted attribute. False
+// where the file system holds no such attributes.
 bool makeEntry(const Path &path, const QString &kind, const Path &target = "y")
 {
-    if (kind == "folder" && fs::create_directory(path))
+    if (kind.endsWith(u"folder") && fs::create_directory(path))
         writeFile(path / "inside", path.string());
     else if (kind == "fifo")
         mkfifo(path.c_str(), 0600);
-    else if (kind == "link")
+    else if (kind == "link" || kind == "xattr link")
         fs::create_symlink(target, path);
     else if (kind == "hard link")
         fs::create_hard_link(path.parent_path() / target, path);
@@ -79,8 +82,11 @@ bool makeEntry(const Path &path, const QString &kind, const Path &target = "y")
     const std::uint16_t acl[]
         = { 2, 0,      1,      6,    0xffff, 0xffff, 2,      4,    1000, 0,      4,
             4, 0xffff, 0xffff, 0x10, 4,      0xffff, 0xffff, 0x20, 0,    0xffff, 0xffff };
-    if (kind == "acl file")
-        return setxattr(path.c_str(), "system.posix_acl_access", acl, sizeof acl, 0) == 0;
+    const char *list = kind == "acl file" ? "system.posix_acl_access" : "system.posix_acl_default";
+    if (kind == "acl file" || kind == "default acl folder")
+        return setxattr(path.c_str(), list, acl, sizeof acl, 0) == 0;
+    if (kind == "xattr link")
+        return lsetxattr(path.c_str(), "trusted.note", "kept", 4, 0) == 0;
     return kind != "xattr file" || setxattr(path.c_str(), "user.note", "kept", 4, 0) == 0;
 }
 
@@ -166,6 +172,8 @@ struct FaultyCalls : SystemCalls
     { return hits(Call::Times) ? error : S::setTimes(fd, t); }
     std::error_code setAttribute(int fd, const char *n, const std::string &value) override
     { return hits(Call::Attribute) ? error : S::setAttribute(fd, n, value); }
+    std::error_code setLinkAttribute(int f, const char *l, const char *n, const std::string &value) override
+    { return hits(Call::Attribute) ? error : S::setLinkAttribute(f, l, n, value); }
     std::error_code setSize(int fd, std::uint64_t size) override
     { return hits(Call::SetSize) ? error : S::setSize(fd, size); }
     std::error_code closeFile(UniqueFd &fd) override
@@ -176,6 +184,29 @@ struct FaultyCalls : SystemCalls
       return hitsX(Call::ReadData, from) || hitsX(Call::WriteData, from)
           ? Result<std::size_t>(error) : S::copyData(from, to, at, length, method, whileWriting); }
     // clang-format on
+};
+
+// A source read at 1 MB/s, as from a slow USB stick: each step of data takes a microsecond
+// per byte asked. The stop is asked for as step `stopIn` starts, the worst moment for it.
+struct SlowSource : SystemCalls
+{
+    Monitor &monitor;
+    int stopIn, steps = 0;
+    std::chrono::steady_clock::time_point askedAt;
+    SlowSource(Monitor &m, int step)
+        : monitor(m)
+        , stopIn(step)
+    { }
+    Result<std::size_t> copyData(int from, int to, std::uint64_t at, std::size_t length,
+                                 DataCopyMethod &method, bool &whileWriting) override
+    {
+        if (stopIn > 0 && ++steps == stopIn) {
+            monitor.stopAfter = 0;
+            askedAt = std::chrono::steady_clock::now();
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(stopIn > 0 ? length : 0));
+        return SystemCalls::copyData(from, to, at, length, method, whileWriting);
+    }
 };
 
 // One row of the tree copy's tables: "x" beside a file "y" is a `source` ("link" to
@@ -287,6 +318,11 @@ private slots:
         QTest::newRow("sparse file") << Case { "sparse file", "", "", Call::None, 0, "" };
         QTest::newRow("user attribute") << Case { "xattr file", "", "", Call::None, 0, "" };
         QTest::newRow("access list") << Case { "acl file", "", "", Call::None, 0, "" };
+        QTest::newRow("link attribute") << Case { "xattr link", "y", "", Call::None, 0, "" };
+        // Copied again into a folder with a default list: its new entries keep only what
+        // their sources have, as with cp -a; so does the folder.
+        QTest::newRow("default list, copied again") << Case { "default acl folder", "", "default acl folder", Call::None, 0, "" };
+        QTest::newRow("default list at the destination only") << Case { "folder", "", "default acl folder", Call::None, 0, "" };
         QTest::newRow("folder") << Case { "folder", "", "folder", Call::None, 0, "" };
         QTest::newRow("file replaced") << Case { "file", "", "file", Call::None, 0, "" };
         QTest::newRow("no unnamed files") << Case { "file", "", "file", Call::Unnamed, 0, "" };
@@ -301,7 +337,7 @@ private slots:
         QFETCH(Case, row);
         Scene scene;
         if (!scene.make(row))
-            QSKIP("the temporary folder holds no such entry");
+            QSKIP("the temporary folder holds no such entry, or only root may make it");
         auto expected = snapshot(scene.root / "src");
         expected.merge(std::map(scene.before));
         expected.erase("P/.sprigwell-ab12yz.tmp");
@@ -384,6 +420,7 @@ private slots:
         QTest::newRow("owner refused") << Case { "owned file", "", "", Call::Owner, EPERM, "Owner" };
         QTest::newRow("xattrs refused") << Case { "xattr file", "", "", Call::Attribute, ENOTSUP, "ExtendedAttributes" };
         QTest::newRow("ACLs refused") << Case { "acl file", "", "", Call::Attribute, ENOTSUP, "AccessControlLists" };
+        QTest::newRow("link attributes refused") << Case { "xattr link", "y", "", Call::Attribute, ENOTSUP, "ExtendedAttributes" };
         QTest::newRow("attribute on a full disk") << Case { "xattr file", "", "", Call::Attribute, ENOSPC, "ExtendedAttributes" };
         QTest::newRow("hard links refused") << Case { "hard link", "y", "", Call::HardLink, EPERM, "HardLinks" };
         // clang-format on
@@ -526,12 +563,15 @@ private slots:
         // it is shorter than at opening, and the copy ends where it does. "holes": 24 MiB
         // with data at the start and near the middle only. "/dev/full": the in-kernel methods
         // are refused there, so read/write takes over and fails as on a full disk. "stopped":
-        // the monitor asks to stop after the first chunk.
+        // the monitor asks to stop after the first chunk. "1 MB/s": a slow source, stopped
+        // as its first or fourth chunk starts.
         for (const auto &[name, method] :
              { std::pair("copy_file_range", DataCopyMethod::CopyFileRange),
                std::pair("sendfile", DataCopyMethod::SendFile),
                std::pair("read/write", DataCopyMethod::ReadWrite) })
-            for (const char *change : { "grew", "shrank", "holes", "/dev/full", "stopped" })
+            for (const char *change :
+                 { "grew", "shrank", "holes", "/dev/full", "stopped", "1 MB/s, stopped in chunk 1",
+                   "1 MB/s, stopped in chunk 4" })
                 QTest::addRow("%s, %s", name, change) << method << QString::fromLatin1(change);
     }
 
@@ -557,7 +597,7 @@ private slots:
         content = readFile(from).substr(0, size);
         Monitor monitor;
         monitor.stopAfter = change == "stopped" ? 1 : UINT64_MAX;
-        SystemCalls calls;
+        SlowSource calls(monitor, change.startsWith(u"1 MB/s") ? change.back().digitValue() : 0);
         std::error_code error;
         Side side = Side::Source;
 
@@ -568,7 +608,10 @@ private slots:
             side = failure.side();
         }
 
-        QCOMPARE(error.value(), full ? ENOSPC : change == "stopped" ? ECANCELED : 0);
+        // Within half a second of the request at any speed down to 1 MB/s.
+        const auto stoppedIn = std::chrono::steady_clock::now() - calls.askedAt;
+        QVERIFY(calls.stopIn == 0 || stoppedIn < std::chrono::milliseconds(500));
+        QCOMPARE(error.value(), full ? ENOSPC : change.contains(u"stopped") ? ECANCELED : 0);
         QCOMPARE(side == Side::Destination, full);
         struct stat info;
         QVERIFY(error || (monitor.bytes == size && readFile(to) == content));

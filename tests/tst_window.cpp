@@ -1,3 +1,4 @@
+#include "copy/copy_messages.h"
 #include "platform/termination_signals.h"
 #include "selection/selection_summary.h"
 #include "window_fixture.h"
@@ -6,6 +7,7 @@
 #include <QClipboard>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -177,17 +179,24 @@ void TestWindow::fileSystemFailureDuringChoice()
 void TestWindow::mouseKeysAndButtons_data()
 {
     // Digits click that row, A and N press All and None, S is Space on the current row, D
-    // the down arrow.
+    // the down arrow; P chooses a destination, C cancels that choice (emptying the field);
+    // R and B release the right and left button over the list's blank area.
     QTest::addColumn<QString>("actions");
     QTest::addColumn<Flags>("expected");
     QTest::newRow("clicks") << "03" << Flags { true, false, false, true };
     QTest::newRow("All, then a click") << "A1" << Flags { true, false, true, true };
     QTest::newRow("None") << "02N" << Flags(4, false);
     QTest::newRow("keys") << "0DS" << Flags { true, true, false, false };
+    QTest::newRow("destination chosen, then a right-click")
+        << "C0PR" << Flags { true, false, false, false };
+    QTest::newRow("destination emptied, then a release on blank")
+        << "01CB" << Flags { true, true, false, false };
+    QTest::newRow("destination chosen, then a click")
+        << "C0P2" << Flags { true, false, true, false };
 }
 
-// The counter and the copy button follow every change, and the copy takes exactly the
-// rows the counter counts.
+// The counter and the copy button follow every change and every mouse release over the
+// list, but not a destination choice; the copy takes exactly the rows the counter counts.
 void TestWindow::mouseKeysAndButtons()
 {
     QFETCH(QString, actions);
@@ -206,8 +215,20 @@ void TestWindow::mouseKeysAndButtons()
                           list->visualRect(list->model()->index(row, 0)).center());
     };
 
+    bool enabled = false;
     for (const QChar action : actions) {
         switch (action.unicode()) {
+        case 'P':
+            w.fakes.folderPicker.answers.push_back(QStringLiteral("/backup"));
+            [[fallthrough]];
+        case 'C':
+            QTest::mouseClick(w.button("cmdDest"), Qt::LeftButton);
+            break;
+        case 'R':
+        case 'B':
+            QTest::mouseClick(list->viewport(), action == 'R' ? Qt::RightButton : Qt::LeftButton,
+                              Qt::NoModifier, QPoint(5, list->viewport()->height() - 5));
+            break;
         case 'A':
             QTest::mouseClick(w.button("cmdSelectAll"), Qt::LeftButton);
             break;
@@ -225,7 +246,9 @@ void TestWindow::mouseKeysAndButtons()
         }
         const auto selected = list->selectionModel()->selectedRows().size();
         QCOMPARE(w.counter(), QStringLiteral("%1/4 Folders").arg(selected));
-        QCOMPARE(w.button("Command2")->isEnabled(), selected > 0);
+        if (action != 'P' && action != 'C')
+            enabled = selected > 0 && !w.field("Text2")->text().isEmpty();
+        QCOMPARE(w.button("Command2")->isEnabled(), enabled);
     }
     Flags copied(4, false);
     for (const auto &name : selectedNames(*list->selectionModel()))
@@ -386,6 +409,11 @@ void TestWindow::longRun_data()
     QTest::newRow("close, let it go on") << u"no"_s << u"FINISHED COPYING"_s;
     // A logout or a kill: stops like Cancel, asks nothing.
     QTest::newRow("SIGTERM") << u"SIGTERM"_s << u"CANCELLED COPYING one"_s;
+    // The final flush cannot be cancelled: the dialog and the close question say so, and
+    // the run ends when the flush does, closing the window where asked to.
+    QTest::newRow("Cancel at the flush") << u"Cancel at flush"_s << u"FINISHED COPYING"_s;
+    QTest::newRow("close at the flush") << u"yes at flush"_s << u"FINISHED COPYING"_s;
+    QTest::newRow("SIGTERM at the flush") << u"SIGTERM at flush"_s << u"FINISHED COPYING"_s;
 }
 
 // A run long enough for the "Copying" dialog: the window's own timers keep firing, what
@@ -395,9 +423,14 @@ void TestWindow::longRun()
     QFETCH(QString, how);
     QFETCH(QString, progressLine);
     const bool stops = progressLine.startsWith(QStringLiteral("CANCELLED"));
+    const bool atFlush = how.endsWith(u" at flush");
+    const bool closes = how.startsWith(u"yes") || how.startsWith(u"SIGTERM");
     writeFile(m_w->disk("src/one/large.bin"), std::string(64 << 20, 'x'));
     m_w->fakes.fileSystem.delayPerChunk = std::chrono::milliseconds(150);
-    m_w->fakes.messageBox.askAnswer = how == QStringLiteral("yes");
+    m_w->fakes.fileSystem.holdFlush = atFlush;
+    // Let go on any way out, or the run would never end.
+    const auto letGo = qScopeGuard([this] { m_w->fakes.fileSystem.holdFlush = false; });
+    m_w->fakes.messageBox.askAnswer = how.startsWith(u"yes");
     TerminationSignals termination;
     connect(&termination, &TerminationSignals::received, &m_w->window, &MainWindow::stopAndClose);
     m_w->window.show();
@@ -417,23 +450,38 @@ void TestWindow::longRun()
     QTRY_VERIFY_WITH_TIMEOUT(
         (dialog = m_w->window.findChild<QProgressDialog *>()) && dialog->isVisible(), 5000);
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Copying"));
-    QTRY_VERIFY(dialog && dialog->labelText().contains(QStringLiteral("one (1 of 2)")));
+    QPushButton *cancel = dialog->findChild<QPushButton *>();
+    if (atFlush) {
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->labelText() == flushingText(), 10000);
+        QVERIFY(!cancel->isEnabled());
+        QApplication::setActiveWindow(dialog);
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QTest::keyClick(dialog->windowHandle(), Qt::Key_Escape);
+    } else {
+        QTRY_VERIFY(dialog && dialog->labelText().contains(QStringLiteral("one (1 of 2)")));
+    }
     // The window's thread is free while the worker copies.
     QTRY_VERIFY(ticks > 20);
     QVERIFY(!m_w->button("cmdSource")->isEnabled());
 
-    if (how == QStringLiteral("Cancel")) {
-        QTest::mouseClick(dialog->findChild<QPushButton *>(), Qt::LeftButton);
-    } else if (how == QStringLiteral("SIGTERM")) {
+    if (how.startsWith(u"Cancel")) {
+        QTest::mouseClick(cancel, Qt::LeftButton);
+    } else if (how.startsWith(u"SIGTERM")) {
         QCOMPARE(::raise(SIGTERM), 0);
     } else {
         QVERIFY(!m_w->window.close()); // the question comes first; the run ends on its thread
         QCOMPARE(m_w->fakes.messageBox.questions.size(), 1);
+        QCOMPARE(m_w->fakes.messageBox.questions.front().startsWith(flushingText()), atFlush);
+    }
+    if (atFlush) { // nothing ends before the flush does, however long a signal takes
+        QTest::qWait(100);
+        QVERIFY(dialog->isVisible() && m_w->window.isVisible());
+        m_w->fakes.fileSystem.holdFlush = false;
     }
     QVERIFY(waitForRunEnd());
     QCOMPARE(m_w->progress(), progressLine);
     QCOMPARE(std::filesystem::exists(m_w->disk("backup/one/large.bin")), !stops);
-    QCOMPARE(m_w->window.isVisible(), how == QStringLiteral("Cancel") || !stops);
+    QCOMPARE(m_w->window.isVisible(), !closes);
     // Only Cancel says what was copied; a closing program leaves no message waiting.
     QCOMPARE(m_w->fakes.messageBox.informed.size(), how == QStringLiteral("Cancel") ? 1 : 0);
     for (const char *name : blocked)

@@ -84,6 +84,11 @@ QStringList problemTexts(const std::vector<CopyProblem> &problems)
     return texts;
 }
 
+QString flushingText()
+{
+    return tr("The data is being written to the drive. This cannot be cancelled.");
+}
+
 QString cancelledMessage(const QStringList &copied, const QStringList &notCopied)
 {
     return tr("The copy was cancelled. The file being written was discarded.\n\n"

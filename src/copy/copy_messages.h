@@ -30,6 +30,9 @@ QStringList notKeptTexts(const std::set<MetadataKind> &kinds);
 // "<path>: <reason>", one per problem.
 QStringList problemTexts(const std::vector<CopyProblem> &problems);
 
+// While the data written is flushed to the drive, which cannot be interrupted.
+QString flushingText();
+
 // After Cancel: which sub-folders were copied and which were not.
 QString cancelledMessage(const QStringList &copied, const QStringList &notCopied);
 

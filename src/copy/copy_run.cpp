@@ -28,6 +28,8 @@ public:
     bool stopRequested() const override { return m_run.m_stop.load(std::memory_order_relaxed); }
     void fileStarted(const std::filesystem::path &source) override
     {
+        if (!m_sinceFirstByte.isValid())
+            m_sinceFirstByte.start();
         m_file = source;
         report();
     }
@@ -42,6 +44,7 @@ public:
             return;
         m_sinceReport.restart();
         m_progress.file = pathText(m_file);
+        m_progress.copyingMs = m_sinceFirstByte.isValid() ? m_sinceFirstByte.elapsed() : 0;
         emit m_run.progressed(m_progress);
     }
 
@@ -50,6 +53,7 @@ private:
     CopyProgress &m_progress;
     std::filesystem::path m_file;
     QElapsedTimer m_sinceReport;
+    QElapsedTimer m_sinceFirstByte;
 };
 
 CopyRun::CopyRun(FileSystemService &fileSystem, QObject *parent)

@@ -32,6 +32,9 @@ struct CopyProgress
     QString file;
     quint64 bytesDone = 0;
     quint64 bytesTotal = 0;
+    // Since the first file's data began to be copied: what the rate is measured over, not
+    // the count or the question before it.
+    qint64 copyingMs = 0;
 };
 Q_DECLARE_METATYPE(CopyProgress)
 

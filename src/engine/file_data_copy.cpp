@@ -11,21 +11,22 @@
 
 namespace {
 
-// A chunk is sized so that it takes about a tenth of a second: a stop is honoured within
-// a fraction of a second on a slow USB stick, and on a fast disk the kernel copies large
-// stretches at a time instead of being interrupted every few milliseconds.
-constexpr std::uint64_t firstChunk = std::uint64_t(8) << 20;
-constexpr std::uint64_t smallestChunk = std::uint64_t(1) << 20;
-constexpr std::uint64_t largestChunk = std::uint64_t(1) << 30;
-constexpr auto chunkTime = std::chrono::milliseconds(100);
+// The first chunk of a file is small, so that a stop is honoured within a fraction of a
+// second even on a source that reads 1 MB/s; each later one is sized from the rate measured
+// on the one before to take about a tenth of a second. It grows at most fourfold at a time:
+// a chunk served from memory says little about the drive behind it.
+constexpr std::uint64_t firstChunk = std::uint64_t(256) << 10;
+constexpr std::uint64_t smallestChunk = std::uint64_t(64) << 10;
+constexpr std::uint64_t largestChunk = std::uint64_t(256) << 20;
+constexpr auto chunkTime = std::chrono::nanoseconds(std::chrono::milliseconds(100));
 
-std::uint64_t nextChunkSize(std::uint64_t chunk, std::chrono::steady_clock::duration took)
+std::uint64_t nextChunkSize(std::uint64_t chunk, std::uint64_t moved,
+                            std::chrono::steady_clock::duration took)
 {
-    if (took < chunkTime / 2)
-        return std::min(chunk * 2, largestChunk);
-    if (took > chunkTime * 2)
-        return std::max(chunk / 2, smallestChunk);
-    return chunk;
+    const auto nanos = std::max<std::int64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(took).count(), 1);
+    const std::uint64_t atRate = moved * std::uint64_t(chunkTime.count()) / std::uint64_t(nanos);
+    return std::clamp(atRate, smallestChunk, std::min(chunk * 4, largestChunk));
 }
 
 // The next stretch of data at or after `offset` in a file of `size` bytes, as [start, end);
@@ -66,7 +67,7 @@ void copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size, bool
                 from, to, offset, std::min(chunk, end - offset), method, whileWriting);
             if (!moved)
                 throw Failure(moved.error(), whileWriting ? Side::Destination : Side::Source);
-            chunk = nextChunkSize(chunk, std::chrono::steady_clock::now() - started);
+            chunk = nextChunkSize(chunk, *moved, std::chrono::steady_clock::now() - started);
             if (*moved == 0) { // it shrank: the copy ends where the file does now
                 size = offset;
                 break;

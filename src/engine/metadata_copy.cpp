@@ -11,10 +11,8 @@ namespace {
 
 constexpr mode_t specialBits = S_ISUID | S_ISGID | S_ISVTX;
 
-bool isAccessControlList(std::string_view name)
-{
-    return name == "system.posix_acl_access" || name == "system.posix_acl_default";
-}
+constexpr std::string_view accessList = "system.posix_acl_access";
+constexpr std::string_view defaultList = "system.posix_acl_default";
 
 } // namespace
 
@@ -34,8 +32,40 @@ void MetadataCopy::notKept(MetadataKind kind, std::error_code error)
     m_notKept.insert(kind);
 }
 
+template<typename Names, typename Value, typename Set>
+MetadataCopy::SourceLists MetadataCopy::copyAttributes(Names &&names, Value &&value, Set &&set)
+{
+    // A source file system without attributes has none to copy, and one removed between
+    // the list and the read is gone (so is a link, read by its name); any other error
+    // leaves the entry unread.
+    const auto absent = [](std::error_code error) {
+        return error == std::errc::operation_not_supported || error == systemError(ENODATA)
+            || error == std::errc::no_such_file_or_directory;
+    };
+    SourceLists had;
+    Result<std::string> listed = names();
+    if (!listed && absent(listed.error()))
+        return had;
+    const std::string list = std::move(listed).orThrow(Side::Source);
+    for (std::size_t at = 0; at < list.size();) {
+        const char *name = list.data() + at;
+        at += std::strlen(name) + 1;
+        Result<std::string> read = value(name);
+        if (!read && absent(read.error()))
+            continue;
+        const bool access = name == accessList, folderDefault = name == defaultList;
+        had.access |= access;
+        had.folderDefault |= folderDefault;
+        if (const std::error_code error = set(name, std::move(read).orThrow(Side::Source)))
+            notKept(access || folderDefault ? MetadataKind::AccessControlLists
+                                            : MetadataKind::ExtendedAttributes,
+                    error);
+    }
+    return had;
+}
+
 void MetadataCopy::apply(int target, const struct stat &current, int source,
-                         const struct stat &from)
+                         const struct stat &from, bool listsHandedDown)
 {
     mode_t mode = from.st_mode & 07777;
     // As cp -a does: a copy whose owner is not the original's loses the bits that would
@@ -47,7 +77,14 @@ void MetadataCopy::apply(int target, const struct stat &current, int source,
     }
     applyMode(target, current, mode);
     // After the mode: an access control list sets the group bits to its mask.
-    copyAttributes(source, target);
+    const SourceLists had
+        = copyAttributes([&] { return m_calls.attributeNames(source); },
+                         [&](const char *name) { return m_calls.attribute(source, name); },
+                         [&](const char *name, const std::string &value) {
+                             return m_calls.setAttribute(target, name, value);
+                         });
+    if (listsHandedDown)
+        removeListsHandedDown(target, had, S_ISDIR(from.st_mode));
     const struct timespec times[2] = { from.st_atim, from.st_mtim };
     if (const std::error_code error = m_calls.setTimes(target, times))
         notKept(MetadataKind::Times, error);
@@ -71,11 +108,20 @@ void MetadataCopy::noteWhatWasNotKept(int target, mode_t mode, const struct time
         m_notKept.insert(MetadataKind::Times);
 }
 
-void MetadataCopy::applyToLink(int folder, const char *name, const struct stat &from)
+void MetadataCopy::applyToLink(int folder, const char *name, int sourceFolder,
+                               const char *sourceName, const struct stat &from)
 {
     const std::error_code owner = m_calls.changeLinkOwner(folder, name, from.st_uid, from.st_gid);
     if (owner && (m_privileged || owner != std::errc::operation_not_permitted))
         notKept(MetadataKind::Owner, owner);
+    // trusted.* and security.* only: the system holds no user.* on links.
+    copyAttributes([&] { return m_calls.linkAttributeNames(sourceFolder, sourceName); },
+                   [&](const char *attribute) {
+                       return m_calls.linkAttribute(sourceFolder, sourceName, attribute);
+                   },
+                   [&](const char *attribute, const std::string &value) {
+                       return m_calls.setLinkAttribute(folder, name, attribute, value);
+                   });
     const struct timespec times[2] = { from.st_atim, from.st_mtim };
     if (const std::error_code error = m_calls.setLinkTimes(folder, name, times))
         notKept(MetadataKind::Times, error);
@@ -115,27 +161,21 @@ void MetadataCopy::applyMode(int target, const struct stat &current, mode_t mode
     notKept(MetadataKind::Permissions, error);
 }
 
-void MetadataCopy::copyAttributes(int source, int target)
+bool MetadataCopy::handsDownLists(int folder)
 {
-    // A source file system without attributes has none to copy, and one removed between
-    // the list and the read is gone; any other error leaves the entry unread.
-    const auto absent = [](std::error_code error) {
-        return error == std::errc::operation_not_supported || error == systemError(ENODATA);
-    };
-    Result<std::string> names = m_calls.attributeNames(source);
-    if (!names && absent(names.error()))
-        return;
-    const std::string list = std::move(names).orThrow(Side::Source);
-    for (std::size_t at = 0; at < list.size();) {
-        const char *name = list.data() + at;
-        at += std::strlen(name) + 1;
-        Result<std::string> value = m_calls.attribute(source, name);
-        if (!value && absent(value.error()))
+    const Result<std::string> list = m_calls.attribute(folder, defaultList.data());
+    return list && !list->empty();
+}
+
+void MetadataCopy::removeListsHandedDown(int target, SourceLists had, bool folder)
+{
+    // The mode set before stays: taking the access list away keeps the group bits.
+    for (const auto &[name, keep] : { std::pair(accessList, had.access),
+                                      std::pair(defaultList, had.folderDefault || !folder) }) {
+        if (keep)
             continue;
-        if (const std::error_code error
-            = m_calls.setAttribute(target, name, std::move(value).orThrow(Side::Source)))
-            notKept(isAccessControlList(name) ? MetadataKind::AccessControlLists
-                                              : MetadataKind::ExtendedAttributes,
-                    error);
+        const std::error_code error = m_calls.removeAttribute(target, name.data());
+        if (error && error != systemError(ENODATA) && error != std::errc::operation_not_supported)
+            notKept(MetadataKind::AccessControlLists, error);
     }
 }

@@ -20,15 +20,35 @@ public:
 
     // `target` is the new file or folder, open, whose status is `current`; `source` its
     // source, open for reading, whose status is `from`. Call it after the last write.
-    void apply(int target, const struct stat &current, int source, const struct stat &from);
-    // The same for the symbolic link `name` in the open folder `folder`.
-    void applyToLink(int folder, const char *name, const struct stat &from);
+    // `listsHandedDown`: the target may carry access control lists it got from a default
+    // list of its folder (or of its own, for a folder); it keeps only its source's.
+    void apply(int target, const struct stat &current, int source, const struct stat &from,
+               bool listsHandedDown = false);
+    // The same for the symbolic link `name` in the open folder `folder`, whose source is
+    // the link `sourceName` in the open folder `sourceFolder`.
+    void applyToLink(int folder, const char *name, int sourceFolder, const char *sourceName,
+                     const struct stat &from);
+    // Whether the open folder hands a default access control list down to new entries.
+    // Asked once per folder: a folder without one costs its entries nothing.
+    bool handsDownLists(int folder);
 
 private:
+    // The access control lists a source had.
+    struct SourceLists
+    {
+        bool access = false;
+        bool folderDefault = false;
+    };
+
     // Sets the owner; false when the owner could not be kept.
     bool applyOwner(int target, const struct stat &current, const struct stat &from);
     void applyMode(int target, const struct stat &current, mode_t mode);
-    void copyAttributes(int source, int target);
+    // Copies each attribute that `names` lists, read by `value`, with `set`.
+    template<typename Names, typename Value, typename Set>
+    SourceLists copyAttributes(Names &&names, Value &&value, Set &&set);
+    // Removes the lists handed down to `target` that its source did not have, as cp -a does:
+    // the mode then says all there is.
+    void removeListsHandedDown(int target, SourceLists had, bool folder);
     // Notes permissions or times that the file system took without keeping them.
     void noteWhatWasNotKept(int target, mode_t mode, const struct timespec &modified);
     // Notes `kind` as not kept after a call failed with `error`, or throws when the error

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 
 namespace {
 
@@ -72,6 +73,13 @@ template<typename Read> Result<std::string> readGrowing(Read &&read)
             return systemError(errno);
     }
     return systemError(ERANGE);
+}
+
+// A path that names the link `link` in the open folder `folder` itself: the l*xattr()
+// calls take paths only, and a link cannot be opened for them.
+std::string linkPath(int folder, const char *link)
+{
+    return "/proc/self/fd/" + std::to_string(folder) + '/' + link;
 }
 
 } // namespace
@@ -156,6 +164,20 @@ Result<std::string> SystemCalls::attribute(int fd, const char *name)
         [fd, name](char *buffer, std::size_t size) { return ::fgetxattr(fd, name, buffer, size); });
 }
 
+Result<std::string> SystemCalls::linkAttributeNames(int folder, const char *link)
+{
+    return readGrowing([path = linkPath(folder, link)](char *buffer, std::size_t size) {
+        return ::llistxattr(path.c_str(), buffer, size);
+    });
+}
+
+Result<std::string> SystemCalls::linkAttribute(int folder, const char *link, const char *name)
+{
+    return readGrowing([path = linkPath(folder, link), name](char *buffer, std::size_t size) {
+        return ::lgetxattr(path.c_str(), name, buffer, size);
+    });
+}
+
 Result<std::uint64_t> SystemCalls::seek(int fd, std::uint64_t offset, int whence)
 {
     const off_t at = ::lseek(fd, off_t(offset), whence);
@@ -229,6 +251,18 @@ std::error_code SystemCalls::setLinkTimes(int folder, const char *name,
 std::error_code SystemCalls::setAttribute(int fd, const char *name, const std::string &value)
 {
     return checked(::fsetxattr(fd, name, value.data(), value.size(), 0));
+}
+
+std::error_code SystemCalls::setLinkAttribute(int folder, const char *link, const char *name,
+                                              const std::string &value)
+{
+    return checked(
+        ::lsetxattr(linkPath(folder, link).c_str(), name, value.data(), value.size(), 0));
+}
+
+std::error_code SystemCalls::removeAttribute(int fd, const char *name)
+{
+    return checked(::fremovexattr(fd, name));
 }
 
 std::error_code SystemCalls::setSize(int fd, std::uint64_t size)

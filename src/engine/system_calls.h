@@ -49,6 +49,9 @@ public:
     // The names of the file's extended attributes, each ended by a NUL; the value of one.
     virtual Result<std::string> attributeNames(int fd);
     virtual Result<std::string> attribute(int fd, const char *name);
+    // The same of the symbolic link `link` in the open folder `folder`, not of its target.
+    virtual Result<std::string> linkAttributeNames(int folder, const char *link);
+    virtual Result<std::string> linkAttribute(int folder, const char *link, const char *name);
     // lseek() with SEEK_DATA or SEEK_HOLE.
     virtual Result<std::uint64_t> seek(int fd, std::uint64_t offset, int whence);
     virtual std::error_code checkAccess(const char *path, int mode);
@@ -68,6 +71,9 @@ public:
     virtual std::error_code setLinkTimes(int folder, const char *name,
                                          const struct timespec times[2]);
     virtual std::error_code setAttribute(int fd, const char *name, const std::string &value);
+    virtual std::error_code setLinkAttribute(int folder, const char *link, const char *name,
+                                             const std::string &value);
+    virtual std::error_code removeAttribute(int fd, const char *name);
     virtual std::error_code setSize(int fd, std::uint64_t size);
     // Closes `fd` now: some file systems report a failed write only here.
     virtual std::error_code closeFile(UniqueFd &fd);

@@ -145,6 +145,7 @@ OpenFolder TreeCopier::openDestinationFolder(int parent, const std::string &name
     }
     folder.fd = std::move(*opened);
     state.current = m_calls.status(folder.fd.get()).orThrow(Side::Destination).info();
+    state.handsDownLists = m_metadata.handsDownLists(folder.fd.get());
     folder.identity = FileStatus(state.current).identity();
     if (created)
         return folder;
@@ -195,7 +196,7 @@ void TreeCopier::leave(Walk::Level &level)
 {
     try {
         m_metadata.apply(level.destination.fd.get(), level.state.current, level.source.fd.get(),
-                         level.state.source);
+                         level.state.source, level.state.handsDownLists);
     } catch (Failure &failure) {
         noteProblem(std::move(failure), {});
     }
@@ -290,7 +291,8 @@ void TreeCopier::copyFile(const std::string &name)
     m_monitor.fileStarted(m_walk.sourcePathOf(name));
     copyFileData(m_calls, input.get(), pending.fd(), status.size(), status.mayHaveHoles(),
                  m_monitor);
-    m_metadata.apply(pending.fd(), created.info(), input.get(), status.info());
+    m_metadata.apply(pending.fd(), created.info(), input.get(), status.info(),
+                     level.state.handsDownLists);
     pending.commit();
     noteWritten(level.state, name, created.identity());
     // A copy made because linking to the first one failed takes its place.
@@ -362,7 +364,7 @@ void TreeCopier::copyLink(const std::string &name)
         }
     }();
     m_metadata.applyToLink(level.destination.fd.get(), pending.temporaryName().c_str(),
-                           status.info());
+                           level.source.fd.get(), name.c_str(), status.info());
     pending.commit();
     const Result<FileStatus> written = m_calls.statusAt(level.destination.fd.get(), name.c_str());
     if (written)

@@ -71,6 +71,8 @@ public:
         std::unordered_set<FileIdentity> written;
         std::unordered_map<std::string, std::string> writtenNames;
         std::optional<bool> ignoresCase; // found out when first needed
+        // The destination folder hands a default access control list down to new entries.
+        bool handsDownLists = false;
     };
     using Walk = TreeWalk<State>;
 

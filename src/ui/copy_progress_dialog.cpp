@@ -1,9 +1,13 @@
 #include "copy_progress_dialog.h"
 
+#include "copy/copy_messages.h"
 #include "copy/copy_run.h"
 #include "copy/transfer_rate.h"
 
+#include <QCloseEvent>
 #include <QFontMetrics>
+#include <QPushButton>
+#include <QShortcut>
 
 namespace {
 
@@ -19,13 +23,15 @@ CopyProgressDialog::CopyProgressDialog(QWidget *parent)
     setObjectName(QStringLiteral("copyProgress"));
     setWindowTitle(tr("Copying"));
     setWindowModality(Qt::WindowModal);
+    // Its own button, kept: one set in its place leaves the first's Escape shortcut behind,
+    // and two shortcuts make Escape do nothing.
     setCancelButtonText(tr("Cancel"));
+    m_cancelButton = findChild<QPushButton *>();
     setMinimumDuration(1000);
     setAutoClose(false);
     setAutoReset(false);
     setRange(0, kBarSteps);
     setMinimumWidth(kLabelWidth + 40);
-    m_sinceStart.start();
 }
 
 void CopyProgressDialog::showCounting()
@@ -43,7 +49,7 @@ void CopyProgressDialog::showProgress(const CopyProgress &progress)
     // A deep path would widen the dialog past the screen; its middle matters least.
     const QString file = fontMetrics().elidedText(progress.file, Qt::ElideMiddle, kLabelWidth);
     setLabelText(place + QLatin1Char('\n') + file + QLatin1Char('\n')
-                 + rateText(progress.bytesDone, progress.bytesTotal, m_sinceStart.elapsed()));
+                 + rateText(progress.bytesDone, progress.bytesTotal, progress.copyingMs));
     const double share
         = progress.bytesTotal ? double(progress.bytesDone) / double(progress.bytesTotal) : 0.0;
     setValue(std::min(kBarSteps - 1, int(share * kBarSteps)));
@@ -51,6 +57,24 @@ void CopyProgressDialog::showProgress(const CopyProgress &progress)
 
 void CopyProgressDialog::showFlushing()
 {
-    setLabelText(tr("Finishing writes\u2026"));
+    setLabelText(flushingText());
     setValue(kBarSteps - 1);
+    m_cancelButton->setEnabled(false);
+    // Escape is the button's shortcut, but does not ask whether the button is enabled.
+    for (QShortcut *shortcut : findChildren<QShortcut *>())
+        shortcut->setEnabled(false);
+}
+
+void CopyProgressDialog::reject()
+{
+    if (m_cancelButton->isEnabled())
+        QProgressDialog::reject();
+}
+
+void CopyProgressDialog::closeEvent(QCloseEvent *event)
+{
+    if (m_cancelButton->isEnabled())
+        QProgressDialog::closeEvent(event);
+    else
+        event->ignore();
 }

@@ -1,13 +1,15 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QProgressDialog>
+
+class QPushButton;
 
 struct CopyProgress;
 
 // The window-modal "Copying" dialog: the sub-folder and its place in the run, the file
 // being copied, a bar of bytes, the rate and the time left, and Cancel. It appears only
-// when a run lasts longer than about a second, so short runs show nothing.
+// when a run lasts longer than about a second, so short runs show nothing. During the
+// final flush nothing can cancel it: not the button, Escape or the title bar's close.
 class CopyProgressDialog : public QProgressDialog
 {
     Q_OBJECT
@@ -19,6 +21,10 @@ public:
     void showProgress(const CopyProgress &progress);
     void showFlushing();
 
+protected:
+    void reject() override;
+    void closeEvent(QCloseEvent *event) override;
+
 private:
-    QElapsedTimer m_sinceStart;
+    QPushButton *m_cancelButton = nullptr;
 };

@@ -38,6 +38,7 @@ void CopyRunController::connectRun()
         emit progressLineChanged(QStringLiteral("Copying") + name);
     });
     connect(m_run, &CopyRun::flushing, this, [this] {
+        m_flushing = true;
         if (m_dialog)
             m_dialog->showFlushing();
     });
@@ -46,7 +47,7 @@ void CopyRunController::connectRun()
                 setRunning(false);
                 emit progressLineChanged(finishedText(problems.size()));
                 const QString summary = problemSummary(problems.size(), notKept);
-                if (!summary.isEmpty())
+                if (!summary.isEmpty() && !m_quiet)
                     m_messageBox.informWithDetails(summary, problems.join(QLatin1Char('\n')));
             });
     connect(m_run, &CopyRun::failed, this,
@@ -107,6 +108,7 @@ void CopyRunController::copyCounted(quint64 bytesToWrite, quint64 freeBytes)
 void CopyRunController::setRunning(bool running)
 {
     m_running = running;
+    m_flushing = false;
     if (!running && m_dialog) {
         // Later: this may run inside the dialog's own setValue(), which lets events in.
         m_dialog->hide();

@@ -26,7 +26,10 @@ public:
     // worker thread; returns at once.
     void start(const CopyRequest &request, const QString &destinationField);
     bool isRunning() const { return m_running; }
+    // Whether the run is at its final flush, which cannot be interrupted.
+    bool isFlushing() const { return m_flushing; }
     // Stops a run the way Cancel does; runningChanged(false) follows when it has ended.
+    // At the final flush the run ends when the flush does.
     void requestStop();
     // The same when the program is closing: no message waits for an answer at the end.
     void stopQuietly();
@@ -46,5 +49,6 @@ private:
     CopyRun *m_run; // lives on m_thread
     QPointer<CopyProgressDialog> m_dialog;
     bool m_running = false;
+    bool m_flushing = false;
     bool m_quiet = false;
 };

@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "copy/copy_messages.h"
 #include "folder_choice/folder_choice.h"
 #include "folder_choice/path_rules.h"
 #include "listing/day_count.h"
@@ -153,6 +154,8 @@ void MainWindow::setTabOrderAndFocus()
 void MainWindow::connectControls()
 {
     m_sourceField->installEventFilter(this);
+    m_subFolderList->installEventFilter(this);
+    m_subFolderList->viewport()->installEventFilter(this);
     connect(m_chooseSourceButton, &QPushButton::clicked, this, &MainWindow::chooseSourceFolder);
     connect(m_chooseDestinationButton, &QPushButton::clicked, this,
             &MainWindow::chooseDestinationFolder);
@@ -175,6 +178,12 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
             listSourceFolder(kTestFolder);
         return true;
     }
+    // Every release of a mouse button over the list re-decides the counter and the copy
+    // button, whatever the button and wherever it is released: a path field may have
+    // changed since the last refresh. The list's own handling follows.
+    if ((watched == m_subFolderList || watched == m_subFolderList->viewport())
+        && event->type() == QEvent::MouseButtonRelease && m_model.rowCount() > 0)
+        refreshCounter();
     return QWidget::eventFilter(watched, event);
 }
 
@@ -304,9 +313,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     event->ignore();
-    if (m_closeWhenStopped
-        || m_services.messageBox.ask(tr("A copy is under way. Stop it and close?"),
-                                     tr("Stop Copying"))) {
+    // The final flush cannot be stopped: the window closes when it ends.
+    const QString question = m_copyRuns.isFlushing()
+        ? flushingText() + tr("\nClose the window when it is done?")
+        : tr("A copy is under way. Stop it and close?");
+    if (m_closeWhenStopped || m_services.messageBox.ask(question, tr("Stop Copying"))) {
         // The run ends on its own thread; the window closes when it reports.
         m_closeWhenStopped = true;
         m_copyRuns.stopQuietly();

@@ -12,10 +12,10 @@
 // checks it (checkChosenFolder) -> listSourceFolder() scans it (scanSourceFolder in
 // listing/) into the SubFolderListModel that the list shows -> the list's selection
 // model is the one record of what is selected; the counter and the copy button follow
-// its signal -> the copy button hands the two folders, as paths, and the selected names
-// (selectedNames) to the CopyRunController, which runs a CopyRun on a worker thread with
-// the "Copying" dialog and tells the window the progress line's texts and when a run
-// starts and ends.
+// its signal and every mouse release over the list -> the copy button hands the two
+// folders, as paths, and the selected names (selectedNames) to the CopyRunController,
+// which runs a CopyRun on a worker thread with the "Copying" dialog and tells the window
+// the progress line's texts and when a run starts and ends.
 //
 // Controls keep the object names inspection tools and tests know them by:
 //   cmdSource  m_chooseSourceButton    Text1  m_sourceField
