@@ -35,6 +35,8 @@ public:
     std::optional<std::uint64_t> syntheticFreeBytes;
     // Each chunk of file data takes this long, so a test can stop a run inside a file.
     std::chrono::milliseconds delayPerChunk { 0 };
+    // Each look inside a sub-folder takes this much longer, so a test can list anew meanwhile.
+    std::chrono::milliseconds delayPerLook { 0 };
 
     // Written on the copying thread; read once the run has reported its end.
     int subFoldersCalls = 0;
@@ -60,6 +62,12 @@ public:
         if (syntheticSubFolders)
             return *syntheticSubFolders;
         return m_local.subFolders(onDisk(folder));
+    }
+    InsideTotals lookInside(const std::filesystem::path &folder, const FileIdentity &identity,
+                            const std::atomic_bool &stop) override
+    {
+        std::this_thread::sleep_for(delayPerLook);
+        return m_local.lookInside(onDisk(folder), identity, stop);
     }
     TreeTotals measureFolder(const std::filesystem::path &folder, CopyMonitor &monitor) override
     {

@@ -8,15 +8,16 @@
 
 #include <vector>
 
-// What listing the source folder comes to: its recent sub-folders, a status message in
-// place of a listing (the folder is not there), or a warning that it cannot be read, in
-// which case the last listing stays.
+// What listing the source folder comes to: all its sub-folders, of which those changed
+// after the cutoff are shown; a status message in place of a listing (the folder is not
+// there); or a warning that it cannot be read, in which case the last listing stays.
 struct SourceListing
 {
     enum class Outcome { Listed, NoFolder, Unreadable };
     Outcome outcome = Outcome::Listed;
     std::vector<SubFolder> folders;
     QString message;
+    std::int64_t cutoff = 0; // seconds since the epoch, see ageCutoffSecs()
 };
 
 // Lists the source whose path status is `status` with the day count in `dayCountText`

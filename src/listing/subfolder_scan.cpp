@@ -45,13 +45,22 @@ void sortByFolderName(std::vector<SubFolder> &folders)
     folders = std::move(sorted);
 }
 
+std::vector<SubFolder> scanSubFolders(FileSystemService &fileSystem,
+                                      const std::filesystem::path &folder)
+{
+    std::vector<SubFolder> folders = fileSystem.subFolders(folder);
+    sortByFolderName(folders);
+    return folders;
+}
+
 std::vector<SubFolder> scanRecentSubFolders(FileSystemService &fileSystem,
                                             const std::filesystem::path &folder, std::int64_t days,
                                             QDate today)
 {
     const std::int64_t cutoff = ageCutoffSecs(today, days);
     std::vector<SubFolder> folders = fileSystem.subFolders(folder);
-    std::erase_if(folders, [cutoff](const SubFolder &f) { return f.modifiedSecs <= cutoff; });
+    std::erase_if(folders,
+                  [cutoff](const SubFolder &f) { return !isRecent(f.modifiedSecs, cutoff); });
     sortByFolderName(folders);
     return folders;
 }

@@ -13,6 +13,17 @@
 // the earliest representable second, so every folder is newer.
 std::int64_t ageCutoffSecs(QDate today, std::int64_t days);
 
+// Whether a time in whole seconds is after `cutoff`, the listing's one rule.
+inline bool isRecent(std::int64_t secs, std::int64_t cutoff)
+{
+    return secs > cutoff;
+}
+
+// Every immediate sub-folder of the folder, in case-insensitive name order. Throws the
+// engine's Failure when the folder cannot be read.
+std::vector<SubFolder> scanSubFolders(FileSystemService &fileSystem,
+                                      const std::filesystem::path &folder);
+
 // The folder's immediate sub-folders modified later than the start of the day `days`
 // days before `today`, in case-insensitive name order. Modification times count in
 // whole seconds, as the listing shows them. Throws the engine's Failure when the folder

@@ -9,6 +9,8 @@ class LocalFileSystem : public FileSystemService
 public:
     bool folderExists(const std::filesystem::path &path) override;
     std::vector<SubFolder> subFolders(const std::filesystem::path &folder) override;
+    InsideTotals lookInside(const std::filesystem::path &folder, const FileIdentity &identity,
+                            const std::atomic_bool &stop) override;
     CopyReport copyFolder(const std::filesystem::path &source,
                           const std::filesystem::path &destination, CopyMonitor &monitor) override;
     TreeTotals measureFolder(const std::filesystem::path &folder, CopyMonitor &monitor) override;

@@ -3,8 +3,10 @@
 #include "folder_choice/folder_choice.h"
 #include "folder_choice/path_rules.h"
 #include "listing/day_count.h"
+#include "listing/list_line.h"
 #include "listing/source_listing.h"
 #include "platform/clock.h"
+#include "platform/path_text.h"
 #include "selection/selection_summary.h"
 #include "ui/folder_picker.h"
 #include "ui/message_box_service.h"
@@ -40,6 +42,7 @@ const QString kWarning = QStringLiteral(
 MainWindow::MainWindow(PlatformServices services, QWidget *parent)
     : QWidget(parent)
     , m_services(services)
+    , m_look(services.fileSystem)
     , m_copyRuns(services.fileSystem, services.messageBox, this)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -52,6 +55,7 @@ MainWindow::MainWindow(PlatformServices services, QWidget *parent)
     setTabOrderAndFocus();
     connectControls();
     connectCopyRun();
+    connectLook();
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -104,12 +108,14 @@ void MainWindow::createControls()
 
     m_subFolderList = placeControl<QListView>(this, "ListSourceFiles",
                                               twipsRect(120, 1680, 7695, 3840), listFont());
+    // The size column at the end of each line must show without scrolling.
+    m_subFolderList->setFont(listFontFitting(m_subFolderList, kListLineWidth));
     m_subFolderList->setModel(&m_model);
     m_subFolderList->setSelectionMode(QAbstractItemView::MultiSelection);
     // Every line has the same height, so the view asks only for the rows it draws.
     m_subFolderList->setUniformItemSizes(true);
-    // The empty size column needs no room; the names and dates fit the width.
-    m_subFolderList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Only where no font size down to 6 pt makes a line fit.
+    m_subFolderList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_subFolderList->setTextElideMode(Qt::ElideNone);
     m_subFolderList->setAccessibleName(tr("Recently changed sub-folders"));
 
@@ -165,6 +171,9 @@ void MainWindow::connectControls()
         connect(button, &QPushButton::clicked, this, &MainWindow::refreshCounter);
     connect(m_subFolderList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::refreshCounter);
+    // Lines a look adds (or takes back) change the count.
+    connect(&m_model, &QAbstractItemModel::rowsInserted, this, &MainWindow::refreshCounter);
+    connect(&m_model, &QAbstractItemModel::rowsRemoved, this, &MainWindow::refreshCounter);
     connect(m_copyButton, &QPushButton::clicked, this, &MainWindow::copySelected);
 }
 
@@ -185,9 +194,11 @@ void MainWindow::listSourceFolder(const QString &folder)
                                              m_dayCountField->text(), m_services.clock.today());
     switch (listing.outcome) {
     case SourceListing::Outcome::Listed:
-        m_model.setFolders(std::move(listing.folders));
+        m_model.setListing(std::move(listing.folders), listing.cutoff);
+        m_look.start(textPath(folder), m_model.scannedFolders(), m_model.lookOrder());
         break;
     case SourceListing::Outcome::NoFolder:
+        m_look.stop();
         m_model.clear();
         m_services.messageBox.inform(listing.message);
         break;
@@ -269,8 +280,18 @@ void MainWindow::connectCopyRun()
     connect(&m_copyRuns, &CopyRunController::runningChanged, this, &MainWindow::setRunning);
 }
 
+void MainWindow::connectLook()
+{
+    connect(&m_look, &SubFolderLook::looked, &m_model, &SubFolderListModel::setInside);
+    connect(&m_look, &SubFolderLook::progressed, this, [this](qsizetype done, qsizetype total) {
+        m_progressLabel->setText(lookProgressText(done, total));
+    });
+}
+
+// The progress line is the copy's from here on; the lines keep what the look found.
 void MainWindow::copySelected()
 {
+    m_look.stop();
     m_copyRuns.start({ fieldFolderPath(m_sourceField->text()),
                        fieldFolderPath(m_destinationField->text()),
                        selectedNames(*m_subFolderList->selectionModel()) },

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/file_system_service.h"
+
+#include <QObject>
+#include <QString>
+#include <QThreadPool>
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+// Looks inside the listed sub-folders off the thread that owns it, two at a time, and
+// reports on that thread what it found in each. Only the latest look reports: start() and
+// stop() end the one under way at its next entry, and whatever it found after that never
+// arrives. Nothing here waits for the disk but the destructor, for at most an entry.
+class SubFolderLook : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SubFolderLook(FileSystemService &fileSystem, QObject *parent = nullptr);
+    ~SubFolderLook() override;
+
+    // Looks inside `folders` (the scanned sub-folders of `source`) in `order`, their indexes.
+    void start(const std::filesystem::path &source, const std::vector<SubFolder> &folders,
+               const std::vector<std::size_t> &order);
+    void stop();
+    bool isLooking() const;
+
+signals:
+    void looked(qsizetype index, const InsideTotals &totals);
+    // After start() and after each batch of looked(); done == total at the end.
+    void progressed(qsizetype done, qsizetype total);
+
+private:
+    struct Job;
+    void work(const std::shared_ptr<Job> &job);
+    void deliver(const std::shared_ptr<Job> &job);
+
+    FileSystemService &m_fileSystem;
+    QThreadPool m_pool;
+    std::shared_ptr<Job> m_job; // the look that may report
+};
+
+// "LOOKING INSIDE 12 OF 40 SUB-FOLDERS" while a look goes on, "LOOKED INSIDE 40
+// SUB-FOLDERS" when it is done.
+QString lookProgressText(qsizetype done, qsizetype total);
