@@ -13,6 +13,7 @@
 
 #include <QStringList>
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <optional>
@@ -35,11 +36,13 @@ public:
     std::optional<std::uint64_t> syntheticFreeBytes;
     // Each chunk of file data takes this long, so a test can stop a run inside a file.
     std::chrono::milliseconds delayPerChunk { 0 };
-    // Each look inside a sub-folder takes this much longer, so a test can list anew meanwhile.
+    // Each look inside a sub-folder returns this much later, so a test can list anew after
+    // it has found what it found.
     std::chrono::milliseconds delayPerLook { 0 };
 
     // Written on the copying thread; read once the run has reported its end.
     int subFoldersCalls = 0;
+    std::atomic_int looksStarted = 0, looksEnded = 0; // looks inside a sub-folder
     std::vector<std::filesystem::path> copies;
     int flushes = 0;
 
@@ -66,7 +69,13 @@ public:
     InsideTotals lookInside(const std::filesystem::path &folder, const FileIdentity &identity,
                             const std::atomic_bool &stop) override
     {
-        std::this_thread::sleep_for(delayPerLook);
+        ++looksStarted;
+        const struct Ended
+        {
+            std::atomic_int &count;
+            std::chrono::milliseconds delay;
+            ~Ended() { std::this_thread::sleep_for(delay), ++count; }
+        } ended { looksEnded, delayPerLook };
         return m_local.lookInside(onDisk(folder), identity, stop);
     }
     TreeTotals measureFolder(const std::filesystem::path &folder, CopyMonitor &monitor) override

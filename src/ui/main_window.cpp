@@ -171,9 +171,6 @@ void MainWindow::connectControls()
         connect(button, &QPushButton::clicked, this, &MainWindow::refreshCounter);
     connect(m_subFolderList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::refreshCounter);
-    // Lines a look adds (or takes back) change the count.
-    connect(&m_model, &QAbstractItemModel::rowsInserted, this, &MainWindow::refreshCounter);
-    connect(&m_model, &QAbstractItemModel::rowsRemoved, this, &MainWindow::refreshCounter);
     connect(m_copyButton, &QPushButton::clicked, this, &MainWindow::copySelected);
 }
 
@@ -283,8 +280,10 @@ void MainWindow::connectCopyRun()
 void MainWindow::connectLook()
 {
     connect(&m_look, &SubFolderLook::looked, &m_model, &SubFolderListModel::setInside);
+    // Once a batch, not once a line: the lines a look adds change the count.
     connect(&m_look, &SubFolderLook::progressed, this, [this](qsizetype done, qsizetype total) {
         m_progressLabel->setText(lookProgressText(done, total));
+        refreshCounter();
     });
 }
 
