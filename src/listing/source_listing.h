@@ -8,9 +8,10 @@
 
 #include <vector>
 
-// What listing the source folder comes to: all its sub-folders, of which those changed
-// after the cutoff are shown; a status message in place of a listing (the folder is not
-// there); or a warning that it cannot be read, in which case the last listing stays.
+// What listing the source folder comes to: all its sub-folders in the order the system
+// gives them, of which those changed after the cutoff are shown; a status message in place of a
+// listing (the folder is not there); or a warning that it cannot be read, in which case the last
+// listing stays.
 struct SourceListing
 {
     enum class Outcome { Listed, NoFolder, Unreadable };

@@ -1,26 +1,18 @@
 #include "subfolder_look.h"
 
-#include <QThread>
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <utility>
 
-namespace {
-// Two walks keep two cores busy on folders in the page cache; more only queue on the disk.
-constexpr int kWorkers = 2;
-} // namespace
-
 struct SubFolderLook::Job
 {
-    struct Target
-    {
-        qsizetype index;
-        std::filesystem::path path;
-        FileIdentity identity;
-    };
-    std::vector<Target> targets;
+    std::filesystem::path source;
+    std::shared_ptr<const std::vector<SubFolder>> folders;
+    std::vector<std::size_t> order;
+    bool started = false; // on the owner's thread only
     std::atomic_size_t next = 0;
     std::atomic_bool stop = false;
 
@@ -33,11 +25,11 @@ struct SubFolderLook::Job
     qsizetype delivered = 0; // on the owner's thread only
 };
 
-SubFolderLook::SubFolderLook(FileSystemService &fileSystem, QObject *parent)
+SubFolderLook::SubFolderLook(FileSystemService &fileSystem, int workers, QObject *parent)
     : QObject(parent)
     , m_fileSystem(fileSystem)
 {
-    m_pool.setMaxThreadCount(std::min(kWorkers, std::max(1, QThread::idealThreadCount())));
+    m_pool.setMaxThreadCount(std::max(1, workers));
 }
 
 SubFolderLook::~SubFolderLook()
@@ -47,20 +39,32 @@ SubFolderLook::~SubFolderLook()
 }
 
 void SubFolderLook::start(const std::filesystem::path &source,
-                          const std::vector<SubFolder> &folders,
+                          std::shared_ptr<const std::vector<SubFolder>> folders,
                           const std::vector<std::size_t> &order)
 {
     stop();
     auto job = std::make_shared<Job>();
-    job->targets.reserve(order.size());
-    for (std::size_t index : order)
-        job->targets.push_back(
-            { qsizetype(index), source / folders[index].name, folders[index].identity });
+    job->source = source;
+    job->folders = std::move(folders);
+    job->order = order;
     m_job = job;
-    emit progressed(0, qsizetype(job->targets.size()));
-    const int workers = std::min(m_pool.maxThreadCount(), int(job->targets.size()));
-    for (int i = 0; i < workers; ++i)
-        m_pool.start([this, job] { work(job); });
+    emit progressed(0, qsizetype(order.size()));
+    // Behind the events already waiting, the list's repaint among them (Qt posts it at this
+    // priority too): the first lines show before the workers take the cores.
+    QCoreApplication::postEvent(this, new QEvent(QEvent::User), Qt::LowEventPriority);
+}
+
+bool SubFolderLook::event(QEvent *event)
+{
+    if (event->type() != QEvent::User)
+        return QObject::event(event);
+    if (m_job && !std::exchange(m_job->started, true)) {
+        const auto job = m_job;
+        const int workers = std::min(m_pool.maxThreadCount(), int(job->order.size()));
+        for (int i = 0; i < workers; ++i)
+            m_pool.start([this, job] { work(job); });
+    }
+    return true;
 }
 
 void SubFolderLook::stop()
@@ -72,7 +76,7 @@ void SubFolderLook::stop()
 
 bool SubFolderLook::isLooking() const
 {
-    return m_job && m_job->delivered < qsizetype(m_job->targets.size());
+    return m_job && m_job->delivered < qsizetype(m_job->order.size());
 }
 
 // On a worker of the pool.
@@ -80,18 +84,19 @@ void SubFolderLook::work(const std::shared_ptr<Job> &job)
 {
     for (;;) {
         const std::size_t next = job->next++;
-        if (next >= job->targets.size() || job->stop)
+        if (next >= job->order.size() || job->stop)
             return;
-        const Job::Target &target = job->targets[next];
+        const std::size_t index = job->order[next];
+        const SubFolder &folder = (*job->folders)[index];
         InsideTotals totals; // nothing known, not all read: what a failure leaves
         try {
-            totals = m_fileSystem.lookInside(target.path, target.identity, job->stop);
+            totals = m_fileSystem.lookInside(job->source / folder.name, folder.identity, job->stop);
         } catch (const Failure &failure) {
             if (failure.isStop())
                 return;
         }
         const std::lock_guard lock(job->mutex);
-        job->found.emplace_back(target.index, totals);
+        job->found.emplace_back(qsizetype(index), totals);
         if (!std::exchange(job->deliveryPosted, true))
             QMetaObject::invokeMethod(
                 this, [this, job] { deliver(job); }, Qt::QueuedConnection);
@@ -111,7 +116,7 @@ void SubFolderLook::deliver(const std::shared_ptr<Job> &job)
     for (const auto &[index, totals] : batch)
         emit looked(index, totals);
     job->delivered += qsizetype(batch.size());
-    emit progressed(job->delivered, qsizetype(job->targets.size()));
+    emit progressed(job->delivered, qsizetype(job->order.size()));
 }
 
 QString lookProgressText(qsizetype done, qsizetype total)

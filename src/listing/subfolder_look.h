@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-// Looks inside the listed sub-folders off the thread that owns it, two at a time, and
+// Looks inside the listed sub-folders off the thread that owns it, a few at a time, and
 // reports on that thread what it found in each. Only the latest look reports: start() and
 // stop() end the one under way at its next entry, and whatever it found after that never
 // arrives. Nothing here waits for the disk but the destructor, for at most an entry.
@@ -19,14 +19,21 @@ class SubFolderLook : public QObject
     Q_OBJECT
 
 public:
-    explicit SubFolderLook(FileSystemService &fileSystem, QObject *parent = nullptr);
+    // Two workers keep two cores busy on folders in the page cache; more only queue on the
+    // disk when they are not.
+    explicit SubFolderLook(FileSystemService &fileSystem, int workers = 2,
+                           QObject *parent = nullptr);
     ~SubFolderLook() override;
 
     // Looks inside `folders` (the scanned sub-folders of `source`) in `order`, their indexes.
-    void start(const std::filesystem::path &source, const std::vector<SubFolder> &folders,
+    void start(const std::filesystem::path &source,
+               std::shared_ptr<const std::vector<SubFolder>> folders,
                const std::vector<std::size_t> &order);
     void stop();
     bool isLooking() const;
+
+protected:
+    bool event(QEvent *event) override;
 
 signals:
     void looked(qsizetype index, const InsideTotals &totals);
