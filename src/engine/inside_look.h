@@ -28,7 +28,8 @@ struct InsideTotals
 
 // Walks the folder at `folder`, which the listing found as `expected`, read-only: no access
 // time changes where the system lets us avoid them, one statx() per entry, links never
-// followed, no other file system mounted below entered. A folder below that cannot be
+// followed, no other file system mounted below entered. It reads to the end: the size
+// needs every file, so no entry could be skipped without changing what the line shows. A folder below that cannot be
 // read, vanishes or is replaced is left out and makes the totals incomplete; so does a
 // top folder that is no longer `expected`. Throws stopAt() once `stop` is set, checked
 // before each entry.

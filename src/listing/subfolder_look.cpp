@@ -74,11 +74,6 @@ void SubFolderLook::stop()
     m_job.reset();
 }
 
-bool SubFolderLook::isLooking() const
-{
-    return m_job && m_job->delivered < qsizetype(m_job->order.size());
-}
-
 // On a worker of the pool.
 void SubFolderLook::work(const std::shared_ptr<Job> &job)
 {

@@ -30,7 +30,6 @@ public:
                std::shared_ptr<const std::vector<SubFolder>> folders,
                const std::vector<std::size_t> &order);
     void stop();
-    bool isLooking() const;
 
 protected:
     bool event(QEvent *event) override;

@@ -189,20 +189,15 @@ void MainWindow::listSourceFolder(const QString &folder)
     m_sourceField->setText(folder);
     SourceListing listing = scanSourceFolder(m_services.fileSystem, folder, m_sourceStatus,
                                              m_dayCountField->text(), m_services.clock.today());
-    switch (listing.outcome) {
-    case SourceListing::Outcome::Listed:
+    if (listing.outcome == SourceListing::Outcome::Unreadable) {
+        // Nothing has been touched: the list, and the look inside it, go on.
+        m_services.messageBox.warn(listing.message);
+    } else {
+        // A new listing, an empty one too, ends the look under way and starts its own.
         m_model.setListing(std::move(listing.folders), listing.cutoff);
         m_look.start(textPath(folder), m_model.scannedFolders(), m_model.lookOrder());
-        break;
-    case SourceListing::Outcome::NoFolder:
-        m_look.stop();
-        m_model.clear();
-        m_services.messageBox.inform(listing.message);
-        break;
-    case SourceListing::Outcome::Unreadable:
-        // Nothing has been touched: the list keeps the last good listing.
-        m_services.messageBox.warn(listing.message);
-        break;
+        if (listing.outcome == SourceListing::Outcome::NoFolder)
+            m_services.messageBox.inform(listing.message);
     }
     refreshCounter();
 }
