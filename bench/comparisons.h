@@ -41,7 +41,7 @@ ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int 
 
 // The window's look inside every sub-folder (SubFolderLook, from start() to its last
 // report) against find -newermt over the same tree, warm and, where the page cache can be
-// dropped, cold; with one worker and with the window's two.
+// dropped, cold; with one worker, two, and as many as the window's look has.
 ResultTable compareLookWithFind(const LookSet &set, int rounds);
 
 // The window's listing after a source choice until its first lines are painted, the look

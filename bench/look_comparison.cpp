@@ -84,7 +84,7 @@ ResultTable compareLookWithFind(const LookSet &set, int rounds)
                            "-", "-", "-", "-", error.what() });
             continue;
         }
-        for (const int workers : { 1, 2 }) {
+        for (const int workers : { 1, 2, SubFolderLook::kWorkers }) {
             TimedLook look(fileSystem, set.folder, workers);
             const Contender find { [&] { return Duration(runChildChecked(command).elapsed); },
                                    prepare };
@@ -92,7 +92,8 @@ ResultTable compareLookWithFind(const LookSet &set, int rounds)
                 = timeInTurns({ [&] { return look.run(); }, prepare }, find, rounds);
             look.check();
             const double ratio = median(timing.first) / median(timing.second);
-            const bool held = !cold && workers == 2; // the target; the rest tells why
+            // The window's look is held to the target; the rest tells why it looks as it does.
+            const bool held = !cold && workers == SubFolderLook::kWorkers;
             table.addRow({ std::to_string(set.entries), std::to_string(set.subFolders),
                            cold ? "cold" : "warm", std::to_string(workers),
                            milliseconds(median(timing.first).count()),
