@@ -114,8 +114,9 @@ void MainWindow::createControls()
     m_subFolderList->setSelectionMode(QAbstractItemView::MultiSelection);
     // Every line has the same height, so the view asks only for the rows it draws.
     m_subFolderList->setUniformItemSizes(true);
-    // Only where no font size down to 6 pt makes a line fit.
-    m_subFolderList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The font makes every line's text fit; a scroll bar would only make room for the
+    // margin the view keeps after it.
+    m_subFolderList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_subFolderList->setTextElideMode(Qt::ElideNone);
     m_subFolderList->setAccessibleName(tr("Recently changed sub-folders"));
 
