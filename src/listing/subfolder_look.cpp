@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <mutex>
@@ -77,6 +80,10 @@ void SubFolderLook::stop()
 // On a worker of the pool.
 void SubFolderLook::work(const std::shared_ptr<Job> &job)
 {
+    // Behind the window's thread whenever both want a core: a look can wait, a repaint
+    // cannot. Linux takes a thread's own id for its niceness.
+    static thread_local const bool lowered = ::setpriority(PRIO_PROCESS, id_t(::gettid()), 5) == 0;
+    Q_UNUSED(lowered);
     for (;;) {
         const std::size_t next = job->next++;
         if (next >= job->order.size() || job->stop)
