@@ -21,7 +21,7 @@ class SubFolderLook : public QObject
 public:
     // Two workers keep two cores busy on folders in the page cache; folders still on the disk
     // keep them waiting, and four keep the disk busier (on a million entries read cold, four
-    // took 0.45 to 0.55 of find's time, two 0.65 to 0.87, eight no less than four).
+    // took 0.38 to 0.54 of find's time, two 0.65 to 0.87, eight no less than four).
     static constexpr int kWorkers = 4;
 
     explicit SubFolderLook(FileSystemService &fileSystem, int workers = kWorkers,
