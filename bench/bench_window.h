@@ -8,6 +8,7 @@
 #include "ui/main_window.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 
@@ -34,6 +35,17 @@ public:
     LocalFileSystem &fileSystem() { return m_fileSystem; }
     const Clock &clock() const { return m_clock; }
     bool showedMessages() const { return m_messageBox.showedAnything(); }
+
+    QString progressLine() const
+    {
+        return m_window.findChild<QLabel *>(QStringLiteral("Label2"))->text();
+    }
+    // Until the look inside the listed sub-folders has reported its end.
+    void waitForLook()
+    {
+        while (!progressLine().startsWith(QStringLiteral("LOOKED INSIDE")))
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
 
     // Lists the folder as the source button does after a valid choice, and lets the
     // window lay out and paint the result.

@@ -2,6 +2,7 @@
 
 #include "result_table.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,6 +15,14 @@ struct SubFolderSet
 {
     std::filesystem::path folder;
     int count = 0;
+};
+
+// A source for the look inside: sub-folders with many entries below them.
+struct LookSet
+{
+    std::filesystem::path folder;
+    int subFolders = 0;
+    std::int64_t entries = 0; // below the sub-folders
 };
 
 // A tree to copy, with the text that names it in the table.
@@ -29,6 +38,20 @@ ResultTable compareScanWithFind(const std::vector<SubFolderSet> &sets, int round
 // One day-count keystroke into the real window (the handler, listSourceFolder(), the list refill
 // and the repaint) against the bare core scan. Needs a QApplication.
 ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int rounds);
+
+// The window's look inside every sub-folder (SubFolderLook, from start() to its last
+// report) against find -newermt over the same tree, warm and, where the page cache can be
+// dropped, cold; with one worker, two, and as many as the window's look has.
+ResultTable compareLookWithFind(const LookSet &set, int rounds);
+
+// The window's listing after a source choice until its first lines are painted, the look
+// then starting, against the bare scan of today's listing. Needs a QApplication.
+ResultTable compareFirstLinesWithScan(const std::vector<SubFolderSet> &sets, int rounds);
+
+// One day-count keystroke into the window once a look has found what is inside the
+// sub-folders: its time, and whether the lines that only their inside lists are there at
+// once, against the bare scan. Needs a QApplication.
+ResultTable compareKeystrokeWithInsidesKnown(const SubFolderSet &set, int rounds);
 
 // Where the source of a timed copy is before the run: in the page cache, read once just
 // before, or out of it, dropped just before (needs root).
@@ -46,13 +69,15 @@ ResultTable compareCopyRunWithCp(const std::vector<CopySet> &sets,
                                  const std::filesystem::path &scratch, int rounds, CacheState cache,
                                  CopyTimed timed);
 
-// Peak resident memory of a process that scans the set, and of one that also fills the
-// window, against one that does nothing, each a fresh run of this program (`self`).
+// Peak resident memory of a process that scans the set, of one that also fills the
+// window, and of a window whose look goes through `look`, against one that does nothing,
+// each a fresh run of this program (`self`).
 ResultTable measurePeakMemory(const std::filesystem::path &self, const SubFolderSet &set,
-                              int rounds);
+                              const LookSet &look, int rounds);
 
-// The child side of measurePeakMemory: handles "--peak-idle", "--peak-scan FOLDER" and
-// "--peak-window FOLDER". Returns false when the arguments name none of them.
+// The child side of measurePeakMemory: handles "--peak-idle", "--peak-scan FOLDER",
+// "--peak-window FOLDER" and "--peak-look FOLDER". Returns false when the arguments name
+// none of them.
 bool runPeakMemoryChild(int argc, char *argv[], int &exitCode);
 
 // "12.3 ms", with more decimals for short times.

@@ -102,7 +102,7 @@ void fillFolder(const std::filesystem::path &folder, const FileTreeShape &shape,
 } // namespace
 
 void makeSubFolderSource(const std::filesystem::path &root, int count, int spreadDays,
-                         std::int64_t nowSecs)
+                         std::int64_t nowSecs, bool fileInside)
 {
     static constexpr std::array<const char *, 5> kStems { "Report", "photos", "Build", "archive",
                                                           "Project Notes" };
@@ -120,8 +120,40 @@ void makeSubFolderSource(const std::filesystem::path &root, int count, int sprea
         const std::int64_t slot = (std::int64_t(i) * 7919) % count;
         timespec times[2] {};
         times[0].tv_sec = times[1].tv_sec = nowSecs - slot * spreadSecs / count;
+        const std::string file = std::string(name.data()) + "/notes.txt";
+        if (fileInside) {
+            writeFile(root / file, 1024, std::uint64_t(i));
+            timespec fileTimes[2] = { times[0], times[1] };
+            fileTimes[1].tv_sec = i % 3 == 0 ? nowSecs : times[1].tv_sec;
+            if (::utimensat(rootFd.get(), file.c_str(), fileTimes, 0) != 0)
+                fail("cannot set the time of " + (root / file).string());
+        }
         if (::utimensat(rootFd.get(), name.data(), times, 0) != 0)
             fail("cannot set the time of " + (root / name.data()).string());
+    }
+}
+
+void makeLookSource(const std::filesystem::path &root, int subFolders, int entriesEach)
+{
+    constexpr int kFolders = 10;
+    makeFolder(root);
+    for (int sub = 0; sub < subFolders; ++sub) {
+        std::array<char, 32> name {};
+        std::snprintf(name.data(), name.size(), "Sub %04d", sub);
+        const std::filesystem::path subFolder = root / name.data();
+        makeFolder(subFolder);
+        for (int folder = 0; folder < kFolders; ++folder) {
+            const std::filesystem::path inner = subFolder / ("part-" + std::to_string(folder));
+            makeFolder(inner);
+            FileDescriptor innerFd(::open(inner.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC),
+                                   "cannot open " + inner.string());
+            for (int file = 0; file < entriesEach / kFolders - 1; ++file) {
+                std::snprintf(name.data(), name.size(), "file-%04d.dat", file);
+                FileDescriptor made(::openat(innerFd.get(), name.data(),
+                                             O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644),
+                                    "cannot create " + (inner / name.data()).string());
+            }
+        }
     }
 }
 

@@ -8,3 +8,10 @@ std::vector<std::string> findRecentFoldersCommand(const std::filesystem::path &f
     return { "find", folder.string(), "-mindepth", "1",        "-maxdepth",
              "1",    "-type",         "d",         "-newermt", cutoff.toStdString() };
 }
+
+std::vector<std::string> findNewerEntriesCommand(const std::filesystem::path &folder, int days,
+                                                 QDate today)
+{
+    return { "find", folder.string(), "-newermt",
+             today.addDays(-days).toString(Qt::ISODate).toStdString() };
+}

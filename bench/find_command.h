@@ -11,3 +11,8 @@
 // line.
 std::vector<std::string> findRecentFoldersCommand(const std::filesystem::path &folder, int days,
                                                   QDate today);
+
+// The find command that looks at every entry below the folder as the look inside does:
+// one fstatat each, printing those modified after that same cut-off.
+std::vector<std::string> findNewerEntriesCommand(const std::filesystem::path &folder, int days,
+                                                 QDate today);

@@ -28,6 +28,15 @@ void typeZero(QLineEdit *field)
     QApplication::processEvents();
 }
 
+// Once the look the last listing started is done, the field goes back to "6" while the
+// list keeps its 60-day lines.
+void backOneDigit(BenchWindow &bench)
+{
+    bench.waitForLook();
+    const QSignalBlocker quiet(bench.dayCountField());
+    bench.dayCountField()->setText(QStringLiteral("6"));
+}
+
 } // namespace
 
 ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int rounds)
@@ -42,17 +51,17 @@ ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int 
 
         const Contender keystroke { [&] { return timeOnce([&] { typeZero(days); }); },
                                     [&] {
-                                        // The list keeps its 60-day lines; only the text
-                                        // goes back one digit.
-                                        const QSignalBlocker quiet(days);
-                                        days->setText(QStringLiteral("6"));
+                                        backOneDigit(bench);
                                     } };
         const Contender scan { [&] {
-            return timeOnce([&] {
-                scanRecentSubFolders(bench.fileSystem(), set.folder, kBenchDayCount,
-                                     bench.clock().today());
-            });
-        } };
+                                  return timeOnce([&] {
+                                      scanRecentSubFolders(bench.fileSystem(), set.folder,
+                                                           kBenchDayCount, bench.clock().today());
+                                  });
+                              },
+                               [&] {
+                                   bench.waitForLook();
+                               } };
         const PairTiming timing = timeInTurns(keystroke, scan, rounds);
 
         if (days->text() != QStringLiteral("60") || bench.listedRows() != listed
@@ -71,5 +80,50 @@ ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int 
                        ratioText(refillRatio),
                        timed ? "< 100 ms, refill <= 0.25" : "refill <= 0.25", verdict(met) });
     }
+    return table;
+}
+
+ResultTable compareKeystrokeWithInsidesKnown(const SubFolderSet &set, int rounds)
+{
+    BenchWindow bench;
+    const auto byOwnTime = int(
+        scanRecentSubFolders(bench.fileSystem(), set.folder, kBenchDayCount, bench.clock().today())
+            .size());
+    bench.listFolder(set.folder);
+    bench.waitForLook();
+    const int listed = bench.listedRows();
+    QLineEdit *days = bench.dayCountField();
+    const Contender keystroke { [&] { return timeOnce([&] { typeZero(days); }); },
+                                [&] {
+                                    backOneDigit(bench);
+                                } };
+    const Contender scan { [&] {
+                              return timeOnce([&] {
+                                  scanRecentSubFolders(bench.fileSystem(), set.folder,
+                                                       kBenchDayCount, bench.clock().today());
+                              });
+                          },
+                           [&] {
+                               bench.waitForLook();
+                           } };
+    const PairTiming timing = timeInTurns(keystroke, scan, rounds);
+
+    // The lines right after the keystroke's own listing, before any event of its look.
+    backOneDigit(bench);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_0, Qt::NoModifier, QStringLiteral("0"));
+    QApplication::sendEvent(days, &press);
+    const int atOnce = bench.listedRows();
+    if (byOwnTime >= listed || bench.showedMessages())
+        throw std::runtime_error("no sub-folder was listed by what is inside it alone");
+
+    const double keystrokeMs = median(timing.first).count();
+    ResultTable table({ "Sub-folders", "Listed by own time", "After a look",
+                        "At once after the "
+                        "keystroke",
+                        "Keystroke", "Scan", "Target", "Met" });
+    table.addRow({ std::to_string(set.count), std::to_string(byOwnTime), std::to_string(listed),
+                   std::to_string(atOnce), milliseconds(keystrokeMs),
+                   milliseconds(median(timing.second).count()), "< 100 ms, all at once",
+                   verdict(keystrokeMs < 100 && atOnce == listed) });
     return table;
 }

@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kMinRounds = 5;
 constexpr int kSpreadDays = 120;
+constexpr int kEntriesPerSubFolder = 1000;
 
 struct Arguments
 {
@@ -27,6 +28,7 @@ struct Arguments
     bool copies = true;
     CacheState cache = CacheState::Warm;
     std::filesystem::path memoryRoot;
+    int lookEntries = 1'000'000;
 };
 
 bool parseArguments(int argc, char *argv[], Arguments &arguments)
@@ -43,6 +45,8 @@ bool parseArguments(int argc, char *argv[], Arguments &arguments)
             arguments.cache = CacheState::Cold;
         else if (arg == "--memory-fs" && i + 1 < argc)
             arguments.memoryRoot = argv[++i];
+        else if (arg == "--look-entries" && i + 1 < argc)
+            arguments.lookEntries = std::max(kEntriesPerSubFolder, std::atoi(argv[++i]));
         else if (arguments.dataRoot.empty() && !arg.starts_with("--"))
             arguments.dataRoot = arg;
         else
@@ -69,6 +73,25 @@ std::vector<SubFolderSet> makeSubFolderSets(const std::filesystem::path &root)
         sets.push_back(set);
     }
     return sets;
+}
+
+SubFolderSet makeInsideSet(const std::filesystem::path &root)
+{
+    SubFolderSet set { root / "subfolders-10000-with-files", 10000 };
+    std::cerr << "Making 10000 sub-folders with a file each...\n";
+    makeSubFolderSource(set.folder, set.count, kSpreadDays, QDateTime::currentSecsSinceEpoch(),
+                        true);
+    return set;
+}
+
+LookSet makeLookSet(const std::filesystem::path &root, int entries)
+{
+    const int subFolders = entries / kEntriesPerSubFolder;
+    LookSet set { root / ("look-" + std::to_string(entries)), subFolders,
+                  std::int64_t(subFolders) * kEntriesPerSubFolder };
+    std::cerr << "Making " << set.entries << " entries in " << subFolders << " sub-folders...\n";
+    makeLookSource(set.folder, subFolders, kEntriesPerSubFolder);
+    return set;
 }
 
 constexpr std::size_t kSmallFile = 4096;
@@ -107,13 +130,14 @@ int main(int argc, char *argv[])
     Arguments arguments;
     if (!parseArguments(argc, argv, arguments)) {
         std::cerr << "usage: " << argv[0] << R"( DATA_FOLDER [--runs N] [--no-listing] [--no-copy]
-           [--cold-cache] [--memory-fs RAM_FOLDER]
+           [--cold-cache] [--memory-fs RAM_FOLDER] [--look-entries N]
 Makes the data sets in DATA_FOLDER (absent or empty) and leaves them there. Every
 comparison runs one warm-up round and N timed rounds (at least 5, default 9).
 Copies start with the source in the page cache, or with the cache dropped for
 --cold-cache (needs root). --memory-fs also times the small-file copy in
 RAM_FOLDER, on a RAM file system such as /dev/shm, where no disk allocator
-hides the tools' own work.
+hides the tools' own work. --look-entries sets the size of the tree the
+look inside is timed on (default 1000000, in sub-folders of 1000 entries).
 )";
         return 2;
     }
@@ -141,10 +165,40 @@ hides the tools' own work.
                       " (offscreen), through listSourceFolder(), the list refill and the repaint."
                       " Refill/scan = (keystroke - scan) / scan.");
 
+            const LookSet lookSet = makeLookSet(arguments.dataRoot, arguments.lookEntries);
+            std::cerr << "Timing the look inside...\n";
+            section("Look inside against find", compareLookWithFind(lookSet, arguments.rounds),
+                    rounds
+                        + " Look: the window's SubFolderLook over every sub-folder, from"
+                          " start() to its last report, on the workers named; find runs as"
+                          " `find SRC -newermt DATE` (one fstatat per entry on one thread),"
+                          " output to /dev/null. Cold: the page cache, dentries and inodes"
+                          " dropped before each run of either.");
+
+            std::cerr << "Timing the first lines...\n";
+            section("First lines after a source choice against the bare scan",
+                    compareFirstLinesWithScan(subFolderSets, arguments.rounds),
+                    rounds
+                        + " First lines: listSourceFolder() on the real window (offscreen)"
+                          " and the repaint, the look then starting; scan: today's"
+                          " scanRecentSubFolders(). Each starts once the look of the"
+                          " listing before has ended.");
+
+            const SubFolderSet insideSet = makeInsideSet(arguments.dataRoot);
+            std::cerr << "Timing the keystroke with the insides known...\n";
+            section("One day-count keystroke with the insides known",
+                    compareKeystrokeWithInsidesKnown(insideSet, arguments.rounds),
+                    rounds
+                        + " 10,000 sub-folders with a file each; in a third of them the file"
+                          " is new, so the old ones among those are listed only by what is"
+                          " inside. Keystroke as above, after the window's look has ended;"
+                          " \"at once\": the lines right after the keystroke's listing, before"
+                          " any event of the look it starts.");
+
             std::cerr << "Measuring peak memory...\n";
             section("Peak memory",
                     measurePeakMemory(std::filesystem::read_symlink("/proc/self/exe"),
-                                      subFolderSets.back(), arguments.rounds),
+                                      subFolderSets.back(), lookSet, arguments.rounds),
                     "Peak resident set (VmHWM) of a fresh process of this program, read by the"
                     " process itself at its end, median of "
                         + std::to_string(arguments.rounds) + " runs.");

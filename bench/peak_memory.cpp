@@ -59,11 +59,13 @@ int scanOnce(const char *folder)
     return 0;
 }
 
-int fillWindowOnce(int argc, char *argv[], const char *folder)
+int fillWindowOnce(int argc, char *argv[], const char *folder, bool untilLooked)
 {
     QApplication app(argc, argv);
     BenchWindow bench;
     bench.listFolder(folder);
+    if (untilLooked)
+        bench.waitForLook();
     std::cout << ownPeakKiB() << ' ' << bench.listedRows() << '\n';
     return bench.showedMessages() ? 1 : 0;
 }
@@ -81,15 +83,16 @@ bool runPeakMemoryChild(int argc, char *argv[], int &exitCode)
         exitCode = scanOnce(argv[2]);
         return true;
     }
-    if (argc == 3 && std::strcmp(argv[1], "--peak-window") == 0) {
-        exitCode = fillWindowOnce(argc, argv, argv[2]);
+    const bool look = argc == 3 && std::strcmp(argv[1], "--peak-look") == 0;
+    if (look || (argc == 3 && std::strcmp(argv[1], "--peak-window") == 0)) {
+        exitCode = fillWindowOnce(argc, argv, argv[2], look);
         return true;
     }
     return false;
 }
 
 ResultTable measurePeakMemory(const std::filesystem::path &self, const SubFolderSet &set,
-                              int rounds)
+                              const LookSet &look, int rounds)
 {
     const std::filesystem::path report = set.folder.parent_path() / "peak-memory.txt";
     const long idle = medianPeakKiB({ self.string(), "--peak-idle" }, report, rounds);
@@ -104,5 +107,10 @@ ResultTable measurePeakMemory(const std::filesystem::path &self, const SubFolder
                    "< 100 MiB", verdict(scan < 100 * 1024) });
     table.addRow({ "window filled from " + folders, mebibytes(window), mebibytes(idle),
                    mebibytes(window - idle), "(none)", "-" });
+    const long looked
+        = medianPeakKiB({ self.string(), "--peak-look", look.folder.string() }, report, rounds);
+    table.addRow({ "window looked inside " + std::to_string(look.entries) + " entries",
+                   mebibytes(looked), mebibytes(idle), mebibytes(looked - idle), "< 100 MiB",
+                   verdict(looked - idle < 100 * 1024) });
     return table;
 }

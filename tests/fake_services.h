@@ -40,9 +40,13 @@ public:
     std::chrono::milliseconds delayPerChunk { 0 };
     // While set, the flush waits, as one onto a slow drive does.
     std::atomic_bool holdFlush = false;
+    // Each look inside a sub-folder returns this much later, so a test can list anew after
+    // it has found what it found.
+    std::chrono::milliseconds delayPerLook { 0 };
 
     // Written on the copying thread; read once the run has reported its end.
     int subFoldersCalls = 0;
+    std::atomic_int looksStarted = 0, looksEnded = 0; // looks inside a sub-folder
     std::vector<std::filesystem::path> copies;
     int flushes = 0;
 
@@ -65,6 +69,18 @@ public:
         if (syntheticSubFolders)
             return *syntheticSubFolders;
         return m_local.subFolders(onDisk(folder));
+    }
+    InsideTotals lookInside(const std::filesystem::path &folder, const FileIdentity &identity,
+                            const std::atomic_bool &stop) override
+    {
+        ++looksStarted;
+        const struct Ended
+        {
+            std::atomic_int &count;
+            std::chrono::milliseconds delay;
+            ~Ended() { std::this_thread::sleep_for(delay), ++count; }
+        } ended { looksEnded, delayPerLook };
+        return m_local.lookInside(onDisk(folder), identity, stop);
     }
     std::unique_ptr<CopySession> holdDestination(const std::filesystem::path &destination) override
     {

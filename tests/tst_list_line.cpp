@@ -15,6 +15,8 @@ private slots:
     void lineLayout();
     void dateText_data();
     void dateText();
+    void sizeField_data();
+    void sizeField();
 };
 
 void TestListLine::lineLayout_data()
@@ -81,6 +83,36 @@ void TestListLine::dateText()
     const DateTextFormat format { QLocale(localeName) };
     const qint64 secs = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7)).toSecsSinceEpoch();
     QCOMPARE(format.text(secs), expected);
+}
+
+void TestListLine::sizeField_data()
+{
+    QTest::addColumn<QString>("localeName");
+    QTest::addColumn<quint64>("bytes");
+    QTest::addColumn<bool>("complete");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("0 bytes") << u"C"_s << 0ULL << true << u"0 KB "_s;
+    QTest::newRow("1023 bytes, rounded up") << u"C"_s << 1023ULL << true << u"1 KB "_s;
+    QTest::newRow("1025 bytes, not all read") << u"C"_s << 1025ULL << false << u"2 KB+"_s;
+    QTest::newRow("largest in KB") << u"C"_s << 9'999'999ULL * 1024 << false << u"9,999,999 KB+"_s;
+    QTest::newRow("a byte more, in MB")
+        << u"C"_s << 9'999'999ULL * 1024 + 1 << true << u"9,766 MB "_s;
+    QTest::newRow("German separator")
+        << u"de_DE"_s << 1'234'567ULL * 1024 << true << u"1.234.567 KB "_s;
+    QTest::newRow("largest size there is") << u"C"_s << ~0ULL << false << u"16,384 PB+"_s;
+}
+
+void TestListLine::sizeField()
+{
+    QFETCH(QString, localeName);
+    QFETCH(quint64, bytes);
+    QFETCH(bool, complete);
+    QFETCH(QString, expected);
+    QString name = u"n"_s, date = u"06/12/2026 13:45:07"_s;
+    const QString line = formatListLine(name, kListNameWidth,
+                                        sizeText(bytes, complete, QLocale(localeName)), date, {});
+    QCOMPARE(line.size(), kListLineWidth);
+    QCOMPARE(line.right(13), padSize(expected));
 }
 
 QTEST_GUILESS_MAIN(TestListLine)

@@ -109,7 +109,7 @@ void TestListing::listsSubFoldersIntoModel()
     SourceListing listing
         = scanSourceFolder(m_fileSystem, m_dir->text(), FolderPresent, u"60", m_today);
     QCOMPARE(listing.outcome, SourceListing::Outcome::Listed);
-    model.setFolders(std::move(listing.folders));
+    model.setListing(std::move(listing.folders), listing.cutoff);
 
     const std::vector<std::string> names { "Alpha", "alpha", "ALPHA2", "beta", "caf\xe9" };
     QCOMPARE(model.rowCount(), 5);
@@ -162,7 +162,7 @@ void TestListing::selectionBeyondSixteenBits()
     for (int i = 0; i < count; ++i)
         many.push_back({ "f" + std::to_string(100'000 + i), 0 });
     SubFolderListModel model;
-    model.setFolders(std::move(many));
+    model.setListing(std::move(many));
     QItemSelectionModel selection(&model);
     selection.select(model.index(count - 1), QItemSelectionModel::Select);
     selection.select(model.index(33'000), QItemSelectionModel::Select);

@@ -116,9 +116,31 @@ Result<Placement> SystemCalls::placement(int folder, const char *name)
                        info.stx_mask & STATX_MNT_ID ? std::uint64_t(info.stx_mnt_id) : 0 };
 }
 
+Result<EntryStatus> SystemCalls::entryStatusAt(int folder, const char *name, bool cachedOnly)
+{
+    struct statx info;
+    const int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT
+        | (cachedOnly ? AT_STATX_DONT_SYNC : AT_STATX_SYNC_AS_STAT);
+    if (::statx(folder, name, flags, STATX_TYPE | STATX_MTIME | STATX_SIZE | STATX_INO | STATX_UID,
+                &info)
+        != 0)
+        return systemError(errno);
+    struct stat kindOnly = {};
+    kindOnly.st_mode = info.stx_mode;
+    return EntryStatus { FileStatus(kindOnly).kind(),
+                         { ::makedev(info.stx_dev_major, info.stx_dev_minor), info.stx_ino },
+                         info.stx_mtime.tv_sec,
+                         info.stx_mtime.tv_nsec,
+                         info.stx_size,
+                         info.stx_uid,
+                         (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0 };
+}
+
 Result<std::vector<FolderEntry>> SystemCalls::readFolder(int folder)
 {
-    UniqueFd own(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const int flags = ::fcntl(folder, F_GETFL);
+    UniqueFd own(::openat(
+        folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC | (flags < 0 ? 0 : flags & O_NOATIME)));
     DIR *dir = own.isOpen() ? ::fdopendir(own.get()) : nullptr;
     if (!dir)
         return systemError(errno);

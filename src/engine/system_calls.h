@@ -25,6 +25,19 @@ struct Placement
     std::uint64_t mount = 0;
 };
 
+// What the look inside a folder learns of one entry from one statx(), without following
+// a link.
+struct EntryStatus
+{
+    EntryKind kind = EntryKind::Special;
+    FileIdentity identity;
+    std::int64_t modifiedSecs = 0;
+    std::uint32_t modifiedNanos = 0;
+    std::uint64_t size = 0;
+    uid_t owner = 0;
+    bool mountRoot = false; // another file system is mounted there
+};
+
 // Every system call the engine makes, with the system's errors as error codes. The defaults
 // make the real calls; tests subclass it to make one call fail as a full, failing,
 // read-only or FAT-formatted disk would. Nothing here follows a link but openPath(), which
@@ -41,8 +54,12 @@ public:
     virtual Result<FileStatus> statusAt(int folder, const char *name);
     // Where `name` in `folder` is mounted, a link there followed; `folder` itself for "".
     virtual Result<Placement> placement(int folder, const char *name);
+    // Only what the look needs of `name`; `cachedOnly` takes what the system already holds,
+    // so that a network share mounted there is not asked.
+    virtual Result<EntryStatus> entryStatusAt(int folder, const char *name, bool cachedOnly);
     // The entries of the open folder but "." and "..", in the order the system lists them.
-    // Reads through a descriptor of its own, so `folder` stays as it was.
+    // Reads through a descriptor of its own, so `folder` stays as it was; one opened with
+    // O_NOATIME is read without changing its access time.
     virtual Result<std::vector<FolderEntry>> readFolder(int folder);
     // The target of the link `name`; ENAMETOOLONG when it is longer than a path may be.
     virtual Result<std::string> readLink(int folder, const char *name);

@@ -49,6 +49,7 @@ public:
         std::vector<FolderEntry> entries;
         std::size_t next = 0;
         State state;
+        FileStatus sourceStatus; // the source folder as it was opened
     };
 
     // Levels below the top that keep their folders open.
@@ -62,25 +63,32 @@ public:
     // were chosen by the user and may be reached through links; the top itself was a folder
     // when it was listed, so a link there is not followed (ELOOP). Throws Failure on the
     // source side.
-    Level openTop(const std::filesystem::path &path)
+    Level openTop(const std::filesystem::path &path, int extraFlags = 0)
     {
         // A trailing separator would follow a link.
         m_root = path.has_filename() ? path : path.parent_path();
         Level level;
-        level.source.fd = m_calls.openPath(m_root, kFolderFlags).orThrow(Side::Source);
-        level.source.identity = identityOf(level.source.fd.get());
+        level.source.fd
+            = m_calls.openPath(m_root, kFolderFlags | extraFlags).orThrow(Side::Source);
+        describe(level);
         return level;
     }
 
     // The folder `name` in the deepest level's source folder as the next level, its entries
-    // not read yet. Throws Failure on the source side, ELOOP for a folder on the walk.
-    Level openChild(const std::string &name)
+    // not read yet. Throws Failure on the source side, ELOOP for a folder on the walk, ENOENT
+    // when it is not the `expected` folder (it was replaced since it was looked at).
+    Level openChild(const std::string &name, int extraFlags = 0,
+                    const FileIdentity *expected = nullptr)
     {
         Level level;
         level.name = name;
-        level.source.fd = m_calls.openAt(current().source.fd.get(), name.c_str(), kFolderFlags)
-                              .orThrow(Side::Source);
-        level.source.identity = identityOf(level.source.fd.get());
+        level.source.fd
+            = m_calls.openAt(current().source.fd.get(), name.c_str(), kFolderFlags | extraFlags)
+                  .orThrow(Side::Source);
+        describe(level);
+        if (expected && *expected != level.source.identity)
+            throw Failure(std::errc::no_such_file_or_directory, Side::Source,
+                          "was replaced while it was read");
         if (m_onWalk.contains(level.source.identity))
             throw Failure(std::errc::too_many_symbolic_link_levels, Side::Source,
                           "cannot be copied into itself");
@@ -150,7 +158,11 @@ public:
     const std::filesystem::path &root() const { return m_root; }
 
 private:
-    FileIdentity identityOf(int fd) { return m_calls.status(fd).orThrow(Side::Source).identity(); }
+    void describe(Level &level)
+    {
+        level.sourceStatus = m_calls.status(level.source.fd.get()).orThrow(Side::Source);
+        level.source.identity = level.sourceStatus.identity();
+    }
 
     // Drops the deepest level and makes sure the one above has its folders open again.
     // False when one of them is no longer where it was: it stays closed.

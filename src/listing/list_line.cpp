@@ -50,6 +50,24 @@ QString formatListLine(QString &name, int width, const QString &size, QString &d
     return name + space + date + space + attributes + space + padSize(formatSize(size));
 }
 
+QString sizeText(std::uint64_t bytes, bool complete, const QLocale &locale)
+{
+    // The C locale would leave the groups out; every other one has its own separator.
+    QLocale grouped = locale;
+    grouped.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    const QLatin1Char mark(complete ? ' ' : '+');
+    QString text;
+    std::uint64_t unitBytes = 1024;
+    for (const char *unit : { "KB", "MB", "GB", "TB", "PB" }) {
+        const std::uint64_t amount = bytes / unitBytes + (bytes % unitBytes != 0 ? 1 : 0);
+        text = grouped.toString(qulonglong(amount)) + QLatin1Char(' ') + QLatin1String(unit) + mark;
+        if (text.size() <= kSizeWidth)
+            break;
+        unitBytes *= 1024;
+    }
+    return text;
+}
+
 QString padSize(const QString &text)
 {
     // A text longer than the field is shown whole rather than cut.

@@ -15,8 +15,9 @@ SourceListing scanSourceFolder(FileSystemService &fileSystem, const QString &fol
         // The field takes digits only; anything else would list nothing at all.
         const std::int64_t days = dayCountValue(dayCountText).value_or(0);
         return { SourceListing::Outcome::Listed,
-                 scanRecentSubFolders(fileSystem, textPath(folderText), days, today),
-                 {} };
+                 fileSystem.subFolders(textPath(folderText)),
+                 {},
+                 ageCutoffSecs(today, days) };
     } catch (const Failure &error) {
         return { SourceListing::Outcome::Unreadable,
                  {},

@@ -9,17 +9,19 @@
 #include <vector>
 
 // The listing (listing/, core layer on Qt Core): the scan of the source's sub-folders, the
-// fixed-column line and the model the window's list shows.
+// fixed-column line, the look inside them and the model the window's list shows.
 
-// What listing the source folder comes to: its recent sub-folders, a status message in
-// place of a listing (the folder is not there), or a warning that it cannot be read, in
-// which case the last listing stays.
+// What listing the source folder comes to: all its sub-folders in the order the system
+// gives them, of which those changed after the cutoff are shown; a status message in place
+// of a listing (the folder is not there); or a warning that it cannot be read, in which case
+// the last listing stays.
 struct SourceListing
 {
     enum class Outcome { Listed, NoFolder, Unreadable };
     Outcome outcome = Outcome::Listed;
     std::vector<SubFolder> folders;
     QString message;
+    std::int64_t cutoff = 0; // seconds since the epoch, see ageCutoffSecs()
 };
 
 // Lists the source whose path status is `status` with the day count in `dayCountText`

@@ -24,25 +24,42 @@ std::int64_t ageCutoffSecs(QDate today, std::int64_t days)
 
 void sortByFolderName(std::vector<SubFolder> &folders)
 {
+    std::vector<std::size_t> all(folders.size());
+    std::iota(all.begin(), all.end(), std::size_t(0));
     std::vector<QString> keys;
-    keys.reserve(folders.size());
-    for (const SubFolder &folder : folders)
-        keys.push_back(pathText(folder.name).toCaseFolded());
-
-    std::vector<std::size_t> order(folders.size());
-    std::iota(order.begin(), order.end(), std::size_t(0));
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const int byKey = QStringView(keys[a]).compare(keys[b]);
-        if (byKey != 0)
-            return byKey < 0;
-        return folders[a].name.native() < folders[b].name.native();
-    });
-
     std::vector<SubFolder> sorted;
     sorted.reserve(folders.size());
-    for (std::size_t index : order)
+    for (std::size_t index : folderNameOrder(folders, std::move(all), keys))
         sorted.push_back(std::move(folders[index]));
     folders = std::move(sorted);
+}
+
+std::vector<std::size_t> folderNameOrder(const std::vector<SubFolder> &folders,
+                                         std::vector<std::size_t> which, std::vector<QString> &keys)
+{
+    std::vector<QString> byIndex(folders.size());
+    for (std::size_t index : which)
+        byIndex[index] = folderNameKey(folders[index].name);
+    std::sort(which.begin(), which.end(), [&](std::size_t a, std::size_t b) {
+        return folderNameBefore(byIndex[a], folders[a].name, byIndex[b], folders[b].name);
+    });
+    keys.clear();
+    keys.reserve(which.size());
+    for (std::size_t index : which)
+        keys.push_back(std::move(byIndex[index]));
+    return which;
+}
+
+bool folderNameBefore(QStringView key, const std::filesystem::path &name, QStringView otherKey,
+                      const std::filesystem::path &other)
+{
+    const int byKey = key.compare(otherKey);
+    return byKey != 0 ? byKey < 0 : name.native() < other.native();
+}
+
+QString folderNameKey(const std::filesystem::path &name)
+{
+    return pathText(name).toCaseFolded();
 }
 
 std::vector<SubFolder> scanRecentSubFolders(FileSystemService &fileSystem,
@@ -51,7 +68,8 @@ std::vector<SubFolder> scanRecentSubFolders(FileSystemService &fileSystem,
 {
     const std::int64_t cutoff = ageCutoffSecs(today, days);
     std::vector<SubFolder> folders = fileSystem.subFolders(folder);
-    std::erase_if(folders, [cutoff](const SubFolder &f) { return f.modifiedSecs <= cutoff; });
+    std::erase_if(folders,
+                  [cutoff](const SubFolder &f) { return !isRecent(f.modifiedSecs, cutoff); });
     sortByFolderName(folders);
     return folders;
 }

@@ -3,6 +3,7 @@
 #include "platform/file_system_service.h"
 
 #include <QDate>
+#include <QString>
 
 #include <cstdint>
 #include <filesystem>
@@ -12,6 +13,12 @@
 // Days beyond the range of local time (a million days reach back before year 0) give
 // the earliest representable second, so every folder is newer.
 std::int64_t ageCutoffSecs(QDate today, std::int64_t days);
+
+// Whether a time in whole seconds is after `cutoff`, the listing's one rule.
+inline bool isRecent(std::int64_t secs, std::int64_t cutoff)
+{
+    return secs > cutoff;
+}
 
 // The folder's immediate sub-folders modified later than the start of the day `days`
 // days before `today`, in case-insensitive name order. Modification times count in
@@ -24,3 +31,13 @@ std::vector<SubFolder> scanRecentSubFolders(FileSystemService &fileSystem,
 // Orders sub-folders by name without regard to case; names that differ only in case
 // keep a stable byte order between them.
 void sortByFolderName(std::vector<SubFolder> &folders);
+// The same order for the folders at `which`: returns those indexes in it, and in `keys`
+// the folderNameKey() of each.
+std::vector<std::size_t> folderNameOrder(const std::vector<SubFolder> &folders,
+                                         std::vector<std::size_t> which,
+                                         std::vector<QString> &keys);
+// What the order compares first: the name folded to ignore case.
+QString folderNameKey(const std::filesystem::path &name);
+// Whether a name with its key comes before another in that order.
+bool folderNameBefore(QStringView key, const std::filesystem::path &name, QStringView otherKey,
+                      const std::filesystem::path &other);

@@ -5,7 +5,9 @@
 // the file system uses and the texts the window shows. Nothing here links widgets.
 
 #include "engine/copy_session.h"
+#include "engine/inside_look.h"
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -17,6 +19,7 @@ struct SubFolder
 {
     std::filesystem::path name;
     std::int64_t modifiedSecs = 0; // last modification, whole seconds since the Unix epoch
+    FileIdentity identity {}; // what a look inside it later must still find there
 };
 
 // Everything the program asks of the file system. Production code uses LocalFileSystem;
@@ -32,6 +35,12 @@ public:
     // The folder's immediate sub-folders, in the order the system lists them. A sub-folder
     // that vanishes while it is read is left out. Throws when the folder cannot be read.
     virtual std::vector<SubFolder> subFolders(const std::filesystem::path &folder) = 0;
+
+    // What is inside `folder`, which the listing found as `identity` (see lookInside() of
+    // the engine). May run on several threads at once; throws stopAt() once `stop` is set.
+    virtual InsideTotals lookInside(const std::filesystem::path &folder,
+                                    const FileIdentity &identity, const std::atomic_bool &stop)
+        = 0;
 
     // Opens the destination folder for one run (CopySession): the count, the copies, the
     // check that it is still attached and the flush go through it. Throws Failure when the

@@ -36,12 +36,19 @@ std::vector<SubFolder> LocalFileSystem::subFolders(const std::filesystem::path &
                 continue;
             const Result<FileStatus> status = m_calls.statusAt(fd.get(), entry.name.c_str());
             if (status && status->kind() == EntryKind::Folder) // else vanished since it was listed
-                result.push_back({ entry.name, std::int64_t(status->info().st_mtime) });
+                result.push_back(
+                    { entry.name, std::int64_t(status->info().st_mtime), status->identity() });
         }
     } catch (Failure &failure) {
         throw failure.at(folder);
     }
     return result;
+}
+
+InsideTotals LocalFileSystem::lookInside(const std::filesystem::path &folder,
+                                         const FileIdentity &identity, const std::atomic_bool &stop)
+{
+    return ::lookInside(m_calls, folder, identity, stop);
 }
 
 std::unique_ptr<CopySession>

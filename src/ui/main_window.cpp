@@ -4,8 +4,10 @@
 #include "folder_choice/folder_choice.h"
 #include "folder_choice/path_rules.h"
 #include "listing/day_count.h"
+#include "listing/list_line.h"
 #include "listing/source_listing.h"
 #include "platform/clock.h"
+#include "platform/path_text.h"
 #include "selection/selection_summary.h"
 #include "ui/folder_picker.h"
 #include "ui/message_box_service.h"
@@ -41,6 +43,7 @@ const QString kWarning = QStringLiteral(
 MainWindow::MainWindow(PlatformServices services, QWidget *parent)
     : QWidget(parent)
     , m_services(services)
+    , m_look(services.fileSystem)
     , m_copyRuns(services.fileSystem, services.messageBox, this)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -53,6 +56,7 @@ MainWindow::MainWindow(PlatformServices services, QWidget *parent)
     setTabOrderAndFocus();
     connectControls();
     connectCopyRun();
+    connectLook();
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -105,11 +109,14 @@ void MainWindow::createControls()
 
     m_subFolderList = placeControl<QListView>(this, "ListSourceFiles",
                                               twipsRect(120, 1680, 7695, 3840), listFont());
+    // The size column at the end of each line must show without scrolling.
+    m_subFolderList->setFont(listFontFitting(m_subFolderList, kListLineWidth));
     m_subFolderList->setModel(&m_model);
     m_subFolderList->setSelectionMode(QAbstractItemView::MultiSelection);
     // Every line has the same height, so the view asks only for the rows it draws.
     m_subFolderList->setUniformItemSizes(true);
-    // The empty size column needs no room; the names and dates fit the width.
+    // The font makes every line's text fit; a scroll bar would only make room for the
+    // margin the view keeps after it.
     m_subFolderList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_subFolderList->setTextElideMode(Qt::ElideNone);
     m_subFolderList->setAccessibleName(tr("Recently changed sub-folders"));
@@ -192,18 +199,15 @@ void MainWindow::listSourceFolder(const QString &folder)
     m_sourceField->setText(folder);
     SourceListing listing = scanSourceFolder(m_services.fileSystem, folder, m_sourceStatus,
                                              m_dayCountField->text(), m_services.clock.today());
-    switch (listing.outcome) {
-    case SourceListing::Outcome::Listed:
-        m_model.setFolders(std::move(listing.folders));
-        break;
-    case SourceListing::Outcome::NoFolder:
-        m_model.clear();
-        m_services.messageBox.inform(listing.message);
-        break;
-    case SourceListing::Outcome::Unreadable:
-        // Nothing has been touched: the list keeps the last good listing.
+    if (listing.outcome == SourceListing::Outcome::Unreadable) {
+        // Nothing has been touched: the list, and the look inside it, go on.
         m_services.messageBox.warn(listing.message);
-        break;
+    } else {
+        // A new listing, an empty one too, ends the look under way and starts its own.
+        m_model.setListing(std::move(listing.folders), listing.cutoff);
+        m_look.start(textPath(folder), m_model.scannedFolders(), m_model.lookOrder());
+        if (listing.outcome == SourceListing::Outcome::NoFolder)
+            m_services.messageBox.inform(listing.message);
     }
     refreshCounter();
 }
@@ -278,8 +282,20 @@ void MainWindow::connectCopyRun()
     connect(&m_copyRuns, &CopyRunController::runningChanged, this, &MainWindow::setRunning);
 }
 
+void MainWindow::connectLook()
+{
+    connect(&m_look, &SubFolderLook::looked, &m_model, &SubFolderListModel::setInside);
+    // Once a batch, not once a line: the lines a look adds change the count.
+    connect(&m_look, &SubFolderLook::progressed, this, [this](qsizetype done, qsizetype total) {
+        m_progressLabel->setText(lookProgressText(done, total));
+        refreshCounter();
+    });
+}
+
+// The progress line is the copy's from here on; the lines keep what the look found.
 void MainWindow::copySelected()
 {
+    m_look.stop();
     m_copyRuns.start({ fieldFolderPath(m_sourceField->text()),
                        fieldFolderPath(m_destinationField->text()),
                        selectedNames(*m_subFolderList->selectionModel()) },

@@ -10,12 +10,15 @@
 //
 // Data flows one way round it: a choose button asks the FolderPicker for a folder and
 // checks it (checkChosenFolder) -> listSourceFolder() scans it (scanSourceFolder in
-// listing/) into the SubFolderListModel that the list shows -> the list's selection
-// model is the one record of what is selected; the counter and the copy button follow
-// its signal and every mouse release over the list -> the copy button hands the two
-// folders, as paths, and the selected names (selectedNames) to the CopyRunController,
-// which runs a CopyRun on a worker thread with the "Copying" dialog and tells the window
-// the progress line's texts and when a run starts and ends.
+// listing/) into the SubFolderListModel that the list shows, and starts a SubFolderLook,
+// whose workers look inside each sub-folder and hand back its newest change and size;
+// the model updates the line, or inserts it where only its inside makes it recent, and
+// the progress line says how far the look is -> the list's selection model is the one
+// record of what is selected; the counter and the copy button follow its signal, the
+// model's rows and every mouse release over the list -> the copy button stops the look
+// and hands the two folders, as paths, and the selected names (selectedNames) to the
+// CopyRunController, which runs a CopyRun on a worker thread with the "Copying" dialog
+// and tells the window the progress line's texts and when a run starts and ends.
 //
 // Controls keep the object names inspection tools and tests know them by:
 //   cmdSource  m_chooseSourceButton    Text1  m_sourceField
@@ -28,6 +31,7 @@
 
 #include "folder_choice/path_check.h"
 #include "listing/subfolder_list_model.h"
+#include "listing/subfolder_look.h"
 #include "ui/copy_run_controller.h"
 #include "ui/platform_services.h"
 
@@ -59,6 +63,7 @@ private:
     void setTabOrderAndFocus();
     void connectControls();
     void connectCopyRun();
+    void connectLook();
 
     void chooseSourceFolder();
     void chooseDestinationFolder();
@@ -72,6 +77,7 @@ private:
 
     PlatformServices m_services;
     SubFolderListModel m_model;
+    SubFolderLook m_look;
     PathStatus m_sourceStatus = FolderPresent;
 
     CopyRunController m_copyRuns;

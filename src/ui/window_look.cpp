@@ -2,10 +2,13 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPalette>
 #include <QPushButton>
+#include <QStyle>
 #include <QWidget>
 
 namespace {
@@ -39,6 +42,24 @@ QFont listFont()
                                QFontDatabase::systemFont(QFontDatabase::FixedFont));
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
+    return font;
+}
+
+QFont listFontFitting(const QListView *list, int columns)
+{
+    const QStyle *style = list->style();
+    // A view's text starts a focus margin and a pixel in from the left of its item; on the
+    // right only the scroll bar and the frame cut it off.
+    const int textMargin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+    const qreal room = list->width() - 2 * list->frameWidth()
+        - style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list) - textMargin;
+    QFont font = listFont();
+    const QString line(columns, QLatin1Char('0'));
+    for (qreal size = kPointSize; size >= 6; size -= 0.25) {
+        font.setPointSizeF(size);
+        if (QFontMetricsF(font, list).horizontalAdvance(line) <= room)
+            break;
+    }
     return font;
 }
 

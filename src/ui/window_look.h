@@ -6,6 +6,7 @@
 
 class QLabel;
 class QLineEdit;
+class QListView;
 class QPushButton;
 class QWidget;
 
@@ -27,6 +28,9 @@ inline const QColor kProgressYellow(255, 255, 0);
 QFont windowFont(bool bold = false);
 // A monospaced font of the same size, which keeps the list's columns aligned.
 QFont listFont();
+// The list font, made smaller where needed so that lines of `columns` characters fit the
+// list beside its vertical scroll bar, down to 6 pt.
+QFont listFontFitting(const QListView *list, int columns);
 
 // Sets the text colour, and the background colour when one is given; otherwise the
 // widget lets the window show through.
