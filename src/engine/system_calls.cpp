@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
@@ -184,6 +185,26 @@ Result<std::uint64_t> SystemCalls::seek(int fd, std::uint64_t offset, int whence
     if (at < 0)
         return systemError(errno);
     return std::uint64_t(at);
+}
+
+Result<std::size_t> SystemCalls::readAt(int fd, char *buffer, std::size_t length,
+                                        std::uint64_t offset)
+{
+    ssize_t got;
+    do
+        got = ::pread(fd, buffer, length, off_t(offset));
+    while (got < 0 && errno == EINTR);
+    if (got < 0)
+        return systemError(errno);
+    return std::size_t(got);
+}
+
+Result<std::uint64_t> SystemCalls::fileSystemType(int fd)
+{
+    struct statfs info;
+    if (::fstatfs(fd, &info) != 0)
+        return systemError(errno);
+    return std::uint64_t(info.f_type);
 }
 
 std::error_code SystemCalls::checkAccess(const char *path, int mode)

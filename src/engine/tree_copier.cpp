@@ -6,6 +6,7 @@
 #include "system_calls.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 
 #include <algorithm>
 #include <cctype>
@@ -20,6 +21,33 @@ const char *const changedSinceListed = "changed since it was listed";
 const char *const caseClash = "a name that differs only in case was already copied here";
 const char *const nameRefused = "the destination cannot hold this name";
 const char *const linksRefused = "the destination cannot hold symbolic links";
+
+bool sameTime(const struct timespec &a, const struct timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool earlier(const struct timespec &a, const struct timespec &b)
+{
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// File systems that keep modification times to the nanosecond and change times of their
+// own. Elsewhere (FAT, exFAT, anything through FUSE, network shares) only the data itself
+// proves a file up to date.
+bool provesByTimes(std::uint64_t type)
+{
+    switch (type) {
+    case EXT4_SUPER_MAGIC:
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+    case F2FS_SUPER_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
 
 const char *inTheWay(EntryKind kind)
 {
@@ -246,19 +274,72 @@ bool TreeCopier::clashesInCase(State &folder, int fd, const std::string &name,
     return *folder.ignoresCase;
 }
 
-void TreeCopier::checkTarget(const std::string &name, EntryKind kind)
+std::optional<FileStatus> TreeCopier::checkTarget(const std::string &name, EntryKind kind)
 {
     Walk::Level &level = m_walk.current();
     const Result<FileStatus> there = m_calls.statusAt(level.destination.fd.get(), name.c_str());
     if (!there) {
         if (there.error() == std::errc::no_such_file_or_directory)
-            return;
+            return std::nullopt;
         throw Failure(there.error(), Side::Destination);
     }
     if (there->kind() != kind)
         throw Failure(std::errc::file_exists, Side::Destination, inTheWay(there->kind()));
     if (clashesInCase(level.state, level.destination.fd.get(), name, there->identity()))
         throw Failure(std::errc::file_exists, Side::Destination, caseClash);
+    return *there;
+}
+
+bool TreeCopier::timesProve(const FileStatus &there)
+{
+    const auto [known, fresh] = m_run.timesProve.try_emplace(there.info().st_dev, false);
+    if (fresh) {
+        const Result<std::uint64_t> type
+            = m_calls.fileSystemType(m_walk.current().destination.fd.get());
+        known->second = type && provesByTimes(*type);
+    }
+    // A file system that keeps times coarser than it was told, or reports no change times,
+    // proves nothing by them.
+    const struct timespec &changed = there.info().st_ctim;
+    return known->second && !m_report.notKept.contains(MetadataKind::Times)
+        && (changed.tv_sec != 0 || changed.tv_nsec != 0);
+}
+
+bool TreeCopier::keepIfUpToDate(const std::string &name, int input, const FileStatus &source,
+                                const FileStatus &there)
+{
+    if (there.size() != source.size())
+        return false;
+    Walk::Level &level = m_walk.current();
+    const int folder = level.destination.fd.get();
+    const auto openTarget = [&] {
+        return m_calls.openAt(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
+            .orThrow(Side::Destination);
+    };
+    m_monitor.fileStarted(m_walk.sourcePathOf(name));
+    UniqueFd target;
+    const bool byTimes = timesProve(there);
+    if (byTimes) {
+        // Same data, and the source not touched since the copy was made: a change time is
+        // set by the system at every change and no program can set it back.
+        const struct stat &from = source.info(), &to = there.info();
+        if (!sameTime(from.st_mtim, to.st_mtim) || !earlier(from.st_ctim, to.st_ctim))
+            return false;
+        target = openTarget();
+    } else {
+        target = openTarget();
+        if (!sameFileData(m_calls, input, target.get(), source.size(), m_monitor))
+            return false;
+    }
+    m_metadata.bringUpToDate(target.get(), there.info(), input, source.info());
+    m_monitor.fileUpToDate(byTimes ? source.size() : 0);
+    ++m_report.upToDate;
+    noteWritten(level.state, name, there.identity());
+    if (source.info().st_nlink > 1)
+        m_run.firstCopies.try_emplace(
+            source.identity(),
+            FirstCopy { m_destination.filename() / m_walk.pathOf({}, name), there.identity() });
+    return true;
 }
 
 void TreeCopier::copyFile(const std::string &name)
@@ -272,18 +353,29 @@ void TreeCopier::copyFile(const std::string &name)
     if (status.kind() != EntryKind::File)
         throw Failure(std::error_code(), Side::Source,
                       status.kind() == EntryKind::Special ? specialFile : changed);
-    checkTarget(name, EntryKind::File);
+    const std::optional<FileStatus> there = checkTarget(name, EntryKind::File);
+    const bool keepUpToDate = there && !m_run.rewriteUpToDate;
 
     const bool severalNames = status.info().st_nlink > 1;
     if (severalNames) {
         const auto first = m_run.firstCopies.find(status.identity());
-        if (first != m_run.firstCopies.end() && linkToFirstCopy(name, first->second)) {
+        // A later name already linked to the first copy is as up to date as that one.
+        const bool linked = first != m_run.firstCopies.end() && keepUpToDate
+            && there->identity() == first->second.identity;
+        if (linked || (first != m_run.firstCopies.end() && linkToFirstCopy(name, first->second))) {
             // Done as far as the owner's progress is concerned, as if copied.
             m_monitor.fileStarted(m_walk.sourcePathOf(name));
-            m_monitor.bytesCopied(status.size());
+            if (linked) {
+                m_monitor.fileUpToDate(status.size());
+                ++m_report.upToDate;
+            } else {
+                m_monitor.bytesCopied(status.size());
+            }
             return;
         }
     }
+    if (keepUpToDate && keepIfUpToDate(name, input.get(), status, *there))
+        return;
 
     PendingEntry pending
         = PendingEntry::file(m_calls, level.destination.fd.get(), name, m_unnamedRefused);

@@ -43,6 +43,11 @@ struct RunMemory
     std::filesystem::path destinationPath;
     std::unordered_map<FileIdentity, FirstCopy> firstCopies;
     std::map<std::uint64_t, WrittenFileSystem> fileSystems;
+    // Whether a file already up to date is written again all the same.
+    bool rewriteUpToDate = false;
+    // By device: whether the file system keeps modification times to the nanosecond and
+    // change times no program can set, so that they prove a file up to date.
+    std::map<std::uint64_t, bool> timesProve;
 };
 
 // Copies one folder tree entry by entry, as the visitor of a TreeWalk. Folders are created
@@ -98,8 +103,17 @@ private:
     // file, else (FUSE gives each spelling its own) by name, on a folder that ignores case.
     bool clashesInCase(State &folder, int fd, const std::string &name, const FileIdentity &there);
     // Throws when an entry of another kind than `kind`, or one this run wrote under
-    // another name, is in the way of `name`; one of the same kind may be replaced.
-    void checkTarget(const std::string &name, EntryKind kind);
+    // another name, is in the way of `name`; one of the same kind may be replaced, and is
+    // what this gives back.
+    std::optional<FileStatus> checkTarget(const std::string &name, EntryKind kind);
+    // Leaves the file `there`, the destination's `name`, as it is when it already holds
+    // what its source `input` (of status `source`) holds, bringing only its metadata up
+    // to date; false when it must be copied.
+    bool keepIfUpToDate(const std::string &name, int input, const FileStatus &source,
+                        const FileStatus &there);
+    // Whether the file system of the destination file `there` keeps times that prove it
+    // the same as its source without reading it.
+    bool timesProve(const FileStatus &there);
     void removeStaleTemporaries(int folder);
     // Whether the destination folder being written to is still there (not removed).
     bool destinationFolderStands();
