@@ -16,18 +16,19 @@ UnflushedFileSystem::holdDestination(const std::filesystem::path &destination)
     return std::make_unique<Unflushed>(m_calls, destination);
 }
 
-DrivenCopyRun::DrivenCopyRun(FileSystemService &fileSystem, CopyRequest request)
+DrivenCopyRun::DrivenCopyRun(FileSystemService &fileSystem, CopyRequest request,
+                             bool metadataMayBeLost)
     : m_run(fileSystem)
     , m_request(std::move(request))
 {
     QObject::connect(&m_run, &CopyRun::counted, &m_run, [this] { m_ended = true; });
     QObject::connect(
         &m_run, &CopyRun::finished, &m_run,
-        [this](const QStringList &problems, const QStringList &notKept, quint64 upToDate) {
+        [this, metadataMayBeLost](const QStringList &problems, const QStringList &notKept,
+                                  quint64 upToDate) {
             m_ended = true;
             m_upToDate = upToDate;
-            if (!problems.isEmpty() || !notKept.isEmpty())
-                m_trouble = (problems + notKept).join(QLatin1Char(' '));
+            m_trouble = (metadataMayBeLost ? problems : problems + notKept).join(QLatin1Char(' '));
         });
     QObject::connect(&m_run, &CopyRun::refused, &m_run,
                      [this](const QString &message) { m_trouble = message; });

@@ -23,7 +23,9 @@ private:
 class DrivenCopyRun
 {
 public:
-    DrivenCopyRun(FileSystemService &fileSystem, CopyRequest request);
+    // `metadataMayBeLost`: a destination that cannot keep all metadata (exFAT) is no trouble.
+    DrivenCopyRun(FileSystemService &fileSystem, CopyRequest request,
+                  bool metadataMayBeLost = false);
 
     void prepare();
     void copy();

@@ -25,6 +25,7 @@ struct Arguments
     int rounds = 9;
     bool listing = true;
     bool copies = true;
+    bool secondRuns = true;
     CacheState cache = CacheState::Warm;
     std::filesystem::path memoryRoot;
     std::filesystem::path exfatRoot;
@@ -40,6 +41,8 @@ bool parseArguments(int argc, char *argv[], Arguments &arguments)
             arguments.listing = false;
         else if (arg == "--no-copy")
             arguments.copies = false;
+        else if (arg == "--no-second-runs")
+            arguments.secondRuns = false;
         else if (arg == "--cold-cache")
             arguments.cache = CacheState::Cold;
         else if (arg == "--memory-fs" && i + 1 < argc)
@@ -111,7 +114,8 @@ int main(int argc, char *argv[])
 
     Arguments arguments;
     if (!parseArguments(argc, argv, arguments)) {
-        std::cerr << "usage: " << argv[0] << R"( DATA_FOLDER [--runs N] [--no-listing] [--no-copy]
+        std::cerr << "usage: " << argv[0]
+                  << R"( DATA_FOLDER [--runs N] [--no-listing] [--no-copy] [--no-second-runs]
            [--cold-cache] [--memory-fs RAM_FOLDER] [--exfat EXFAT_FOLDER]
 Makes the data sets in DATA_FOLDER (absent or empty) and leaves them there. Every
 comparison runs one warm-up round and N timed rounds (at least 5, default 9).
@@ -187,10 +191,17 @@ on exFAT mounted through FUSE, where files are compared by their data.
                           " `cp -a SRC DST` and then `sync -f DST`, two children timed"
                           " together. The same start as above; the time ends when the"
                           " copy is on the disk.");
-            std::vector<SecondRunSet> secondRuns { { copySets[0], arguments.dataRoot / "second" } };
+            for (const CopySet &set : copySets)
+                std::filesystem::remove_all(set.folder);
+        }
+        if (arguments.secondRuns) {
+            std::vector<SecondRunSet> secondRuns {
+                { makeCopySet(kSmallFilesTitle, arguments.dataRoot / "again", kSmallFiles),
+                  arguments.dataRoot / "second" }
+            };
             if (!arguments.exfatRoot.empty())
                 secondRuns.push_back({ makeCopySet(kExfatFilesTitle,
-                                                   arguments.dataRoot / "exfat-files", kExfatFiles),
+                                                   arguments.dataRoot / "again-exfat", kExfatFiles),
                                        arguments.exfatRoot / "second", true });
             std::cerr << "Timing second runs...\n";
             section("Second run onto the first copy",
@@ -205,9 +216,8 @@ on exFAT mounted through FUSE, where files are compared by their data.
                           " exFAT (through FUSE, where times prove nothing) files are compared"
                           " by their data, and rsync gets --checksum. Both copies are checked"
                           " byte for byte against the source.");
-            for (const CopySet &set : copySets)
-                std::filesystem::remove_all(set.folder);
-            std::filesystem::remove_all(arguments.dataRoot / "exfat-files");
+            for (const SecondRunSet &set : secondRuns)
+                std::filesystem::remove_all(set.copy.folder);
         }
         if (arguments.copies && !arguments.memoryRoot.empty()) {
             const std::filesystem::path root = arguments.memoryRoot / "sprigwell-bench";

@@ -50,7 +50,8 @@ ResultTable compareSecondRuns(const std::vector<SecondRunSet> &sets, int rounds)
         SystemCalls calls;
         const TreeTotals size = measureTree(calls, set.copy.folder, monitor);
         UnflushedFileSystem fileSystem;
-        DrivenCopyRun run(fileSystem, { set.copy.folder.parent_path(), ours, { name } });
+        DrivenCopyRun run(fileSystem, { set.copy.folder.parent_path(), ours, { name } },
+                          set.contentsCompared);
         const auto timedRun = [&] {
             return timeOnce([&] { run.run(); });
         };

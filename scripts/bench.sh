@@ -5,6 +5,7 @@
 # Markdown and removes the data again.
 #   BENCH_TMPDIR  where the data goes (default: $TMPDIR or /tmp); about 4 GiB at peak
 #   BENCH_RUNS    timed rounds per comparison, at least 5 (default 9)
+# Arguments go to the benchmark program (--no-listing, --no-copy, --no-second-runs...).
 # Where /dev/shm is a RAM file system with 1 GiB free, the small-file copy is timed there
 # too, where the disk's own cost per file does not hide the tools' differences.
 set -euo pipefail
@@ -51,4 +52,4 @@ echo "- Data file system: $(findmnt -n -o FSTYPE -T "$work") on $(findmnt -n -o 
 echo "- Kernel: $(uname -r); $(find --version | head -1); $(cp --version | head -1); $(rsync --version | head -1)"
 echo "- Run: $(date -u '+%Y-%m-%d %H:%M UTC'), commit $(git rev-parse --short HEAD 2>/dev/null || echo unknown)"
 
-build/release/bench/sprigwell_bench "$work/data" --runs "${BENCH_RUNS:-9}" "${extra_sets[@]}"
+build/release/bench/sprigwell_bench "$work/data" --runs "${BENCH_RUNS:-9}" "${extra_sets[@]}" "$@"
