@@ -274,10 +274,10 @@ bool TreeCopier::clashesInCase(State &folder, int fd, const std::string &name,
     return *folder.ignoresCase;
 }
 
-std::optional<FileStatus> TreeCopier::checkTarget(const std::string &name, EntryKind kind)
+std::optional<FileStatus> TreeCopier::checkTarget(const std::string &name, EntryKind kind,
+                                                  const Result<FileStatus> &there)
 {
     Walk::Level &level = m_walk.current();
-    const Result<FileStatus> there = m_calls.statusAt(level.destination.fd.get(), name.c_str());
     if (!there) {
         if (there.error() == std::errc::no_such_file_or_directory)
             return std::nullopt;
@@ -305,46 +305,78 @@ bool TreeCopier::timesProve(const FileStatus &there)
         && (changed.tv_sec != 0 || changed.tv_nsec != 0);
 }
 
-bool TreeCopier::keepIfUpToDate(const std::string &name, int input, const FileStatus &source,
+bool TreeCopier::keptByTimes(const std::string &name, const FileStatus &there)
+{
+    Walk::Level &level = m_walk.current();
+    if (!timesProve(there))
+        return false;
+    // Same data, and the source not touched since the copy was made: a change time is set
+    // by the system at every change and no program can set it back.
+    const Result<FileStatus> found = m_calls.statusAt(level.source.fd.get(), name.c_str());
+    const FileStatus source = found ? *found : FileStatus();
+    const struct stat &from = source.info(), &to = there.info();
+    if (!found || source.kind() != EntryKind::File || source.size() != there.size()
+        || !sameTime(from.st_mtim, to.st_mtim) || !earlier(from.st_ctim, to.st_ctim))
+        return false;
+    // Another name of a file copied before must become a link to that copy.
+    const auto first = m_run.firstCopies.find(source.identity());
+    if (from.st_nlink > 1 && first != m_run.firstCopies.end()
+        && first->second.identity != there.identity())
+        return false;
+    if (clashesInCase(level.state, level.destination.fd.get(), name, there.identity()))
+        return false;
+    m_monitor.fileStarted(m_walk.sourcePathOf(name));
+    if (!m_metadata.sameAsSource(level.destination.fd.get(), name.c_str(), to,
+                                 level.source.fd.get(), name.c_str(), from)) {
+        const auto open = [&](int folder, Side side) {
+            return m_calls
+                .openAt(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
+                .orThrow(side);
+        };
+        m_metadata.bringUpToDate(open(level.destination.fd.get(), Side::Destination).get(), to,
+                                 open(level.source.fd.get(), Side::Source).get(), from);
+    }
+    keep(name, source, there, source.size());
+    return true;
+}
+
+bool TreeCopier::keepIfSameData(const std::string &name, int input, const FileStatus &source,
                                 const FileStatus &there)
 {
     if (there.size() != source.size())
         return false;
-    Walk::Level &level = m_walk.current();
-    const int folder = level.destination.fd.get();
-    const auto openTarget = [&] {
-        return m_calls.openAt(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
-            .orThrow(Side::Destination);
-    };
     m_monitor.fileStarted(m_walk.sourcePathOf(name));
-    UniqueFd target;
-    const bool byTimes = timesProve(there);
-    if (byTimes) {
-        // Same data, and the source not touched since the copy was made: a change time is
-        // set by the system at every change and no program can set it back.
-        const struct stat &from = source.info(), &to = there.info();
-        if (!sameTime(from.st_mtim, to.st_mtim) || !earlier(from.st_ctim, to.st_ctim))
-            return false;
-        target = openTarget();
-    } else {
-        target = openTarget();
-        if (!sameFileData(m_calls, input, target.get(), source.size(), m_monitor))
-            return false;
-    }
+    const UniqueFd target = m_calls
+                                .openAt(m_walk.current().destination.fd.get(), name.c_str(),
+                                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
+                                .orThrow(Side::Destination);
+    if (!sameFileData(m_calls, input, target.get(), source.size(), m_monitor))
+        return false;
     m_metadata.bringUpToDate(target.get(), there.info(), input, source.info());
-    m_monitor.fileUpToDate(byTimes ? source.size() : 0);
+    // The bytes compared were told as they went.
+    keep(name, source, there, 0);
+    return true;
+}
+
+void TreeCopier::keep(const std::string &name, const FileStatus &source, const FileStatus &there,
+                      std::uint64_t bytes)
+{
+    m_monitor.fileUpToDate(bytes);
     ++m_report.upToDate;
-    noteWritten(level.state, name, there.identity());
+    noteWritten(m_walk.current().state, name, there.identity());
     if (source.info().st_nlink > 1)
         m_run.firstCopies.try_emplace(
             source.identity(),
             FirstCopy { m_destination.filename() / m_walk.pathOf({}, name), there.identity() });
-    return true;
 }
 
 void TreeCopier::copyFile(const std::string &name)
 {
     Walk::Level &level = m_walk.current();
+    const Result<FileStatus> target = m_calls.statusAt(level.destination.fd.get(), name.c_str());
+    if (target && target->kind() == EntryKind::File && !m_run.rewriteUpToDate
+        && keptByTimes(name, *target))
+        return;
     const UniqueFd input = m_calls
                                .openAt(level.source.fd.get(), name.c_str(),
                                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)
@@ -353,7 +385,7 @@ void TreeCopier::copyFile(const std::string &name)
     if (status.kind() != EntryKind::File)
         throw Failure(std::error_code(), Side::Source,
                       status.kind() == EntryKind::Special ? specialFile : changed);
-    const std::optional<FileStatus> there = checkTarget(name, EntryKind::File);
+    const std::optional<FileStatus> there = checkTarget(name, EntryKind::File, target);
     const bool keepUpToDate = there && !m_run.rewriteUpToDate;
 
     const bool severalNames = status.info().st_nlink > 1;
@@ -374,7 +406,7 @@ void TreeCopier::copyFile(const std::string &name)
             return;
         }
     }
-    if (keepUpToDate && keepIfUpToDate(name, input.get(), status, *there))
+    if (keepUpToDate && !timesProve(*there) && keepIfSameData(name, input.get(), status, *there))
         return;
 
     PendingEntry pending
@@ -440,7 +472,8 @@ void TreeCopier::copyLink(const std::string &name)
         throw Failure(std::error_code(), Side::Source, changed);
     const std::string target
         = m_calls.readLink(level.source.fd.get(), name.c_str()).orThrow(Side::Source);
-    checkTarget(name, EntryKind::Link);
+    checkTarget(name, EntryKind::Link,
+                m_calls.statusAt(level.destination.fd.get(), name.c_str()));
 
     PendingEntry pending = [&] {
         try {

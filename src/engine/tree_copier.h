@@ -105,12 +105,18 @@ private:
     // Throws when an entry of another kind than `kind`, or one this run wrote under
     // another name, is in the way of `name`; one of the same kind may be replaced, and is
     // what this gives back.
-    std::optional<FileStatus> checkTarget(const std::string &name, EntryKind kind);
-    // Leaves the file `there`, the destination's `name`, as it is when it already holds
-    // what its source `input` (of status `source`) holds, bringing only its metadata up
-    // to date; false when it must be copied.
-    bool keepIfUpToDate(const std::string &name, int input, const FileStatus &source,
+    std::optional<FileStatus> checkTarget(const std::string &name, EntryKind kind,
+                                          const Result<FileStatus> &there);
+    // Leave the file `there`, the destination's `name`, as it is when it already holds what
+    // its source holds, bringing only its metadata up to date; false when it must be
+    // copied. By times, from the two files' status alone (nothing is opened unless metadata
+    // differs), or by reading the source `input` and the destination file and comparing.
+    bool keptByTimes(const std::string &name, const FileStatus &there);
+    bool keepIfSameData(const std::string &name, int input, const FileStatus &source,
                         const FileStatus &there);
+    // Counts `name` as kept; `bytes` of it not yet told to the monitor.
+    void keep(const std::string &name, const FileStatus &source, const FileStatus &there,
+              std::uint64_t bytes);
     // Whether the file system of the destination file `there` keeps times that prove it
     // the same as its source without reading it.
     bool timesProve(const FileStatus &there);
