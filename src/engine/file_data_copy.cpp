@@ -8,7 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <vector>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -91,7 +92,9 @@ void copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size, bool
 bool sameFileData(SystemCalls &calls, int first, int second, std::uint64_t size,
                   CopyMonitor &monitor)
 {
-    std::vector<char> ours(largestComparedChunk), theirs(largestComparedChunk);
+    // Kept for the thread's next file, and not cleared: every byte compared is read first.
+    thread_local const auto ours = std::make_unique_for_overwrite<char[]>(largestComparedChunk);
+    thread_local const auto theirs = std::make_unique_for_overwrite<char[]>(largestComparedChunk);
     std::uint64_t chunk = firstChunk;
     for (std::uint64_t offset = 0; offset < size;) {
         if (monitor.stopRequested())
@@ -99,10 +102,10 @@ bool sameFileData(SystemCalls &calls, int first, int second, std::uint64_t size,
         const std::size_t length = std::size_t(std::min(chunk, size - offset));
         const auto started = std::chrono::steady_clock::now();
         const std::size_t got
-            = calls.readAt(first, ours.data(), length, offset).orThrow(Side::Source);
+            = calls.readAt(first, ours.get(), length, offset).orThrow(Side::Source);
         if (got == 0
-            || calls.readAt(second, theirs.data(), got, offset).orThrow(Side::Destination) != got
-            || !std::equal(ours.begin(), ours.begin() + std::ptrdiff_t(got), theirs.begin()))
+            || calls.readAt(second, theirs.get(), got, offset).orThrow(Side::Destination) != got
+            || std::memcmp(ours.get(), theirs.get(), got) != 0)
             return false;
         chunk = std::min(nextChunkSize(chunk, got, std::chrono::steady_clock::now() - started),
                          largestComparedChunk);
