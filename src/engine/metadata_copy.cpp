@@ -104,7 +104,8 @@ void MetadataCopy::bringUpToDate(int target, const struct stat &current, int sou
 }
 
 bool MetadataCopy::sameAsSource(int folder, const char *name, const struct stat &current,
-                                int sourceFolder, const char *sourceName, const struct stat &from)
+                                int sourceFolder, const char *sourceName,
+                                const struct stat &from) const
 {
     if (current.st_uid != from.st_uid || current.st_gid != from.st_gid
         || (current.st_mode & 07777) != (from.st_mode & 07777)

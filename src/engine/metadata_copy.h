@@ -30,8 +30,8 @@ public:
     // Whether the file `name` in the open folder `folder`, whose status is `current`, has
     // all the metadata of its source `sourceName` in `sourceFolder`, whose status is
     // `from`: then bringUpToDate() has nothing to do. Opens neither.
-    bool sameAsSource(int folder, const char *name, const struct stat &current,
-                      int sourceFolder, const char *sourceName, const struct stat &from);
+    bool sameAsSource(int folder, const char *name, const struct stat &current, int sourceFolder,
+                      const char *sourceName, const struct stat &from) const;
     // The same for the symbolic link `name` in the open folder `folder`, whose source is
     // the link `sourceName` in the open folder `sourceFolder`.
     void applyToLink(int folder, const char *name, int sourceFolder, const char *sourceName,

@@ -4,9 +4,9 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
