@@ -103,24 +103,6 @@ void MetadataCopy::bringUpToDate(int target, const struct stat &current, int sou
     }
 }
 
-bool MetadataCopy::sameAsSource(int folder, const char *name, const struct stat &current,
-                                int sourceFolder, const char *sourceName,
-                                const struct stat &from) const
-{
-    if (current.st_uid != from.st_uid || current.st_gid != from.st_gid
-        || (current.st_mode & 07777) != (from.st_mode & 07777)
-        || current.st_mtim.tv_sec != from.st_mtim.tv_sec
-        || current.st_mtim.tv_nsec != from.st_mtim.tv_nsec)
-        return false;
-    // Attributes are compared one by one where the source has any; without, the copy must
-    // have none of the lists the folder may hand down.
-    const Result<std::string> had = m_calls.linkAttributeNames(sourceFolder, sourceName);
-    if (!had || !had->empty())
-        return false;
-    const Result<std::string> has = m_calls.linkAttributeNames(folder, name);
-    return has && has->find(accessList) == std::string::npos;
-}
-
 void MetadataCopy::apply(int target, const struct stat &current, int source,
                          const struct stat &from, bool listsHandedDown)
 {

@@ -27,11 +27,6 @@ public:
     // The same for a file left as it is because its data is already its source's: only
     // what differs is set, so that a file that is the same in all costs no change.
     void bringUpToDate(int target, const struct stat &current, int source, const struct stat &from);
-    // Whether the file `name` in the open folder `folder`, whose status is `current`, has
-    // all the metadata of its source `sourceName` in `sourceFolder`, whose status is
-    // `from`: then bringUpToDate() has nothing to do. Opens neither.
-    bool sameAsSource(int folder, const char *name, const struct stat &current, int sourceFolder,
-                      const char *sourceName, const struct stat &from) const;
     // The same for the symbolic link `name` in the open folder `folder`, whose source is
     // the link `sourceName` in the open folder `sourceFolder`.
     void applyToLink(int folder, const char *name, int sourceFolder, const char *sourceName,
