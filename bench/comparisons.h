@@ -69,6 +69,21 @@ ResultTable compareCopyRunWithCp(const std::vector<CopySet> &sets,
                                  const std::filesystem::path &scratch, int rounds, CacheState cache,
                                  CopyTimed timed);
 
+// A tree copied a second time onto its first copy, as the same backup is made every week.
+struct SecondRunSet
+{
+    CopySet copy;
+    std::filesystem::path into; // where both tools' copies go
+    // The destination proves nothing by its times (exFAT through FUSE): files are compared
+    // by their data, and rsync gets --checksum to do the same.
+    bool contentsCompared = false;
+};
+
+// The copy run's second run (the count and the copy, without the flush) over an unchanged
+// tree against its first run and against rsync's second run, and with 1 % of the files
+// changed against the first run; each checked against the source afterwards.
+ResultTable compareSecondRuns(const std::vector<SecondRunSet> &sets, int rounds);
+
 // Peak resident memory of a process that scans the set, of one that also fills the
 // window, and of a window whose look goes through `look`, against one that does nothing,
 // each a fresh run of this program (`self`).

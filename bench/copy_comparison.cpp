@@ -1,106 +1,11 @@
 #include "comparisons.h"
 
 #include "child_process.h"
+#include "driven_copy_run.h"
 #include "page_cache.h"
 #include "timing.h"
-#include "tree_compare.h"
-
-#include "copy/copy_run.h"
-#include "platform/local_file_system.h"
-
-#include <stdexcept>
 
 namespace {
-
-// The local file system with a flush that returns at once, so that the copy alone is
-// timed; the flush is timed in the comparison with it.
-class UnflushedFileSystem : public LocalFileSystem
-{
-public:
-    std::unique_ptr<CopySession> holdDestination(const std::filesystem::path &destination) override
-    {
-        struct Unflushed : CopySession
-        {
-            using CopySession::CopySession;
-            void flushAll() override { }
-        };
-        return std::make_unique<Unflushed>(m_calls, destination);
-    }
-
-private:
-    SystemCalls m_calls;
-};
-
-// A CopyRun driven by direct calls, as its worker thread drives it in the program, with
-// its progress reports and stop checks on but nobody listening to the progress. Anything
-// but a clean count or a clean finish stops the benchmark.
-class DrivenCopyRun
-{
-public:
-    DrivenCopyRun(FileSystemService &fileSystem, CopyRequest request)
-        : m_run(fileSystem)
-        , m_request(std::move(request))
-    {
-        QObject::connect(&m_run, &CopyRun::counted, &m_run, [this] { m_ended = true; });
-        QObject::connect(&m_run, &CopyRun::finished, &m_run,
-                         [this](const QStringList &problems, const QStringList &notKept) {
-                             m_ended = true;
-                             if (!problems.isEmpty() || !notKept.isEmpty())
-                                 m_trouble = (problems + notKept).join(QLatin1Char(' '));
-                         });
-        QObject::connect(&m_run, &CopyRun::refused, &m_run,
-                         [this](const QString &message) { m_trouble = message; });
-        QObject::connect(&m_run, &CopyRun::failed, &m_run,
-                         [this](const QString &, const QString &file, const QString &reason) {
-                             m_trouble = file + QLatin1String(": ") + reason;
-                         });
-        QObject::connect(&m_run, &CopyRun::cancelled, &m_run,
-                         [this] { m_trouble = QStringLiteral("cancelled"); });
-    }
-
-    void prepare()
-    {
-        m_run.prepare(m_request);
-        check("count");
-    }
-    void copy()
-    {
-        m_run.copy();
-        check("copy");
-    }
-
-private:
-    void check(const std::string &step)
-    {
-        const bool clean = m_ended && m_trouble.isEmpty();
-        const QString trouble = m_trouble;
-        m_ended = false;
-        m_trouble.clear();
-        if (!clean)
-            throw std::runtime_error("the copy run's " + step
-                                     + " did not end cleanly: " + trouble.toStdString());
-    }
-
-    CopyRun m_run;
-    CopyRequest m_request;
-    bool m_ended = false;
-    QString m_trouble;
-};
-
-void checkCopy(const std::filesystem::path &source, const std::filesystem::path &copy,
-               const std::string &tool)
-{
-    const std::string difference = firstTreeDifference(source, copy);
-    if (!difference.empty())
-        throw std::runtime_error(tool + " made a wrong copy of " + source.string() + ": "
-                                 + difference);
-}
-
-std::string sizeText(const TreeTotals &size)
-{
-    return std::to_string(size.files) + " files, " + fixed(double(size.bytes) / (1 << 20), 0)
-        + " MiB";
-}
 
 std::string timeAndRate(Duration time, const TreeTotals &size)
 {
@@ -142,8 +47,7 @@ ResultTable compareCopyRunWithCp(const std::vector<CopySet> &sets,
         DrivenCopyRun run(withFlush ? localFileSystem : unflushedFileSystem,
                           { set.folder.parent_path(), into, { set.folder.filename() } });
         const auto wholeRun = [&] {
-            run.prepare();
-            run.copy();
+            run.run();
         };
         // Without the flush, the count is part of the untimed start.
         const Contender engine = withFlush

@@ -26,9 +26,11 @@ struct Arguments
     int rounds = 9;
     bool listing = true;
     bool copies = true;
+    bool secondRuns = true;
     CacheState cache = CacheState::Warm;
     std::filesystem::path memoryRoot;
     int lookEntries = 1'000'000;
+    std::filesystem::path exfatRoot;
 };
 
 bool parseArguments(int argc, char *argv[], Arguments &arguments)
@@ -41,12 +43,16 @@ bool parseArguments(int argc, char *argv[], Arguments &arguments)
             arguments.listing = false;
         else if (arg == "--no-copy")
             arguments.copies = false;
+        else if (arg == "--no-second-runs")
+            arguments.secondRuns = false;
         else if (arg == "--cold-cache")
             arguments.cache = CacheState::Cold;
         else if (arg == "--memory-fs" && i + 1 < argc)
             arguments.memoryRoot = argv[++i];
         else if (arg == "--look-entries" && i + 1 < argc)
             arguments.lookEntries = std::max(kEntriesPerSubFolder, std::atoi(argv[++i]));
+        else if (arg == "--exfat" && i + 1 < argc)
+            arguments.exfatRoot = argv[++i];
         else if (arguments.dataRoot.empty() && !arg.starts_with("--"))
             arguments.dataRoot = arg;
         else
@@ -98,6 +104,8 @@ constexpr std::size_t kSmallFile = 4096;
 constexpr std::size_t kLargeFile = std::size_t(256) << 20;
 const FileTreeShape kSmallFiles { 20, 9, 100, kSmallFile, 0, 0 };
 const char *const kSmallFilesTitle = "(b) 20,000 x 4 KiB in 200 folders";
+const FileTreeShape kExfatFiles { 2, 9, 100, kSmallFile, 0, 0 };
+const char *const kExfatFilesTitle = "(e) 2,000 x 4 KiB in 20 folders, onto exFAT";
 
 CopySet makeCopySet(const std::string &title, const std::filesystem::path &folder,
                     const FileTreeShape &shape)
@@ -129,8 +137,9 @@ int main(int argc, char *argv[])
 
     Arguments arguments;
     if (!parseArguments(argc, argv, arguments)) {
-        std::cerr << "usage: " << argv[0] << R"( DATA_FOLDER [--runs N] [--no-listing] [--no-copy]
-           [--cold-cache] [--memory-fs RAM_FOLDER] [--look-entries N]
+        std::cerr << "usage: " << argv[0]
+                  << R"( DATA_FOLDER [--runs N] [--no-listing] [--no-copy] [--no-second-runs]
+           [--cold-cache] [--memory-fs RAM_FOLDER] [--look-entries N] [--exfat EXFAT_FOLDER]
 Makes the data sets in DATA_FOLDER (absent or empty) and leaves them there. Every
 comparison runs one warm-up round and N timed rounds (at least 5, default 9).
 Copies start with the source in the page cache, or with the cache dropped for
@@ -138,6 +147,8 @@ Copies start with the source in the page cache, or with the cache dropped for
 RAM_FOLDER, on a RAM file system such as /dev/shm, where no disk allocator
 hides the tools' own work. --look-entries sets the size of the tree the
 look inside is timed on (default 1000000, in sub-folders of 1000 entries).
+--exfat also times a second run onto EXFAT_FOLDER, on exFAT mounted through
+FUSE, where files are compared by their data.
 )";
         return 2;
     }
@@ -237,6 +248,31 @@ look inside is timed on (default 1000000, in sub-folders of 1000 entries).
                           " copy is on the disk.");
             for (const CopySet &set : copySets)
                 std::filesystem::remove_all(set.folder);
+        }
+        if (arguments.secondRuns) {
+            std::vector<SecondRunSet> secondRuns {
+                { makeCopySet(kSmallFilesTitle, arguments.dataRoot / "again", kSmallFiles),
+                  arguments.dataRoot / "second" }
+            };
+            if (!arguments.exfatRoot.empty())
+                secondRuns.push_back({ makeCopySet(kExfatFilesTitle,
+                                                   arguments.dataRoot / "again-exfat", kExfatFiles),
+                                       arguments.exfatRoot / "second", true });
+            std::cerr << "Timing second runs...\n";
+            section("Second run onto the first copy",
+                    compareSecondRuns(secondRuns, arguments.rounds),
+                    rounds
+                        + " A run is a real CopyRun's count and copy (prepare() and copy(), the"
+                          " flush left out) of the data set into a folder that holds the first"
+                          " run's copy, warm; the first run copies into an empty folder. rsync"
+                          " runs as `rsync -a SRC DST/` into a folder that holds its own first"
+                          " copy, timed from spawn to exit. 1 %: every hundredth file rewritten"
+                          " in place with new contents of the same size before the run. On"
+                          " exFAT (through FUSE, where times prove nothing) files are compared"
+                          " by their data, and rsync gets --checksum. Both copies are checked"
+                          " byte for byte against the source.");
+            for (const SecondRunSet &set : secondRuns)
+                std::filesystem::remove_all(set.copy.folder);
         }
         if (arguments.copies && !arguments.memoryRoot.empty()) {
             const std::filesystem::path root = arguments.memoryRoot / "sprigwell-bench";

@@ -12,6 +12,8 @@ packages=(
     xvfb xauth x11-utils xdotool imagemagick libx11-dev desktop-file-utils appstream dpkg-dev file
     # the copy check on an exFAT image mounted through FUSE
     exfat-fuse exfatprogs fuse3
+    # the benchmark's second runs are timed against rsync
+    rsync
 )
 
 missing=()

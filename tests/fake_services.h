@@ -180,13 +180,18 @@ public:
     QStringList confirmTexts;
     QStringList questions;
     bool confirmAnswer = true;
+    bool optionAnswer = false; // the confirmation's check box
+    QStringList options;
     bool askAnswer = true;
 
     void inform(const QString &text) override { informed.append(text); }
     void warn(const QString &text) override { warned.append(text); }
-    bool confirm(const QString &text, const QString &title) override
+    bool confirm(const QString &text, const QString &title, const QString &option,
+                 bool &checked) override
     {
         confirmTexts.append(title + QLatin1Char('|') + text);
+        options.append(option);
+        checked = optionAnswer;
         return confirmAnswer;
     }
     bool ask(const QString &text, const QString &) override

@@ -44,9 +44,19 @@ QString finishedText(qsizetype problems)
         .arg(problems == 1 ? QStringLiteral("PROBLEM") : QStringLiteral("PROBLEMS"));
 }
 
-QString problemSummary(qsizetype problems, const QStringList &notKept)
+QString upToDateText(std::uint64_t files)
+{
+    QLocale locale = QLocale::system();
+    locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return files == 1 ? tr("1 file was already up to date")
+                      : tr("%1 files were already up to date").arg(locale.toString(quint64(files)));
+}
+
+QString problemSummary(qsizetype problems, const QStringList &notKept, std::uint64_t upToDate)
 {
     QStringList parts;
+    if (upToDate > 0)
+        parts.append(upToDateText(upToDate) + QLatin1Char('.'));
     if (problems == 1)
         parts.append(tr("1 entry was not copied; the details name it and say why."));
     else if (problems > 1)

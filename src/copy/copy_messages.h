@@ -22,7 +22,10 @@ QString finishedText(qsizetype problems);
 
 // What the end-of-run message says about entries not copied and metadata not kept;
 // empty when there is nothing to say. The list itself goes to the details.
-QString problemSummary(qsizetype problems, const QStringList &notKept);
+QString problemSummary(qsizetype problems, const QStringList &notKept, std::uint64_t upToDate = 0);
+
+// "18,412 files were already up to date", with the user's thousands separator.
+QString upToDateText(std::uint64_t files);
 
 // One line per kind of metadata the destination could not hold.
 QStringList notKeptTexts(const std::set<MetadataKind> &kinds);

@@ -38,6 +38,12 @@ public:
         m_progress.bytesDone += bytes;
         report();
     }
+    void fileUpToDate(std::uint64_t bytes) override
+    {
+        ++m_progress.filesUpToDate;
+        m_progress.bytesUpToDate += bytes;
+        bytesCopied(bytes);
+    }
     void report(bool now = false)
     {
         if (!now && m_sinceReport.elapsed() < kProgressIntervalMs)
@@ -121,6 +127,7 @@ void CopyRun::prepare(const CopyRequest &request)
     m_names = request.names;
     try {
         m_session = m_fileSystem.holdDestination(m_destination);
+        m_session->rewriteUpToDate(request.rewriteUpToDate);
     } catch (const Failure &failure) {
         emit refused(failureText(failure, tr("destination")));
         return;
@@ -178,6 +185,7 @@ void CopyRun::copy()
     Monitor monitor(*this, progress);
     QStringList problems;
     std::set<MetadataKind> notKept;
+    quint64 upToDate = 0;
 
     for (std::size_t i = 0; i < m_names.size(); ++i) {
         const QString name = pathText(m_names[i]);
@@ -192,6 +200,7 @@ void CopyRun::copy()
                 = session->copyFolder(m_source / m_names[i], m_names[i].string(), monitor);
             problems += problemTexts(report.problems);
             notKept.insert(report.notKept.begin(), report.notKept.end());
+            upToDate += report.upToDate;
         } catch (const Failure &failure) {
             if (failure.isStop())
                 return reportCancelled(i);
@@ -212,7 +221,7 @@ void CopyRun::copy()
         emit failed(last, pathText(failure.path()), QString::fromLocal8Bit(failure.reason()));
         return;
     }
-    emit finished(problems, notKeptTexts(notKept));
+    emit finished(problems, notKeptTexts(notKept), upToDate);
 }
 
 void CopyRun::reportCancelled(std::size_t current)

@@ -21,6 +21,8 @@ struct CopyRequest
     std::filesystem::path source;
     std::filesystem::path destination;
     std::vector<std::filesystem::path> names;
+    // Writes files already up to date at the destination again too.
+    bool rewriteUpToDate = false;
 };
 
 // Where a run stands, for the progress dialog.
@@ -30,8 +32,10 @@ struct CopyProgress
     int subFolderNumber = 0; // from 1
     int subFolderCount = 0;
     QString file;
-    quint64 bytesDone = 0;
+    quint64 bytesDone = 0; // those of files already up to date among them
     quint64 bytesTotal = 0;
+    quint64 filesUpToDate = 0;
+    quint64 bytesUpToDate = 0; // done without being read
     // Since the first file's data began to be copied: what the rate is measured over, not
     // the count or the question before it.
     qint64 copyingMs = 0;
@@ -73,7 +77,7 @@ signals:
     void progressed(const CopyProgress &progress);
     void subFolderCopied(const QString &name);
     void flushing();
-    void finished(const QStringList &problems, const QStringList &notKept);
+    void finished(const QStringList &problems, const QStringList &notKept, quint64 upToDate);
     void failed(const QString &subFolder, const QString &file, const QString &reason);
     void cancelled(const QString &subFolder, const QStringList &copied,
                    const QStringList &notCopied);

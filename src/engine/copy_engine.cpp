@@ -1,12 +1,14 @@
 #include "copy_engine.h"
 
 #include "copy_session.h"
+#include "split_work.h"
 #include "tree_walk.h"
 
 #include <fcntl.h>
 
 #include <algorithm>
 #include <cctype>
+#include <vector>
 
 namespace {
 
@@ -52,6 +54,36 @@ public:
         totals.intoItself = totals.intoItself || m_watched.contains(level.source.identity);
     }
 
+    // Counts the files of a folder just read, on two threads where there are many: a count
+    // is nearly all stat calls. What is left for visit() is the folder's other entries.
+    void countFiles(Walk::Level &level)
+    {
+        std::vector<FolderEntry> &entries = level.entries;
+        const auto others
+            = std::stable_partition(entries.begin(), entries.end(), [](const FolderEntry &entry) {
+                  return entry.kind == EntryKind::File;
+              });
+        const std::size_t files = std::size_t(others - entries.begin());
+        std::vector<std::uint64_t> sizes(files);
+        std::vector<char> counted(files);
+        const auto stat = [&](std::size_t i) {
+            const Result<FileStatus> status
+                = m_calls.statusAt(level.source.fd.get(), entries[i].name.c_str());
+            counted[i] = status && status->kind() == EntryKind::File;
+            sizes[i] = counted[i] ? status->size() : 0;
+        };
+        if (files < kSplitFrom)
+            for (std::size_t i = 0; i < files; ++i)
+                stat(i);
+        else
+            m_split.run(files, stat);
+        for (std::size_t i = 0; i < files; ++i) {
+            totals.files += std::uint64_t(counted[i]);
+            totals.bytes += sizes[i];
+        }
+        entries.erase(entries.begin(), others);
+    }
+
 private:
     void enter(const std::string &name)
     {
@@ -59,16 +91,20 @@ private:
             Walk::Level level = m_walk.openChild(name);
             watch(level);
             m_walk.readEntries(level);
+            countFiles(level);
             m_walk.enter(std::move(level));
         } catch (const Failure &) {
             // Unreadable: left out.
         }
     }
 
+    static constexpr std::size_t kSplitFrom = 16;
+
     Walk &m_walk;
     SystemCalls &m_calls;
     CopyMonitor &m_monitor;
     const std::unordered_set<FileIdentity> &m_watched;
+    SplitWork m_split;
 };
 
 } // namespace
@@ -91,6 +127,7 @@ TreeTotals measureTree(SystemCalls &calls, const std::filesystem::path &folder,
         top = walk.openTop(folder);
         counting.watch(top);
         walk.readEntries(top);
+        counting.countFiles(top);
     } catch (const Failure &) {
         return counting.totals;
     }

@@ -11,13 +11,16 @@ public:
     virtual ~CopyMonitor() = default;
     // Checked between entries and between chunks of a file's data (so a stop takes effect
     // within a fraction of a second even inside a large file). Once true the copy removes
-    // the file it was writing and throws FileSystemError(..., std::errc::operation_canceled).
+    // the file it was writing and throws stopAt().
     virtual bool stopRequested() const = 0;
     // The data of the source file `source` is about to be copied.
     virtual void fileStarted(const std::filesystem::path &source) = 0;
     // `bytes` more bytes of file offsets are done (holes skipped in a sparse file count too,
     // so the sum over a run equals the sum of the files' sizes).
     virtual void bytesCopied(std::uint64_t bytes) = 0;
+    // The file started last was already up to date at the destination and is left as it
+    // is; `bytes` of it are done that bytesCopied() has not told.
+    virtual void fileUpToDate(std::uint64_t bytes) { bytesCopied(bytes); }
 };
 
 // For a run that nobody stops or watches.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -30,4 +31,5 @@ struct CopyReport
 {
     std::vector<CopyProblem> problems; // in the order met
     std::set<MetadataKind> notKept;
+    std::uint64_t upToDate = 0; // files left as they were: already the same as their source
 };

@@ -47,6 +47,9 @@ public:
     // the folder held.
     void checkStillAttached();
 
+    // Writes every file again, also those already up to date at the destination.
+    void rewriteUpToDate(bool rewrite) { m_run.rewriteUpToDate = rewrite; }
+
     // Writes out what each file system written holds in memory. Tries every one, then
     // throws the first failure (disconnected() when the folder is no longer attached).
     virtual void flushAll();

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -28,6 +30,9 @@ std::uint64_t nextChunkSize(std::uint64_t chunk, std::uint64_t moved,
     const std::uint64_t atRate = moved * std::uint64_t(chunkTime.count()) / std::uint64_t(nanos);
     return std::clamp(atRate, smallestChunk, std::min(chunk * 4, largestChunk));
 }
+
+// Both files' chunks are held in memory while compared.
+constexpr std::uint64_t largestComparedChunk = std::uint64_t(4) << 20;
 
 // The next stretch of data at or after `offset` in a file of `size` bytes, as [start, end);
 // start == size when only a hole is left. Without SEEK_DATA the rest is taken as data.
@@ -82,4 +87,30 @@ void copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size, bool
         throwIfFailed(calls.setSize(to, size), Side::Destination);
     if (expected > size)
         monitor.bytesCopied(expected - size);
+}
+
+bool sameFileData(SystemCalls &calls, int first, int second, std::uint64_t size,
+                  CopyMonitor &monitor)
+{
+    // Kept for the thread's next file, and not cleared: every byte compared is read first.
+    thread_local const auto ours = std::make_unique_for_overwrite<char[]>(largestComparedChunk);
+    thread_local const auto theirs = std::make_unique_for_overwrite<char[]>(largestComparedChunk);
+    std::uint64_t chunk = firstChunk;
+    for (std::uint64_t offset = 0; offset < size;) {
+        if (monitor.stopRequested())
+            throw stopAt({});
+        const std::size_t length = std::size_t(std::min(chunk, size - offset));
+        const auto started = std::chrono::steady_clock::now();
+        const std::size_t got
+            = calls.readAt(first, ours.get(), length, offset).orThrow(Side::Source);
+        if (got == 0
+            || calls.readAt(second, theirs.get(), got, offset).orThrow(Side::Destination) != got
+            || std::memcmp(ours.get(), theirs.get(), got) != 0)
+            return false;
+        chunk = std::min(nextChunkSize(chunk, got, std::chrono::steady_clock::now() - started),
+                         largestComparedChunk);
+        offset += got;
+        monitor.bytesCopied(got);
+    }
+    return true;
 }

@@ -14,3 +14,10 @@ class SystemCalls;
 // it the bytes done, holes included. Throws Failure on the side that failed, or the stop.
 void copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size, bool mayHaveHoles,
                   CopyMonitor &monitor, DataCopyMethod method = DataCopyMethod::CopyFileRange);
+
+// Whether the first `size` bytes of `first` and `second` are the same, read in chunks sized
+// as copyFileData() sizes them (at most a few MiB, which both are read into). Between chunks
+// it asks `monitor` whether to stop and tells it the bytes compared. Throws Failure on the
+// side that could not be read (`second` is the destination's), or the stop.
+bool sameFileData(SystemCalls &calls, int first, int second, std::uint64_t size,
+                  CopyMonitor &monitor);

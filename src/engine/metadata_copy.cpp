@@ -64,8 +64,8 @@ MetadataCopy::SourceLists MetadataCopy::copyAttributes(Names &&names, Value &&va
     return had;
 }
 
-void MetadataCopy::apply(int target, const struct stat &current, int source,
-                         const struct stat &from, bool listsHandedDown)
+mode_t MetadataCopy::applyOwnerAndMode(int target, const struct stat &current,
+                                       const struct stat &from)
 {
     mode_t mode = from.st_mode & 07777;
     // As cp -a does: a copy whose owner is not the original's loses the bits that would
@@ -76,6 +76,37 @@ void MetadataCopy::apply(int target, const struct stat &current, int source,
         mode &= ~specialBits;
     }
     applyMode(target, current, mode);
+    return mode;
+}
+
+void MetadataCopy::bringUpToDate(int target, const struct stat &current, int source,
+                                 const struct stat &from)
+{
+    applyOwnerAndMode(target, current, from);
+    const SourceLists had
+        = copyAttributes([&] { return m_calls.attributeNames(source); },
+                         [&](const char *name) { return m_calls.attribute(source, name); },
+                         [&](const char *name, const std::string &value) {
+                             const Result<std::string> old = m_calls.attribute(target, name);
+                             return old && *old == value
+                                 ? std::error_code()
+                                 : m_calls.setAttribute(target, name, value);
+                         });
+    // An access list the source lacks (handed down by the folder, or given at the
+    // destination since) goes, as it would from a new copy.
+    removeListsHandedDown(target, had, false);
+    if (current.st_mtim.tv_sec != from.st_mtim.tv_sec
+        || current.st_mtim.tv_nsec != from.st_mtim.tv_nsec) {
+        const struct timespec times[2] = { from.st_atim, from.st_mtim };
+        if (const std::error_code error = m_calls.setTimes(target, times))
+            notKept(MetadataKind::Times, error);
+    }
+}
+
+void MetadataCopy::apply(int target, const struct stat &current, int source,
+                         const struct stat &from, bool listsHandedDown)
+{
+    const mode_t mode = applyOwnerAndMode(target, current, from);
     // After the mode: an access control list sets the group bits to its mask.
     const SourceLists had
         = copyAttributes([&] { return m_calls.attributeNames(source); },

@@ -24,6 +24,9 @@ public:
     // list of its folder (or of its own, for a folder); it keeps only its source's.
     void apply(int target, const struct stat &current, int source, const struct stat &from,
                bool listsHandedDown = false);
+    // The same for a file left as it is because its data is already its source's: only
+    // what differs is set, so that a file that is the same in all costs no change.
+    void bringUpToDate(int target, const struct stat &current, int source, const struct stat &from);
     // The same for the symbolic link `name` in the open folder `folder`, whose source is
     // the link `sourceName` in the open folder `sourceFolder`.
     void applyToLink(int folder, const char *name, int sourceFolder, const char *sourceName,
@@ -40,6 +43,8 @@ private:
         bool folderDefault = false;
     };
 
+    // Sets the owner, then the mode it allows; gives that mode.
+    mode_t applyOwnerAndMode(int target, const struct stat &current, const struct stat &from);
     // Sets the owner; false when the owner could not be kept.
     bool applyOwner(int target, const struct stat &current, const struct stat &from);
     void applyMode(int target, const struct stat &current, mode_t mode);

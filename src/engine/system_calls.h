@@ -71,6 +71,11 @@ public:
     virtual Result<std::string> linkAttribute(int folder, const char *link, const char *name);
     // lseek() with SEEK_DATA or SEEK_HOLE.
     virtual Result<std::uint64_t> seek(int fd, std::uint64_t offset, int whence);
+    // Up to `length` bytes at `offset`; 0 at the end.
+    virtual Result<std::size_t> readAt(int fd, char *buffer, std::size_t length,
+                                       std::uint64_t offset);
+    // The kind of file system that holds `fd`, as statfs() names it (EXT4_SUPER_MAGIC...).
+    virtual Result<std::uint64_t> fileSystemType(int fd);
     virtual std::error_code checkAccess(const char *path, int mode);
     virtual uid_t effectiveUser();
 

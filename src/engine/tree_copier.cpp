@@ -6,6 +6,7 @@
 #include "system_calls.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 
 #include <algorithm>
 #include <cctype>
@@ -20,6 +21,47 @@ const char *const changedSinceListed = "changed since it was listed";
 const char *const caseClash = "a name that differs only in case was already copied here";
 const char *const nameRefused = "the destination cannot hold this name";
 const char *const linksRefused = "the destination cannot hold symbolic links";
+
+bool sameTime(const struct timespec &a, const struct timespec &b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool earlier(const struct timespec &a, const struct timespec &b)
+{
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// FAT reports none.
+bool hasChangeTime(const FileStatus &status)
+{
+    return status.info().st_ctim.tv_sec != 0 || status.info().st_ctim.tv_nsec != 0;
+}
+
+// File systems that keep modification times to the nanosecond and change times of their
+// own. Elsewhere (FAT, exFAT, anything through FUSE, network shares) only the data itself
+// proves a file up to date.
+bool provesByTimes(std::uint64_t type)
+{
+    switch (type) {
+    case EXT4_SUPER_MAGIC:
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+    case F2FS_SUPER_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A folder's files before its folders: those looked at ahead are then copied right after
+// the look, not after a sub-folder's whole tree.
+void filesFirst(std::vector<FolderEntry> &entries)
+{
+    std::stable_partition(entries.begin(), entries.end(),
+                          [](const FolderEntry &entry) { return entry.kind == EntryKind::File; });
+}
 
 const char *inTheWay(EntryKind kind)
 {
@@ -57,6 +99,7 @@ CopyReport TreeCopier::copy(const std::filesystem::path &source, const std::stri
         top = m_walk.openTop(source);
         top.state.source = m_calls.status(top.source.fd.get()).orThrow(Side::Source).info();
         m_walk.readEntries(top);
+        filesFirst(top.entries);
     } catch (const Failure &failure) {
         // Listed as a folder, now a link or a file.
         const bool replaced = failure.code() == std::errc::too_many_symbolic_link_levels
@@ -114,7 +157,7 @@ void TreeCopier::copyEntry(const FolderEntry &entry)
                    .kind();
     switch (kind) {
     case EntryKind::File:
-        return copyFile(entry.name);
+        return copyFile(lookAt(entry.name));
     case EntryKind::Folder:
         return enterFolder(entry.name);
     case EntryKind::Link:
@@ -184,6 +227,7 @@ void TreeCopier::enterFolder(const std::string &name)
                    m_walk.pathOf(m_destination, name));
     try {
         m_walk.readEntries(level);
+        filesFirst(level.entries);
     } catch (const Failure &failure) {
         // The folder is there at the destination and gets its status; its contents are
         // what could not be copied.
@@ -246,24 +290,153 @@ bool TreeCopier::clashesInCase(State &folder, int fd, const std::string &name,
     return *folder.ignoresCase;
 }
 
-void TreeCopier::checkTarget(const std::string &name, EntryKind kind)
+std::optional<FileStatus> TreeCopier::checkTarget(const std::string &name, EntryKind kind,
+                                                  const Result<FileStatus> &there)
 {
     Walk::Level &level = m_walk.current();
-    const Result<FileStatus> there = m_calls.statusAt(level.destination.fd.get(), name.c_str());
     if (!there) {
         if (there.error() == std::errc::no_such_file_or_directory)
-            return;
+            return std::nullopt;
         throw Failure(there.error(), Side::Destination);
     }
     if (there->kind() != kind)
         throw Failure(std::errc::file_exists, Side::Destination, inTheWay(there->kind()));
     if (clashesInCase(level.state, level.destination.fd.get(), name, there->identity()))
         throw Failure(std::errc::file_exists, Side::Destination, caseClash);
+    return *there;
 }
 
-void TreeCopier::copyFile(const std::string &name)
+bool TreeCopier::timesProveOn(std::uint64_t device)
+{
+    const auto [known, fresh] = m_run.timesProve.try_emplace(device, false);
+    if (fresh) {
+        const Result<std::uint64_t> type
+            = m_calls.fileSystemType(m_walk.current().destination.fd.get());
+        known->second = type && provesByTimes(*type);
+    }
+    // A file system that keeps times coarser than it was told proves nothing by them.
+    return known->second && !m_report.notKept.contains(MetadataKind::Times);
+}
+
+TreeCopier::FileLook TreeCopier::look(const std::string &name, bool byTimes) const
+{
+    const Walk::Level &level = m_walk.current();
+    const int folder = level.destination.fd.get(), sourceFolder = level.source.fd.get();
+    FileLook look { name, m_calls.statusAt(folder, name.c_str()), FileStatus() };
+    if (!byTimes || !look.target || look.target->kind() != EntryKind::File
+        || look.target->info().st_dev != level.state.current.st_dev)
+        return look;
+    // Same data, and the source not touched since the copy was made: a change time is set
+    // by the system at every change and no program can set it back.
+    look.source = m_calls.statusAt(sourceFolder, name.c_str());
+    const struct stat &from = look.source->info(), &to = look.target->info();
+    look.sameData = look.source && look.source->kind() == EntryKind::File
+        && look.source->size() == look.target->size() && sameTime(from.st_mtim, to.st_mtim)
+        && hasChangeTime(*look.target) && earlier(from.st_ctim, to.st_ctim);
+    // Attributes are not compared: a source whose attributes changed has a newer change
+    // time, and is copied anew with them.
+    look.sameMetadata = look.sameData && to.st_uid == from.st_uid && to.st_gid == from.st_gid
+        && (to.st_mode & 07777) == (from.st_mode & 07777);
+    return look;
+}
+
+TreeCopier::FileLook TreeCopier::lookAt(const std::string &name)
+{
+    if (!m_looks.empty() && m_looks.front().name == name) {
+        FileLook ahead = std::move(m_looks.front());
+        m_looks.pop_front();
+        // Looked at before files of the folder were written (on a folder that ignores case,
+        // one may have taken its name): only a file found up to date is taken as found.
+        if (ahead.sameData)
+            return ahead;
+    }
+    m_looks.clear();
+    Walk::Level &level = m_walk.current();
+    const bool byTimes = !m_run.rewriteUpToDate && timesProveOn(level.state.current.st_dev);
+    FileLook found = look(name, byTimes);
+    if (!found.sameData)
+        return found;
+    // Where one file is up to date, the files after it in the folder likely are too: they
+    // are looked at ahead, on two threads, for checks are nearly all a second run does.
+    std::vector<std::string> names;
+    for (std::size_t i = level.next; i < level.entries.size()
+         && level.entries[i].kind == EntryKind::File && names.size() < kLookAhead;
+         ++i)
+        names.push_back(level.entries[i].name);
+    m_looks.resize(names.size());
+    const auto work = [&](std::size_t i) {
+        m_looks[i] = look(names[i], true);
+    };
+    if (names.size() < kSplitFrom)
+        for (std::size_t i = 0; i < names.size(); ++i)
+            work(i);
+    else
+        m_split.run(names.size(), work);
+    return found;
+}
+
+bool TreeCopier::keptByTimes(const FileLook &look)
 {
     Walk::Level &level = m_walk.current();
+    const FileStatus &source = *look.source, &there = *look.target;
+    // Another name of a file copied before must become a link to that copy.
+    const auto first = m_run.firstCopies.find(source.identity());
+    if (source.info().st_nlink > 1 && first != m_run.firstCopies.end()
+        && first->second.identity != there.identity())
+        return false;
+    if (clashesInCase(level.state, level.destination.fd.get(), look.name, there.identity()))
+        return false;
+    m_monitor.fileStarted(m_walk.sourcePathOf(look.name));
+    if (!look.sameMetadata) {
+        const auto open = [&](int folder, Side side) {
+            return m_calls
+                .openAt(folder, look.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
+                .orThrow(side);
+        };
+        m_metadata.bringUpToDate(open(level.destination.fd.get(), Side::Destination).get(),
+                                 there.info(), open(level.source.fd.get(), Side::Source).get(),
+                                 source.info());
+    }
+    keep(look.name, source, there, source.size());
+    return true;
+}
+
+bool TreeCopier::keepIfSameData(const std::string &name, int input, const FileStatus &source,
+                                const FileStatus &there)
+{
+    if (there.size() != source.size())
+        return false;
+    m_monitor.fileStarted(m_walk.sourcePathOf(name));
+    const UniqueFd target = m_calls
+                                .openAt(m_walk.current().destination.fd.get(), name.c_str(),
+                                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
+                                .orThrow(Side::Destination);
+    if (!sameFileData(m_calls, input, target.get(), source.size(), m_monitor))
+        return false;
+    m_metadata.bringUpToDate(target.get(), there.info(), input, source.info());
+    // The bytes compared were told as they went.
+    keep(name, source, there, 0);
+    return true;
+}
+
+void TreeCopier::keep(const std::string &name, const FileStatus &source, const FileStatus &there,
+                      std::uint64_t bytes)
+{
+    m_monitor.fileUpToDate(bytes);
+    ++m_report.upToDate;
+    noteWritten(m_walk.current().state, name, there.identity());
+    if (source.info().st_nlink > 1)
+        m_run.firstCopies.try_emplace(
+            source.identity(),
+            FirstCopy { m_destination.filename() / m_walk.pathOf({}, name), there.identity() });
+}
+
+void TreeCopier::copyFile(const FileLook &look)
+{
+    Walk::Level &level = m_walk.current();
+    const std::string &name = look.name;
+    if (look.sameData && keptByTimes(look))
+        return;
     const UniqueFd input = m_calls
                                .openAt(level.source.fd.get(), name.c_str(),
                                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)
@@ -272,18 +445,31 @@ void TreeCopier::copyFile(const std::string &name)
     if (status.kind() != EntryKind::File)
         throw Failure(std::error_code(), Side::Source,
                       status.kind() == EntryKind::Special ? specialFile : changed);
-    checkTarget(name, EntryKind::File);
+    const std::optional<FileStatus> there = checkTarget(name, EntryKind::File, look.target);
+    const bool keepUpToDate = there && !m_run.rewriteUpToDate;
 
     const bool severalNames = status.info().st_nlink > 1;
     if (severalNames) {
         const auto first = m_run.firstCopies.find(status.identity());
-        if (first != m_run.firstCopies.end() && linkToFirstCopy(name, first->second)) {
+        // A later name already linked to the first copy is as up to date as that one.
+        const bool linked = first != m_run.firstCopies.end() && keepUpToDate
+            && there->identity() == first->second.identity;
+        if (linked || (first != m_run.firstCopies.end() && linkToFirstCopy(name, first->second))) {
             // Done as far as the owner's progress is concerned, as if copied.
             m_monitor.fileStarted(m_walk.sourcePathOf(name));
-            m_monitor.bytesCopied(status.size());
+            if (linked) {
+                m_monitor.fileUpToDate(status.size());
+                ++m_report.upToDate;
+            } else {
+                m_monitor.bytesCopied(status.size());
+            }
             return;
         }
     }
+    // Where times prove nothing, the data does.
+    if (keepUpToDate && (!timesProveOn(there->info().st_dev) || !hasChangeTime(*there))
+        && keepIfSameData(name, input.get(), status, *there))
+        return;
 
     PendingEntry pending
         = PendingEntry::file(m_calls, level.destination.fd.get(), name, m_unnamedRefused);
@@ -348,7 +534,7 @@ void TreeCopier::copyLink(const std::string &name)
         throw Failure(std::error_code(), Side::Source, changed);
     const std::string target
         = m_calls.readLink(level.source.fd.get(), name.c_str()).orThrow(Side::Source);
-    checkTarget(name, EntryKind::Link);
+    checkTarget(name, EntryKind::Link, m_calls.statusAt(level.destination.fd.get(), name.c_str()));
 
     PendingEntry pending = [&] {
         try {

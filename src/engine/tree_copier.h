@@ -5,11 +5,13 @@
 #include "copy_report.h"
 #include "file_status.h"
 #include "metadata_copy.h"
+#include "split_work.h"
 #include "tree_walk.h"
 #include "unique_fd.h"
 
 #include <sys/stat.h>
 
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -43,6 +45,11 @@ struct RunMemory
     std::filesystem::path destinationPath;
     std::unordered_map<FileIdentity, FirstCopy> firstCopies;
     std::map<std::uint64_t, WrittenFileSystem> fileSystems;
+    // Whether a file already up to date is written again all the same.
+    bool rewriteUpToDate = false;
+    // By device: whether the file system keeps modification times to the nanosecond and
+    // change times no program can set, so that they prove a file up to date.
+    std::map<std::uint64_t, bool> timesProve;
 };
 
 // Copies one folder tree entry by entry, as the visitor of a TreeWalk. Folders are created
@@ -82,9 +89,23 @@ public:
     void leave(Walk::Level &level);
 
 private:
+    // A file of the folder the walk is in, as found at the destination: its status there,
+    // and whether its data and metadata are already its source's.
+    struct FileLook
+    {
+        std::string name;
+        Result<FileStatus> target = FileStatus();
+        Result<FileStatus> source = FileStatus();
+        bool sameData = false;
+        bool sameMetadata = false;
+    };
+    // Files looked at ahead in one go, and from how many two threads share them.
+    static constexpr std::size_t kLookAhead = 256;
+    static constexpr std::size_t kSplitFrom = 16;
+
     void copyEntry(const FolderEntry &entry);
     void enterFolder(const std::string &name);
-    void copyFile(const std::string &name);
+    void copyFile(const FileLook &look);
     void copyLink(const std::string &name);
     bool linkToFirstCopy(const std::string &name, const FirstCopy &first);
     // Opens (making it where needed) the destination folder `name` in `parent`.
@@ -98,8 +119,28 @@ private:
     // file, else (FUSE gives each spelling its own) by name, on a folder that ignores case.
     bool clashesInCase(State &folder, int fd, const std::string &name, const FileIdentity &there);
     // Throws when an entry of another kind than `kind`, or one this run wrote under
-    // another name, is in the way of `name`; one of the same kind may be replaced.
-    void checkTarget(const std::string &name, EntryKind kind);
+    // another name, is in the way of `name`; one of the same kind may be replaced, and is
+    // what this gives back.
+    std::optional<FileStatus> checkTarget(const std::string &name, EntryKind kind,
+                                          const Result<FileStatus> &there);
+    // Leave the file `there`, the destination's `name`, as it is when it already holds what
+    // its source holds, bringing only its metadata up to date; false when it must be
+    // copied. By times, from the two files' status alone (nothing is opened unless metadata
+    // differs), or by reading the source `input` and the destination file and comparing.
+    bool keptByTimes(const FileLook &look);
+    bool keepIfSameData(const std::string &name, int input, const FileStatus &source,
+                        const FileStatus &there);
+    // Counts `name` as kept; `bytes` of it not yet told to the monitor.
+    void keep(const std::string &name, const FileStatus &source, const FileStatus &there,
+              std::uint64_t bytes);
+    // Whether the file system `device` keeps times that prove a file the same as its source
+    // without reading it.
+    bool timesProveOn(std::uint64_t device);
+    // What the destination's `name` is, and whether times prove it up to date (looked at
+    // only when `byTimes`). Only reads: it may run on another thread.
+    FileLook look(const std::string &name, bool byTimes) const;
+    // The look at `name`, the file the walk is at, and those after it looked at ahead.
+    FileLook lookAt(const std::string &name);
     void removeStaleTemporaries(int folder);
     // Whether the destination folder being written to is still there (not removed).
     bool destinationFolderStands();
@@ -115,4 +156,6 @@ private:
     std::filesystem::path m_destination;
     Walk m_walk;
     bool m_unnamedRefused = false;
+    std::deque<FileLook> m_looks;
+    SplitWork m_split;
 };

@@ -140,6 +140,7 @@ public:
     }
 
     Level &current() { return m_levels.back(); }
+    const Level &current() const { return m_levels.back(); }
     std::size_t depth() const { return m_levels.size(); }
 
     // The path of `name` in the deepest level below `root` (the top folder of the source or

@@ -48,8 +48,14 @@ void CopyProgressDialog::showProgress(const CopyProgress &progress)
                               .arg(progress.subFolderCount);
     // A deep path would widen the dialog past the screen; its middle matters least.
     const QString file = fontMetrics().elidedText(progress.file, Qt::ElideMiddle, kLabelWidth);
+    // Files left as they were take no time: the rate is that of the data written.
+    const QString upToDate = progress.filesUpToDate > 0
+        ? QLatin1Char('\n') + upToDateText(progress.filesUpToDate)
+        : QString();
     setLabelText(place + QLatin1Char('\n') + file + QLatin1Char('\n')
-                 + rateText(progress.bytesDone, progress.bytesTotal, progress.copyingMs));
+                 + rateText(progress.bytesDone - progress.bytesUpToDate,
+                            progress.bytesTotal - progress.bytesUpToDate, progress.copyingMs)
+                 + upToDate);
     const double share
         = progress.bytesTotal ? double(progress.bytesDone) / double(progress.bytesTotal) : 0.0;
     setValue(std::min(kBarSteps - 1, int(share * kBarSteps)));

@@ -43,11 +43,15 @@ void CopyRunController::connectRun()
             m_dialog->showFlushing();
     });
     connect(m_run, &CopyRun::finished, this,
-            [this](const QStringList &problems, const QStringList &notKept) {
+            [this](const QStringList &problems, const QStringList &notKept, quint64 upToDate) {
                 setRunning(false);
                 emit progressLineChanged(finishedText(problems.size()));
-                const QString summary = problemSummary(problems.size(), notKept);
-                if (!summary.isEmpty() && !m_quiet)
+                const QString summary = problemSummary(problems.size(), notKept, upToDate);
+                if (summary.isEmpty() || m_quiet)
+                    return;
+                if (problems.isEmpty())
+                    m_messageBox.inform(summary);
+                else
                     m_messageBox.informWithDetails(summary, problems.join(QLatin1Char('\n')));
             });
     connect(m_run, &CopyRun::failed, this,
@@ -66,11 +70,14 @@ void CopyRunController::connectRun()
         });
 }
 
-void CopyRunController::start(const CopyRequest &request, const QString &destinationField)
+void CopyRunController::start(CopyRequest request, const QString &destinationField)
 {
     emit progressLineChanged(QStringLiteral("PREPARE TO COPY"));
+    // The choice lasts for this run only.
     if (!m_messageBox.confirm(copyPrompt(qsizetype(request.names.size()), destinationField),
-                              QStringLiteral("Confirm Copy")))
+                              QStringLiteral("Confirm Copy"),
+                              tr("Also rewrite files that are already up to date"),
+                              request.rewriteUpToDate))
         return;
 
     m_quiet = false;

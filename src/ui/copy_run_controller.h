@@ -24,7 +24,7 @@ public:
 
     // Asks to confirm, naming the destination as its field shows it, then copies on the
     // worker thread; returns at once.
-    void start(const CopyRequest &request, const QString &destinationField);
+    void start(CopyRequest request, const QString &destinationField);
     bool isRunning() const { return m_running; }
     // Whether the run is at its final flush, which cannot be interrupted.
     bool isFlushing() const { return m_flushing; }

@@ -13,8 +13,11 @@ public:
     virtual void inform(const QString &text) = 0;
     // A failure: OK only, with a warning icon.
     virtual void warn(const QString &text) = 0;
-    // OK and Cancel, OK the default; true when the user chose OK.
-    virtual bool confirm(const QString &text, const QString &title) = 0;
+    // OK and Cancel, OK the default, and an unchecked check box `option`; true when the
+    // user chose OK, `checked` then telling whether the box was checked.
+    virtual bool confirm(const QString &text, const QString &title, const QString &option,
+                         bool &checked)
+        = 0;
     // Yes and No, No the default; true when the user chose Yes.
     virtual bool ask(const QString &text, const QString &title) = 0;
     // A notice whose long part (a list of files, say) sits behind a details button.

@@ -1,5 +1,6 @@
 #include "qt_message_box.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QMessageBox>
 
@@ -30,10 +31,17 @@ void QtMessageBox::warn(const QString &text)
     showBox(QMessageBox::Warning, QCoreApplication::applicationName(), text, QMessageBox::Ok);
 }
 
-bool QtMessageBox::confirm(const QString &text, const QString &title)
+bool QtMessageBox::confirm(const QString &text, const QString &title, const QString &option,
+                           bool &checked)
 {
-    return showBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok | QMessageBox::Cancel)
-        == QMessageBox::Ok;
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok | QMessageBox::Cancel);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Ok);
+    auto *checkBox = new QCheckBox(option, &box);
+    box.setCheckBox(checkBox);
+    const bool confirmed = box.exec() == QMessageBox::Ok;
+    checked = checkBox->isChecked();
+    return confirmed;
 }
 
 bool QtMessageBox::ask(const QString &text, const QString &title)
