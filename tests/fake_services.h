@@ -12,8 +12,6 @@
 
 #include <QStringList>
 
-#include <optional>
-
 class FakeFileSystem : public FileSystemService
 {
 public:
@@ -21,10 +19,9 @@ public:
     // a real folder inside a temporary one.
     std::filesystem::path root;
     SlowCalls calls;
-    // When set, looking for a folder fails with this error.
-    std::optional<std::errc> folderExistsFailure;
-    // When set, these replace what the disk holds or has free.
-    std::optional<std::vector<SubFolder>> syntheticSubFolders;
+    // Looking for this folder fails, as on a failing disk.
+    std::filesystem::path failingFolder = "/failing";
+    // The most the disk says it has free.
     std::uint64_t mostFreeBytes = UINT64_MAX;
 
     // Written on the copying thread; read once the run has reported its end.
@@ -37,14 +34,14 @@ public:
     }
     bool folderExists(const std::filesystem::path &path) override
     {
-        if (folderExistsFailure)
-            throw Failure(*folderExistsFailure, Side::Source, {}, path);
+        if (path == failingFolder)
+            throw Failure(std::errc::io_error, Side::Source, {}, path);
         return !path.empty() && m_local.folderExists(onDisk(path));
     }
     std::vector<SubFolder> subFolders(const std::filesystem::path &folder) override
     {
         ++subFoldersCalls;
-        return syntheticSubFolders ? *syntheticSubFolders : m_local.subFolders(onDisk(folder));
+        return m_local.subFolders(onDisk(folder));
     }
     std::unique_ptr<CopySession> holdDestination(const std::filesystem::path &destination) override
     {
