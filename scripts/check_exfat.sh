@@ -19,8 +19,7 @@ mnt=$scratch/mnt loop=
 trap 'umount "$mnt" 2>/dev/null || umount -l "$mnt" 2>/dev/null
       [ -z "$loop" ] || losetup -d "$loop"; rm -rf --one-file-system "$scratch"' EXIT
 trap 'exit 130' INT TERM HUP
-mkdir "$mnt"
-truncate -s 64M "$scratch/img"
+mkdir "$mnt" && truncate -s 64M "$scratch/img"
 mkfs.exfat "$scratch/img" >/dev/null 2>&1 || skip "mkfs.exfat failed"
 # Run by root, exfat-fuse mounts as fuseblk, which wants a block device.
 loop=$(losetup --find --show "$scratch/img" 2>/dev/null) || skip "no loop device"
@@ -32,9 +31,7 @@ src=$scratch/source/Backup dest=$mnt/Backup
 mkdir -p "$src/docs/deep" "$src/case" "$src/shared"
 head -c 300000 /dev/urandom >"$src/docs/photo.bin"
 for file in top.txt docs/deep/notes.txt docs/guest.txt tool.sh shared/team.txt case/README case/readme \
-    "$(printf 'é%.0s' {1..120}).txt" "$(printf '漢字%.0s' {1..40}).txt"; do
-    echo "$file" >"$src/$file"
-done
+    "$(printf 'é%.0s' {1..120}).txt" "$(printf '漢字%.0s' {1..40}).txt"; do echo "$file" >"$src/$file"; done
 chown 65534:65534 "$src/docs/guest.txt" && chmod 4755 "$src/tool.sh" && chmod 2775 "$src/shared"
 ln -s top.txt "$src/link-to-file" && ln -s docs "$src/link-to-folder"
 

@@ -28,10 +28,9 @@ QT_QPA_PLATFORM=xcb "$program" 2>"$log" &
 pid=$!
 window=$(timeout 20 xdotool search --sync --onlyvisible --name "^${caption//./\\.}\$" | head -n 1) \
     || fail "no window titled \"$caption\" appeared within 20 s"
-echo "window $window titled \"$caption\""
 size=$(xwininfo -id "$window" | awk '/^ *Width:/ { w = $2 } /^ *Height:/ { h = $2 } END { print w "x" h }')
 [ "$size" = 532x533 ] || fail "client area is $size, expected 532x533"
-echo "client area $size"
+echo "window $window titled \"$caption\", client area $size"
 
 # Mapped is not yet painted: take screenshots until the background shows, for at most 10 s.
 # The left and right margins beside the list show the background; the list's middle does not.
@@ -48,10 +47,7 @@ colour=$(pixel 264,240)
 echo "background RGB($purple), list RGB($colour)"
 
 "$close_request" "$window"
-for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "the program still runs 10 s after its window was closed"
 status=0
 wait "$pid" || status=$?
