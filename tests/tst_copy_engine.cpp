@@ -421,6 +421,7 @@ private slots:
         const rlimit lowered { 1024, limit.rlim_max };
         setrlimit(RLIMIT_NOFILE, &lowered);
         Monitor monitor;
+        const std::ptrdiff_t before = std::distance(fs::directory_iterator("/proc/self/fd"), {});
         std::ptrdiff_t mostOpen = 0;
         monitor.onFile = [&] {
             const fs::directory_iterator open("/proc/self/fd");
@@ -433,7 +434,9 @@ private slots:
         setrlimit(RLIMIT_NOFILE, &limit);
         QVERIFY(report.problems.empty());
         QCOMPARE(measureTree(calls, root / "dst", monitor).files, std::uint64_t(depth / 1000));
-        QVERIFY2(mostOpen < 48, std::to_string(mostOpen).c_str());
+        // At its deepest: a source and a destination folder for each of the levels kept open, a
+        // few more, and none for the levels above.
+        QVERIFY2(mostOpen - before < 48, std::to_string(mostOpen - before).c_str());
         QCOMPARE(std::system(("rm -rf " + root.string()).c_str()), 0);
     }
 
