@@ -26,8 +26,8 @@ namespace {
 // unmounted after "one" or at the end, pulled while "two" is written, full while "one" is; or a
 // second drive mounted on dst/one, whose flush may fail.
 // clang-format off
-enum class Fault { None, Pipes, Linked, DeepLink, DeepLinks, SourceGone, Unreadable, Vanished, Link, BindSubFolder,
-                   BindInside, BindSource, Unmounted, UnmountedAtEnd, Pulled, DiskFull, SecondDrive,
+enum class Fault { None, Pipes, Linked, DeepLink, DeepLinks, SourceGone, Unreadable, Vanished, Link, BindLoop,
+                   BindSubFolder, BindInside, BindSource, Unmounted, UnmountedAtEnd, Pulled, DiskFull, SecondDrive,
                    SecondDriveFails };
 
 struct Calls : SlowCalls
@@ -159,6 +159,7 @@ private slots:
         QTest::newRow("source vanished") << Fault::SourceGone << "dst" << refused("the source \"src\" is not an existing folder.\nChoose the source folder again.") << "" << "";
         QTest::newRow("destination inside a selected sub-folder") << Fault::None << "src/one/inner" << refused("the sub-folder \"one\" " + intoItself) << "" << "";
         QTest::newRow("destination is the source folder") << Fault::None << "src" << refused("the sub-folder \"one\" " + intoItself) << "" << "";
+        QTest::newRow("sub-folder bind-mounted inside itself") << Fault::BindLoop << "dst" << "finished; src/one/inner/x: cannot be copied into itself" << "one two" << "dst";
         QTest::newRow("bind mount of the sub-folder") << Fault::BindSubFolder << "mnt" << refused("the sub-folder \"two\" " + intoItself) << "" << "";
         QTest::newRow("in a bind mount of a folder in it") << Fault::BindInside << "mnt/x" << refused("the sub-folder \"two\" " + intoItself) << "" << "";
         QTest::newRow("bind mount of the source folder") << Fault::BindSource << "mnt" << refused("the sub-folder \"one\" " + intoItself) << "" << "";
@@ -184,16 +185,20 @@ private slots:
         QFETCH(Fault, fault);
         QFETCH(QString, into);
         const TempTree::Folder folder;
-        const Path root = folder.path(), mnt = root / "mnt";
+        const Path root = folder.path();
         const auto remove = qScopeGuard([&] { std::system(("rm -rf " + root.string()).c_str()); });
         makeScene(root, fault);
-        const char *bound = fault == Fault::BindSubFolder ? "src/two"
-            : fault == Fault::BindInside                  ? "src/two/inner"
-                                                          : "src";
-        if (fault >= Fault::BindSubFolder && fault <= Fault::BindSource
-            && (geteuid() != 0 || mount((root / bound).c_str(), mnt.c_str(), 0, MS_BIND, 0) != 0))
+        // clang-format off
+        const std::map<Fault, std::pair<Path, Path>> binds = { { Fault::BindLoop, { "src/one", "src/one/inner/x" } },
+            { Fault::BindSubFolder, { "src/two", "mnt" } }, { Fault::BindInside, { "src/two/inner", "mnt" } },
+            { Fault::BindSource, { "src", "mnt" } } }; // what is mounted where
+        // clang-format on
+        const auto [bound, on] = binds.contains(fault) ? binds.at(fault) : std::pair<Path, Path>();
+        if (!on.empty()
+            && (geteuid() != 0
+                || mount((root / bound).c_str(), (root / on).c_str(), 0, MS_BIND, 0) != 0))
             QSKIP("bind mounts take root");
-        const auto unmount = qScopeGuard([&] { umount2(mnt.c_str(), MNT_DETACH); });
+        const auto unmount = qScopeGuard([&] { umount2((root / on).c_str(), MNT_DETACH); });
         const std::string outsideDst
             = "find " + root.string() + " -path " + root.string() + "/dst -prune -o -print | wc -l";
         const QString before = shell(outsideDst);
