@@ -28,8 +28,6 @@ public:
         std::error_code ignored;
         std::filesystem::remove_all(path(), ignored);
     }
-    Folder(const Folder &) = delete;
-    Folder &operator=(const Folder &) = delete;
 
     std::filesystem::path path() const { return m_dir.path().toStdString(); }
     QString text() const { return m_dir.path(); }
