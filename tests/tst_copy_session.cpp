@@ -143,7 +143,7 @@ private slots:
         QTest::addColumn<QString>("written"); // in dst
         QTest::addColumn<QString>("flushed");
         const QString special = u"a special file (pipe, socket or device) is not copied"_s;
-        const auto refused = [](const QString &why) {
+        const auto refused = [](const QString &why) -> QString {
             return u"refused: Nothing was copied: "_s + why;
         };
         const QString intoItself
