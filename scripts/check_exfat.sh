@@ -6,10 +6,10 @@
 # Usage (as root): check_exfat.sh [SPRIGWELL_COPY_TREE]; exit 0 when every check passed,
 # 1 when one failed, 77 when it cannot run here.
 set -euo pipefail
-skip() { echo "exFAT check skipped: $*"; exit 77; }
+here=$(cd "$(dirname "$0")" && pwd) name="exFAT check"
+. "$here/check_common.sh"
 [ "$(id -u)" -eq 0 ] || skip "mounting needs root"
 [ -c /dev/fuse ] || skip "there is no /dev/fuse"
-here=$(cd "$(dirname "$0")" && pwd)
 command -v mount.exfat-fuse >/dev/null || bash "$here/setup.sh" >&2 || skip "no exfat-fuse"
 copy_tree=${1:-$here/../build/dev/tests/sprigwell_copy_tree}
 [ -x "$copy_tree" ] || skip "build sprigwell_copy_tree first"
@@ -19,32 +19,22 @@ mnt=$scratch/mnt loop=
 trap 'umount "$mnt" 2>/dev/null || umount -l "$mnt" 2>/dev/null
       [ -z "$loop" ] || losetup -d "$loop"; rm -rf --one-file-system "$scratch"' EXIT
 trap 'exit 130' INT TERM HUP
-mkdir "$mnt"
-truncate -s 64M "$scratch/img"
+mkdir "$mnt" && truncate -s 64M "$scratch/img"
 mkfs.exfat "$scratch/img" >/dev/null 2>&1 || skip "mkfs.exfat failed"
 # Run by root, exfat-fuse mounts as fuseblk, which wants a block device.
 loop=$(losetup --find --show "$scratch/img" 2>/dev/null) || skip "no loop device"
 mount.exfat-fuse "$loop" "$mnt" >/dev/null 2>&1 || skip "the exFAT mount was refused"
 
+# Names of 120 accented letters and of 80 CJK characters, an owner and set-ID bits exFAT
+# cannot hold, two names that differ only in case, and links it cannot hold either.
 src=$scratch/source/Backup dest=$mnt/Backup
 mkdir -p "$src/docs/deep" "$src/case" "$src/shared"
-echo first >"$src/top.txt"
 head -c 300000 /dev/urandom >"$src/docs/photo.bin"
-echo nested >"$src/docs/deep/notes.txt"
-echo guest >"$src/docs/guest.txt" && chown 65534:65534 "$src/docs/guest.txt"
-echo tool >"$src/tool.sh" && chmod 4755 "$src/tool.sh"
-chmod 2775 "$src/shared" && echo team >"$src/shared/team.txt"
-echo accents >"$src/$(printf 'é%.0s' {1..120}).txt"
-echo cjk >"$src/$(printf '漢字%.0s' {1..40}).txt"
-echo upper >"$src/case/README" && echo lower >"$src/case/readme"
+for file in top.txt docs/deep/notes.txt docs/guest.txt tool.sh shared/team.txt case/README case/readme \
+    "$(printf 'é%.0s' {1..120}).txt" "$(printf '漢字%.0s' {1..40}).txt"; do echo "$file" >"$src/$file"; done
+chown 65534:65534 "$src/docs/guest.txt" && chmod 4755 "$src/tool.sh" && chmod 2775 "$src/shared"
 ln -s top.txt "$src/link-to-file" && ln -s docs "$src/link-to-folder"
 
-passed=0 failed=0
-check() {
-    local what=$1; shift
-    if "$@"; then passed=$((passed + 1)); echo "PASS $what"
-    else failed=$((failed + 1)); echo "FAIL $what"; fi
-}
 problems() { sed -n 's/^problem: \(.*\): .*$/\1/p' "$out"; }
 copy_and_check() {
     out=$scratch/run$1.out
@@ -72,5 +62,4 @@ copy_and_check 1
 echo "first, then changed" >"$src/top.txt"
 head -c 1000 /dev/urandom >"$src/docs/photo.bin"
 copy_and_check 2
-echo "exFAT check: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

@@ -9,10 +9,10 @@
 # Usage (as root): check_mounts.sh [SPRIGWELL_COPY_TREE]; exit 0 when every check passed,
 # 1 when one failed, 77 when it cannot run here.
 set -euo pipefail
-skip() { echo "mount check skipped: $*"; exit 77; }
+here=$(cd "$(dirname "$0")" && pwd) name="mount check"
+. "$here/check_common.sh"
 [ "$(id -u)" -eq 0 ] || skip "mounting needs root"
 command -v mkfs.ext4 >/dev/null || skip "no mkfs.ext4"
-here=$(cd "$(dirname "$0")" && pwd)
 copy_tree=${1:-$here/../build/dev/tests/sprigwell_copy_tree}
 [ -x "$copy_tree" ] || skip "build sprigwell_copy_tree first"
 
@@ -22,21 +22,15 @@ trap 'for m in "$dst/A" "$mnt"; do umount "$m" 2>/dev/null || umount -l "$m" 2>/
       rm -rf --one-file-system "$scratch"' EXIT
 trap 'exit 130' INT TERM HUP
 mkdir -p "$mnt" "$dst/A"
-image() { truncate -s "$2" "$scratch/$1.img" && mkfs.ext4 -q "$scratch/$1.img"; }
-image stick 400M && image inner 100M || skip "mkfs.ext4 failed"
+for image in stick:400M inner:100M; do
+    truncate -s "${image#*:}" "$scratch/${image%:*}.img" && mkfs.ext4 -q "$scratch/${image%:*}.img" || skip "mkfs.ext4 failed"
+done
 mount -o loop "$scratch/stick.img" "$mnt" 2>/dev/null || skip "no loop device"
 # Each 1 MB file is text naming itself, so that it can be found in an image.
 for s in A B C; do
     mkdir -p "$src/$s"
     for i in $(seq 40); do head -c 1M <(yes "sprigwell $s file $i") >"$src/$s/f$i"; done
 done
-
-passed=0 failed=0
-check() {
-    local what=$1; shift
-    if "$@"; then passed=$((passed + 1)); echo "PASS $what"
-    else failed=$((failed + 1)); echo "FAIL $what"; fi
-}
 
 # 1. Unmounted while paused after A.
 out=$scratch/run1.out status=0
@@ -68,5 +62,4 @@ sed "s/^/   /" "$out"
 check "the run finished" [ "$status" -eq 0 ]
 check "all 40 files of A on the inner image's device" [ "$(on_image 'sprigwell A file [0-9]*')" -eq 40 ]
 check "an unflushed control file not yet there" [ "$(on_image 'sprigwell control')" -eq 0 ]
-echo "mount check: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

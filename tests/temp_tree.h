@@ -13,12 +13,11 @@
 
 namespace TempTree {
 
-// A temporary folder that is removed byte-wise, so names that are not valid UTF-8
-// go with it.
+// A temporary folder (in `parent` when given, else in the system's temporary folder) that is
+// removed byte-wise, so names that are not valid UTF-8 go with it.
 class Folder
 {
 public:
-    // In `parent` when given, else in the system's temporary folder.
     explicit Folder(const QString &parent = {})
         : m_dir(parent.isEmpty() ? QTemporaryDir() : QTemporaryDir(parent + u"/XXXXXX"))
     {
@@ -29,26 +28,13 @@ public:
         std::error_code ignored;
         std::filesystem::remove_all(path(), ignored);
     }
-    Folder(const Folder &) = delete;
-    Folder &operator=(const Folder &) = delete;
 
-    bool isValid() const { return m_dir.isValid(); }
     std::filesystem::path path() const { return m_dir.path().toStdString(); }
     QString text() const { return m_dir.path(); }
 
 private:
     QTemporaryDir m_dir;
 };
-
-// Goes through whole seconds first: the file clock counts nanoseconds from 2174, so
-// nanoseconds since 1970 would overflow for dates after 2262.
-inline std::filesystem::file_time_type fileTime(std::int64_t secs, std::int64_t extraNanos)
-{
-    using FileClock = std::filesystem::file_time_type::clock;
-    const auto whole = FileClock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(secs)));
-    return std::chrono::time_point_cast<std::filesystem::file_time_type::duration>(whole)
-        + std::chrono::nanoseconds(extraNanos);
-}
 
 // Local midnight of a date plus an offset in seconds, as seconds since the epoch.
 inline qint64 localSecs(QDate day, qint64 offsetSecs = 0)
@@ -59,7 +45,14 @@ inline qint64 localSecs(QDate day, qint64 offsetSecs = 0)
 inline void setModified(const std::filesystem::path &path, std::int64_t secs,
                         std::int64_t extraNanos = 0)
 {
-    std::filesystem::last_write_time(path, fileTime(secs, extraNanos));
+    // Through whole seconds first: the file clock counts nanoseconds from 2174, so
+    // nanoseconds since 1970 would overflow for dates after 2262.
+    using FileClock = std::filesystem::file_time_type::clock;
+    const auto whole = FileClock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(secs)));
+    std::filesystem::last_write_time(
+        path,
+        std::chrono::time_point_cast<std::filesystem::file_time_type::duration>(whole)
+            + std::chrono::nanoseconds(extraNanos));
 }
 
 inline std::filesystem::path makeFolder(const std::filesystem::path &parent,

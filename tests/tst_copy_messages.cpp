@@ -11,65 +11,33 @@ class TestCopyMessages : public QObject
     Q_OBJECT
 
 private slots:
-    void finishLine_data();
-    void finishLine();
-    void spaceQuestion();
-    void rate_data();
-    void rate();
+    void text_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        // clang-format off
+        QTest::newRow("all copied") << finishedText(0) << u"FINISHED COPYING"_s;
+        QTest::newRow("one problem") << finishedText(1) << u"FINISHED COPYING WITH 1 PROBLEM"_s;
+        QTest::newRow("several") << finishedText(12) << u"FINISHED COPYING WITH 12 PROBLEMS"_s;
+        // Whatever was not copied or kept is said in the closing message too.
+        QTest::newRow("nothing to close with") << problemSummary(0, {}) << u""_s;
+        QTest::newRow("entries not copied") << problemSummary(12, {}) << u"12 entries were not copied; the details name each and say why."_s;
+        QTest::newRow("owners not kept") << problemSummary(0, notKeptTexts({ MetadataKind::Owner })) << u"The destination could not keep:\n- owners and groups"_s;
+        QTest::newRow("space in MB") << spaceQuestion(48'200'000, 1'900'000) << u"The selected sub-folders hold 48.2 MB; the destination has 1.9 MB free. Copy anyway?"_s;
+        QTest::newRow("space in GB and bytes") << spaceQuestion(5'000'000'000, 512) << u"The selected sub-folders hold 5.0 GB; the destination has 512 bytes free. Copy anyway?"_s;
+        QTest::newRow("too early to tell a rate") << rateText(1'000'000, 9'000'000, 100) << u""_s;
+        // Seconds left: in the window's test of the "Copying" dialog.
+        QTest::newRow("minutes left") << rateText(1'000'000, 301'000'000, 1000) << u"1.0 MB/s, about 5 min left"_s;
+        QTest::newRow("hours left") << rateText(1'000'000, 9'001'000'000, 1000) << u"1.0 MB/s, about 2 h 30 min left"_s;
+        // clang-format on
+    }
+
+    void text()
+    {
+        QFETCH(QString, text);
+        QTEST(text, "expected");
+    }
 };
-
-void TestCopyMessages::finishLine_data()
-{
-    QTest::addColumn<int>("problems");
-    QTest::addColumn<QString>("line");
-    QTest::newRow("all copied") << 0 << u"FINISHED COPYING"_s;
-    QTest::newRow("one problem") << 1 << u"FINISHED COPYING WITH 1 PROBLEM"_s;
-    QTest::newRow("several") << 12 << u"FINISHED COPYING WITH 12 PROBLEMS"_s;
-}
-
-void TestCopyMessages::finishLine()
-{
-    QFETCH(int, problems);
-    QFETCH(QString, line);
-    QCOMPARE(finishedText(problems), line);
-    // Whatever was not copied or kept is said in the closing message too.
-    QCOMPARE(problemSummary(problems, {}).isEmpty(), problems == 0);
-    QVERIFY(problemSummary(0, notKeptTexts({ MetadataKind::Owner })).contains(u"owners"));
-}
-
-void TestCopyMessages::spaceQuestion()
-{
-    QCOMPARE(::spaceQuestion(48'200'000, 1'900'000),
-             u"The selected sub-folders hold 48.2 MB; the destination has 1.9 MB free. "
-             "Copy anyway?"_s);
-    QVERIFY(::spaceQuestion(5'000'000'000, 512)
-                .contains(u"hold 5.0 GB; the destination has 512 bytes"));
-}
-
-void TestCopyMessages::rate_data()
-{
-    QTest::addColumn<quint64>("done");
-    QTest::addColumn<quint64>("total");
-    QTest::addColumn<qint64>("elapsedMs");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("too early to tell")
-        << quint64(1'000'000) << quint64(9'000'000) << qint64(100) << u""_s;
-    QTest::newRow("seconds left") << quint64(10'000'000) << quint64(25'000'000) << qint64(1000)
-                                  << u"10.0 MB/s, about 2 s left"_s;
-    QTest::newRow("minutes left") << quint64(1'000'000) << quint64(301'000'000) << qint64(1000)
-                                  << u"1.0 MB/s, about 5 min left"_s;
-    QTest::newRow("hours left") << quint64(1'000'000) << quint64(9'001'000'000) << qint64(1000)
-                                << u"1.0 MB/s, about 2 h 30 min left"_s;
-}
-
-void TestCopyMessages::rate()
-{
-    QFETCH(quint64, done);
-    QFETCH(quint64, total);
-    QFETCH(qint64, elapsedMs);
-    QFETCH(QString, text);
-    QCOMPARE(rateText(done, total, elapsedMs), text);
-}
 
 QTEST_GUILESS_MAIN(TestCopyMessages)
 #include "tst_copy_messages.moc"

@@ -31,10 +31,9 @@ struct WindowFixture
     }
     QLineEdit *field(const char *name) const { return control<QLineEdit>(name); }
     QPushButton *button(const char *name) const { return control<QPushButton>(name); }
-    QLabel *label(const char *name) const { return control<QLabel>(name); }
     QListView *list() const { return control<QListView>("ListSourceFiles"); }
     QString counter() const { return field("txtFiles")->text(); }
-    QString progress() const { return label("Label2")->text(); }
+    QString progress() const { return control<QLabel>("Label2")->text(); }
     void select(int row) const
     {
         list()->selectionModel()->select(list()->model()->index(row, 0),

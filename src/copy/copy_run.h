@@ -34,11 +34,11 @@ struct CopyProgress
     QString file;
     quint64 bytesDone = 0; // those of files already up to date among them
     quint64 bytesTotal = 0;
-    quint64 filesUpToDate = 0;
-    quint64 bytesUpToDate = 0; // done without being read
     // Since the first file's data began to be copied: what the rate is measured over, not
     // the count or the question before it.
     qint64 copyingMs = 0;
+    quint64 filesUpToDate = 0;
+    quint64 bytesUpToDate = 0; // done without being read
 };
 Q_DECLARE_METATYPE(CopyProgress)
 

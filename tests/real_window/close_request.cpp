@@ -11,14 +11,10 @@
 
 int main(int argc, char *argv[])
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: close_request WINDOW-ID\n");
-        return 2;
-    }
     char *end = nullptr;
-    const Window window = std::strtoul(argv[1], &end, 0);
-    if (*argv[1] == '\0' || *end != '\0') {
-        std::fprintf(stderr, "close_request: not a window id: %s\n", argv[1]);
+    const Window window = argc == 2 ? std::strtoul(argv[1], &end, 0) : 0;
+    if (window == 0 || *end != '\0') {
+        std::fprintf(stderr, "usage: close_request WINDOW-ID\n");
         return 2;
     }
     Display *display = XOpenDisplay(nullptr);

@@ -4,41 +4,25 @@
 #
 # Usage: no_display_test.sh SPRIGWELL
 set -euo pipefail
-
-program=$1
-scratch=$(mktemp -d)
+program=$1 scratch=$(mktemp -d) name="no-display check"
+. "$(dirname "$0")/../../scripts/check_common.sh"
 trap 'rm -rf "$scratch"' EXIT
-
 # A display number that no X server listens on.
-free_display=:4711
-while [ -e "/tmp/.X11-unix/X${free_display#:}" ]; do
-    free_display=":$((${free_display#:} + 1))"
-done
+display=4711
+while [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
 
-failures=0
 # expect NAME EXPECTED-TEXT ENV-ARGUMENTS...
 expect() {
-    local name=$1 expected=$2
+    local what=$1 expected=$2 status=0
     shift 2
-    local status=0
     env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@" "$program" \
         >"$scratch/out" 2>"$scratch/err" </dev/null || status=$?
-    local lines
-    lines=$(wc -l <"$scratch/err")
-    if [ "$status" -eq 1 ] && [ "$lines" -eq 1 ] && grep -qF "$expected" "$scratch/err" \
-        && [ ! -s "$scratch/out" ]; then
-        echo "PASS $name: $(cat "$scratch/err")"
-    else
-        echo "FAIL $name: status $status, $lines lines on stderr, expected one with \"$expected\":"
-        cat "$scratch/err"
-        failures=$((failures + 1))
-    fi
+    sed "s/^/   /" "$scratch/err"
+    check "$what: status 1 ($status), one line on stderr with \"$expected\", nothing on stdout" \
+        [ "$status" -eq 1 -a "$(wc -l <"$scratch/err")" -eq 1 -a "$(grep -cF "$expected" "$scratch/err")" -eq 1 \
+        -a ! -s "$scratch/out" ]
 }
-
 expect "nothing set" "no display is set"
-expect "unreachable X display" "the display \"$free_display\" could not be opened" \
-    DISPLAY="$free_display"
-expect "unknown platform" "the window system \"nowhere\" could not be started" \
-    QT_QPA_PLATFORM=nowhere
-
-[ "$failures" -eq 0 ]
+expect "unreachable X display" "the display \":$display\" could not be opened" DISPLAY=":$display"
+expect "unknown platform" "the window system \"nowhere\" could not be started" QT_QPA_PLATFORM=nowhere
+finish
