@@ -259,18 +259,19 @@ FUSE, where files are compared by their data.
                                                    arguments.dataRoot / "again-exfat", kExfatFiles),
                                        arguments.exfatRoot / "second", true });
             std::cerr << "Timing second runs...\n";
-            section("Second run onto the first copy",
-                    compareSecondRuns(secondRuns, arguments.rounds),
-                    rounds
-                        + " A run is a real CopyRun's count and copy (prepare() and copy(), the"
-                          " flush left out) of the data set into a folder that holds the first"
-                          " run's copy, warm; the first run copies into an empty folder. rsync"
-                          " runs as `rsync -a SRC DST/` into a folder that holds its own first"
-                          " copy, timed from spawn to exit. 1 %: every hundredth file rewritten"
-                          " in place with new contents of the same size before the run. On"
-                          " exFAT (through FUSE, where times prove nothing) files are compared"
-                          " by their data, and rsync gets --checksum. Both copies are checked"
-                          " byte for byte against the source.");
+            section(
+                "Second run onto the first copy", compareSecondRuns(secondRuns, arguments.rounds),
+                rounds
+                    + " A run: a real CopyRun's copy() of the data set into a folder that holds the"
+                      " first run's copy, warm, with the count (prepare()) before the clock"
+                      " starts, as for cp -a above; the row \"count and copy\" times both."
+                      " The flush is left out. The first run copies into an empty folder."
+                      " rsync runs as `rsync -a SRC DST/` into a folder that holds its own"
+                      " first copy, timed from spawn to exit. 1 %: every hundredth file"
+                      " rewritten in place with new contents of the same size before the"
+                      " run. On exFAT (through FUSE, where times prove nothing) files are"
+                      " compared by their data, and rsync gets --checksum. Both copies are"
+                      " checked byte for byte against the source.");
             for (const SecondRunSet &set : secondRuns)
                 std::filesystem::remove_all(set.copy.folder);
         }

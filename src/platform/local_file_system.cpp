@@ -4,11 +4,16 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
+
 namespace {
 
 // Names compared as a folder that ignores case compares them, in Unicode.
 std::string unicodeCaseFold(const std::string &name)
 {
+    // Most names are ASCII, and a copy folds every name it writes.
+    if (std::all_of(name.begin(), name.end(), [](unsigned char c) { return c < 0x80; }))
+        return asciiCaseFold(name);
     return QString::fromUtf8(name.data(), qsizetype(name.size())).toCaseFolded().toStdString();
 }
 
