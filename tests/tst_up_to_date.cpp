@@ -36,7 +36,7 @@ struct Monitor : SilentCopyMonitor
 {
     int upToDate = 0, stopAfter = INT_MAX;
     bool stopRequested() const override { return upToDate >= stopAfter; }
-    void fileUpToDate(std::uint64_t) override { ++upToDate; }
+    void fileUpToDate(const Path &, const std::string &, std::uint64_t) override { ++upToDate; }
 };
 
 ino_t inodeOf(const Path &path)
@@ -119,6 +119,41 @@ private slots:
         QCOMPARE(readFile(dst / "P/x"), readFile(src / "x"));
         QCOMPARE(fs::status(dst / "P/x").permissions(), fs::status(src / "x").permissions());
         QCOMPARE(fs::last_write_time(dst / "P/x"), modified);
+    }
+
+    // Files looked at ahead, folders read ahead and the sweep for temporaries an earlier run
+    // left, all at once: a temporary's name is swept even where a source file bears it (and
+    // copied again), and a file changed amid unchanged ones is still found.
+    void secondCopyOfManyFolders()
+    {
+        const Folder folder;
+        const Path src = folder.path() / "src/T", dst = folder.path() / "dst";
+        for (const char *sub : { "a", "a/deep", "b", "c" }) {
+            fs::create_directories(src / sub);
+            for (int i = 0; i < 40; ++i)
+                writeFile(src / sub / ("f" + std::to_string(i)), "same data");
+            writeFile(src / sub / ".sprigwell-ab12yz.tmp", "a source file");
+        }
+        fs::create_directories(dst);
+        QTest::qSleep(20);
+        Calls calls;
+        Monitor monitor;
+        CopySession(calls, dst).copyFolder(src, "T", monitor);
+        for (const char *sub : { "a", "a/deep", "b", "c" })
+            writeFile(dst / "T" / sub / ".sprigwell-zz99zz.tmp", "half");
+        const auto modified = fs::last_write_time(src / "c/f17");
+        writeFile(src / "c/f17", "new! data");
+        fs::last_write_time(src / "c/f17", modified);
+
+        const CopyReport report = CopySession(calls, dst).copyFolder(src, "T", monitor);
+
+        QCOMPARE(int(report.upToDate), 4 * 40 - 1);
+        for (const auto &entry : fs::recursive_directory_iterator(dst / "T"))
+            if (entry.is_regular_file())
+                QCOMPARE(readFile(src / entry.path().lexically_relative(dst / "T")),
+                         readFile(entry.path()));
+        for (const auto &entry : fs::recursive_directory_iterator(src))
+            QVERIFY(fs::exists(dst / "T" / entry.path().lexically_relative(src)));
     }
 
     // A stop among files left as they were takes effect at the next one.

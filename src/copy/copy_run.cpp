@@ -38,15 +38,23 @@ public:
         m_progress.bytesDone += bytes;
         report();
     }
-    void fileUpToDate(std::uint64_t bytes) override
+    void fileUpToDate(const std::filesystem::path &folder, const std::string &name,
+                      std::uint64_t bytes) override
     {
+        if (!m_sinceFirstByte.isValid())
+            m_sinceFirstByte.start();
         ++m_progress.filesUpToDate;
         m_progress.bytesUpToDate += bytes;
-        bytesCopied(bytes);
+        m_progress.bytesDone += bytes;
+        if (!reportDue())
+            return;
+        m_file = folder / name;
+        report(true);
     }
+    bool reportDue() const { return m_sinceReport.elapsed() >= kProgressIntervalMs; }
     void report(bool now = false)
     {
-        if (!now && m_sinceReport.elapsed() < kProgressIntervalMs)
+        if (!now && !reportDue())
             return;
         m_sinceReport.restart();
         m_progress.file = pathText(m_file);

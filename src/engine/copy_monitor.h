@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 // What a running copy tells its owner, and how the owner stops it. Called on the thread
 // that copies.
@@ -18,9 +19,15 @@ public:
     // `bytes` more bytes of file offsets are done (holes skipped in a sparse file count too,
     // so the sum over a run equals the sum of the files' sizes).
     virtual void bytesCopied(std::uint64_t bytes) = 0;
-    // The file started last was already up to date at the destination and is left as it
-    // is; `bytes` of it are done that bytesCopied() has not told.
-    virtual void fileUpToDate(std::uint64_t bytes) { bytesCopied(bytes); }
+    // The file `name` of the source folder `folder` was already up to date at the
+    // destination and is left as it is; `bytes` of it are done that bytesCopied() has not
+    // told. Named in parts: files are found up to date by the thousand a second, and only a
+    // few of them are ever shown.
+    virtual void fileUpToDate([[maybe_unused]] const std::filesystem::path &folder,
+                              [[maybe_unused]] const std::string &name, std::uint64_t bytes)
+    {
+        bytesCopied(bytes);
+    }
 };
 
 // For a run that nobody stops or watches.

@@ -16,18 +16,25 @@ void SplitWork::run(std::size_t count, const std::function<void(std::size_t)> &w
 {
     if (!m_thread.joinable())
         m_thread = std::thread([this] { serve(); });
-    const std::size_t half = count / 2;
     {
         const std::lock_guard lock(m_mutex);
         m_work = &work;
-        m_from = half;
-        m_to = count;
+        m_count = count;
+        m_next = 0;
     }
     m_changed.notify_all();
-    for (std::size_t i = 0; i < half; ++i)
-        work(i);
+    takeItems(work, count);
     std::unique_lock lock(m_mutex);
+    // All taken before the second thread woke: it need not wake for nothing.
+    if (!m_helping)
+        m_work = nullptr;
     m_changed.wait(lock, [this] { return m_work == nullptr; });
+}
+
+void SplitWork::takeItems(const std::function<void(std::size_t)> &work, std::size_t count)
+{
+    for (std::size_t i = m_next++; i < count; i = m_next++)
+        work(i);
 }
 
 void SplitWork::serve()
@@ -38,11 +45,12 @@ void SplitWork::serve()
         if (m_quit)
             return;
         const std::function<void(std::size_t)> &work = *m_work;
-        const std::size_t from = m_from, to = m_to;
+        const std::size_t count = m_count;
+        m_helping = true;
         lock.unlock();
-        for (std::size_t i = from; i < to; ++i)
-            work(i);
+        takeItems(work, count);
         lock.lock();
+        m_helping = false;
         m_work = nullptr;
         m_changed.notify_all();
     }

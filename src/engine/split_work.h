@@ -1,14 +1,16 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <mutex>
 #include <thread>
 
-// A second thread for work that splits in two: run() does the first half of the items on
-// the calling thread and the second half on its own, and returns when both are done. The
-// work must not throw. The thread starts with the first run() and ends with the object.
+// A second thread for work that splits in two: run() hands the items out one at a time to
+// the calling thread and its own, so that neither waits for the other while items are left
+// (items cost unequal amounts), and returns when all are done. The work must not throw.
+// The thread starts with the first run() and ends with the object.
 class SplitWork
 {
 public:
@@ -22,12 +24,15 @@ public:
 
 private:
     void serve();
+    // Takes the next item until none is left, on either thread.
+    void takeItems(const std::function<void(std::size_t)> &work, std::size_t count);
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
     const std::function<void(std::size_t)> *m_work = nullptr;
-    std::size_t m_from = 0;
-    std::size_t m_to = 0;
+    bool m_helping = false; // the second thread took the work up
+    std::size_t m_count = 0;
+    std::atomic<std::size_t> m_next = 0;
     bool m_quit = false;
     std::thread m_thread;
 };

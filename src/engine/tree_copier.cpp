@@ -97,6 +97,7 @@ CopyReport TreeCopier::copy(const std::filesystem::path &source, const std::stri
     Walk::Level top;
     try {
         top = m_walk.openTop(source);
+        top.state.sourcePath = m_walk.root();
         top.state.source = m_calls.status(top.source.fd.get()).orThrow(Side::Source).info();
         m_walk.readEntries(top);
         filesFirst(top.entries);
@@ -155,6 +156,9 @@ void TreeCopier::copyEntry(const FolderEntry &entry)
         kind = m_calls.statusAt(m_walk.current().source.fd.get(), entry.name.c_str())
                    .orThrow(Side::Source)
                    .kind();
+    // A file's look sweeps the folder on the way.
+    if (kind != EntryKind::File)
+        sweepTemporaries(m_walk.current());
     switch (kind) {
     case EntryKind::File:
         return copyFile(lookAt(entry.name));
@@ -200,25 +204,82 @@ OpenFolder TreeCopier::openDestinationFolder(int parent, const std::string &name
     if ((mode & S_IRWXU) != S_IRWXU && state.current.st_uid == m_calls.effectiveUser()
         && !m_calls.changeMode(folder.fd.get(), mode | S_IRWXU))
         state.current.st_mode |= S_IRWXU;
-    removeStaleTemporaries(folder.fd.get());
+    state.mayHoldTemporaries = true;
     return folder;
 }
 
-void TreeCopier::removeStaleTemporaries(int folder)
+std::pair<TreeCopier::Walk::Level *, std::string> TreeCopier::nextFolder(Walk::Level &level)
 {
-    for (const FolderEntry &entry : m_calls.readFolder(folder).orThrow(Side::Destination)) {
+    std::size_t i = level.next;
+    while (i < level.entries.size() && level.entries[i].kind == EntryKind::File)
+        ++i;
+    if (i - level.next > kLookAhead)
+        return {};
+    Walk::Level *holder = &level;
+    if (i == level.entries.size()) {
+        // The walk goes on in the level above, at its next entry.
+        holder = m_walk.above();
+        if (!holder)
+            return {};
+        i = holder->next;
+    }
+    if (i == holder->entries.size() || holder->entries[i].kind != EntryKind::Folder
+        || !holder->source.fd.isOpen())
+        return {};
+    return { holder, holder->entries[i].name };
+}
+
+std::optional<TreeCopier::ReadAhead> TreeCopier::readAhead(int holder, const std::string &name) const
+{
+    const Result<UniqueFd> folder = m_calls.openAt(holder, name.c_str(), kFolderFlags);
+    if (!folder)
+        return std::nullopt;
+    const Result<FileStatus> status = m_calls.status(folder->get());
+    Result<std::vector<FolderEntry>> entries = m_calls.readFolder(folder->get());
+    if (!status || !entries)
+        return std::nullopt;
+    return ReadAhead { name, status->identity(), std::move(*entries) };
+}
+
+Result<std::vector<std::string>> TreeCopier::staleTemporaries(int folder) const
+{
+    Result<std::vector<FolderEntry>> entries = m_calls.readFolder(folder);
+    if (!entries)
+        return entries.error();
+    std::vector<std::string> stale;
+    for (const FolderEntry &entry : *entries) {
         if (!PendingEntry::isTemporaryName(entry.name))
             continue;
         const Result<FileStatus> status = m_calls.statusAt(folder, entry.name.c_str());
         if (status && status->kind() == EntryKind::File)
-            m_calls.unlinkAt(folder, entry.name.c_str(), 0);
+            stale.push_back(entry.name);
     }
+    return stale;
+}
+
+bool TreeCopier::removeTemporaries(State &state, int folder,
+                                   Result<std::vector<std::string>> stale)
+{
+    state.mayHoldTemporaries = false;
+    const std::vector<std::string> names = std::move(stale).orThrow(Side::Destination);
+    for (const std::string &name : names)
+        m_calls.unlinkAt(folder, name.c_str(), 0);
+    return !names.empty();
+}
+
+void TreeCopier::sweepTemporaries(Walk::Level &level)
+{
+    if (level.state.mayHoldTemporaries)
+        removeTemporaries(level.state, level.destination.fd.get(),
+                          staleTemporaries(level.destination.fd.get()));
 }
 
 void TreeCopier::enterFolder(const std::string &name)
 {
     Walk::Level &parent = m_walk.current();
     Walk::Level level = m_walk.openChild(name);
+    level.state.sourcePath = parent.state.sourcePath / name;
+    std::optional<ReadAhead> readAhead = std::exchange(m_readAhead, std::nullopt);
     level.state.source = m_calls.status(level.source.fd.get()).orThrow(Side::Source).info();
     level.destination
         = openDestinationFolder(parent.destination.fd.get(), name, &parent.state, level.state);
@@ -226,7 +287,10 @@ void TreeCopier::enterFolder(const std::string &name)
     noteFileSystem(level.destination.fd.get(), level.state.current,
                    m_walk.pathOf(m_destination, name));
     try {
-        m_walk.readEntries(level);
+        if (readAhead && readAhead->name == name && readAhead->identity == level.source.identity)
+            level.entries = std::move(readAhead->entries);
+        else
+            m_walk.readEntries(level);
         filesFirst(level.entries);
     } catch (const Failure &failure) {
         // The folder is there at the destination and gets its status; its contents are
@@ -239,6 +303,7 @@ void TreeCopier::enterFolder(const std::string &name)
 void TreeCopier::leave(Walk::Level &level)
 {
     try {
+        sweepTemporaries(level);
         m_metadata.apply(level.destination.fd.get(), level.state.current, level.source.fd.get(),
                          level.state.source, level.state.handsDownLists);
     } catch (Failure &failure) {
@@ -347,32 +412,66 @@ TreeCopier::FileLook TreeCopier::lookAt(const std::string &name)
         m_looks.pop_front();
         // Looked at before files of the folder were written (on a folder that ignores case,
         // one may have taken its name): only a file found up to date is taken as found.
+        m_expectUpToDate = ahead.sameData;
         if (ahead.sameData)
             return ahead;
     }
     m_looks.clear();
     Walk::Level &level = m_walk.current();
     const bool byTimes = !m_run.rewriteUpToDate && timesProveOn(level.state.current.st_dev);
+    // Where one file is up to date, the files after it likely are too, in this folder and
+    // the next: they are looked at ahead, on two threads, for checks are nearly all a
+    // second run does.
+    if (byTimes && m_expectUpToDate) {
+        lookAhead(level, name);
+        if (!m_looks.empty()) {
+            FileLook found = std::move(m_looks.front());
+            m_looks.pop_front();
+            m_expectUpToDate = found.sameData;
+            return found;
+        }
+    }
+    sweepTemporaries(level);
     FileLook found = look(name, byTimes);
-    if (!found.sameData)
-        return found;
-    // Where one file is up to date, the files after it in the folder likely are too: they
-    // are looked at ahead, on two threads, for checks are nearly all a second run does.
+    m_expectUpToDate = found.sameData;
+    if (found.sameData)
+        lookAhead(level, {});
+    return found;
+}
+
+void TreeCopier::lookAhead(Walk::Level &level, const std::string &first)
+{
     std::vector<std::string> names;
+    if (!first.empty())
+        names.push_back(first);
     for (std::size_t i = level.next; i < level.entries.size()
          && level.entries[i].kind == EntryKind::File && names.size() < kLookAhead;
          ++i)
         names.push_back(level.entries[i].name);
     m_looks.resize(names.size());
+    // The folder's sweep for stale temporaries, if due, and the read of the next folder go
+    // first with the looks.
+    const bool sweep = level.state.mayHoldTemporaries;
+    Result<std::vector<std::string>> stale = std::vector<std::string>();
+    const auto [holder, next] = nextFolder(level);
+    const std::size_t before = (sweep ? 1 : 0) + (holder ? 1 : 0);
     const auto work = [&](std::size_t i) {
-        m_looks[i] = look(names[i], true);
+        if (i >= before)
+            m_looks[i - before] = look(names[i - before], true);
+        else if (sweep && i == 0)
+            stale = staleTemporaries(level.destination.fd.get());
+        else
+            m_readAhead = readAhead(holder->source.fd.get(), next);
     };
-    if (names.size() < kSplitFrom)
-        for (std::size_t i = 0; i < names.size(); ++i)
+    const std::size_t count = names.size() + before;
+    if (count < kSplitFrom)
+        for (std::size_t i = 0; i < count; ++i)
             work(i);
     else
-        m_split.run(names.size(), work);
-    return found;
+        m_split.run(count, work);
+    // A file found before its stale namesake was removed is looked at again.
+    if (sweep && removeTemporaries(level.state, level.destination.fd.get(), std::move(stale)))
+        m_looks.clear();
 }
 
 bool TreeCopier::keptByTimes(const FileLook &look)
@@ -386,7 +485,6 @@ bool TreeCopier::keptByTimes(const FileLook &look)
         return false;
     if (clashesInCase(level.state, level.destination.fd.get(), look.name, there.identity()))
         return false;
-    m_monitor.fileStarted(m_walk.sourcePathOf(look.name));
     if (!look.sameMetadata) {
         const auto open = [&](int folder, Side side) {
             return m_calls
@@ -406,7 +504,7 @@ bool TreeCopier::keepIfSameData(const std::string &name, int input, const FileSt
 {
     if (there.size() != source.size())
         return false;
-    m_monitor.fileStarted(m_walk.sourcePathOf(name));
+    m_monitor.fileStarted(sourcePathOf(name));
     const UniqueFd target = m_calls
                                 .openAt(m_walk.current().destination.fd.get(), name.c_str(),
                                         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
@@ -422,7 +520,7 @@ bool TreeCopier::keepIfSameData(const std::string &name, int input, const FileSt
 void TreeCopier::keep(const std::string &name, const FileStatus &source, const FileStatus &there,
                       std::uint64_t bytes)
 {
-    m_monitor.fileUpToDate(bytes);
+    m_monitor.fileUpToDate(m_walk.current().state.sourcePath, name, bytes);
     ++m_report.upToDate;
     noteWritten(m_walk.current().state, name, there.identity());
     if (source.info().st_nlink > 1)
@@ -456,11 +554,11 @@ void TreeCopier::copyFile(const FileLook &look)
             && there->identity() == first->second.identity;
         if (linked || (first != m_run.firstCopies.end() && linkToFirstCopy(name, first->second))) {
             // Done as far as the owner's progress is concerned, as if copied.
-            m_monitor.fileStarted(m_walk.sourcePathOf(name));
             if (linked) {
-                m_monitor.fileUpToDate(status.size());
+                m_monitor.fileUpToDate(level.state.sourcePath, name, status.size());
                 ++m_report.upToDate;
             } else {
+                m_monitor.fileStarted(sourcePathOf(name));
                 m_monitor.bytesCopied(status.size());
             }
             return;
@@ -474,7 +572,7 @@ void TreeCopier::copyFile(const FileLook &look)
     PendingEntry pending
         = PendingEntry::file(m_calls, level.destination.fd.get(), name, m_unnamedRefused);
     const FileStatus created = m_calls.status(pending.fd()).orThrow(Side::Destination);
-    m_monitor.fileStarted(m_walk.sourcePathOf(name));
+    m_monitor.fileStarted(sourcePathOf(name));
     copyFileData(m_calls, input.get(), pending.fd(), status.size(), status.mayHaveHoles(),
                  m_monitor);
     m_metadata.apply(pending.fd(), created.info(), input.get(), status.info(),

@@ -80,6 +80,9 @@ public:
         std::optional<bool> ignoresCase; // found out when first needed
         // The destination folder hands a default access control list down to new entries.
         bool handsDownLists = false;
+        std::filesystem::path sourcePath; // named to the monitor with each file
+        // Temporary files an earlier run left behind may still be in the destination folder.
+        bool mayHoldTemporaries = false;
     };
     using Walk = TreeWalk<State>;
 
@@ -98,6 +101,13 @@ private:
         Result<FileStatus> source = FileStatus();
         bool sameData = false;
         bool sameMetadata = false;
+    };
+    // The entries of a folder read ahead of the walk, with the folder they were read from.
+    struct ReadAhead
+    {
+        std::string name;
+        FileIdentity identity;
+        std::vector<FolderEntry> entries;
     };
     // Files looked at ahead in one go, and from how many two threads share them.
     static constexpr std::size_t kLookAhead = 256;
@@ -141,7 +151,23 @@ private:
     FileLook look(const std::string &name, bool byTimes) const;
     // The look at `name`, the file the walk is at, and those after it looked at ahead.
     FileLook lookAt(const std::string &name);
-    void removeStaleTemporaries(int folder);
+    // Looks at the files after the one the walk is at (and at `first` too, when given), and
+    // reads the folder the walk enters next meanwhile.
+    void lookAhead(Walk::Level &level, const std::string &first);
+    // The level whose folder holds the folder the walk enters after the files of `level`,
+    // and that folder's name; none when that is not known yet.
+    std::pair<Walk::Level *, std::string> nextFolder(Walk::Level &level);
+    // The entries of the folder `name` in `holder`, read before the walk gets there. Only reads.
+    std::optional<ReadAhead> readAhead(int holder, const std::string &name) const;
+    // Files an earlier run left half-written in the destination folder `folder`. Only reads.
+    Result<std::vector<std::string>> staleTemporaries(int folder) const;
+    // Removes the `stale` files of the level's destination folder; whether there were any.
+    bool removeTemporaries(State &state, int folder, Result<std::vector<std::string>> stale);
+    void sweepTemporaries(Walk::Level &level);
+    std::filesystem::path sourcePathOf(const std::string &name) const
+    {
+        return m_walk.current().state.sourcePath / name;
+    }
     // Whether the destination folder being written to is still there (not removed).
     bool destinationFolderStands();
     // The problem an entry's failure is, or the failure rethrown when it stops the run.
@@ -157,5 +183,7 @@ private:
     Walk m_walk;
     bool m_unnamedRefused = false;
     std::deque<FileLook> m_looks;
+    bool m_expectUpToDate = false; // the last file looked at was up to date
+    std::optional<ReadAhead> m_readAhead;
     SplitWork m_split;
 };

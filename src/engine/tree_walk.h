@@ -140,6 +140,8 @@ public:
     }
 
     Level &current() { return m_levels.back(); }
+    // The level the deepest one is in, if any.
+    Level *above() { return m_levels.size() > 1 ? &m_levels[m_levels.size() - 2] : nullptr; }
     const Level &current() const { return m_levels.back(); }
     std::size_t depth() const { return m_levels.size(); }
 
