@@ -37,6 +37,27 @@ void backOneDigit(BenchWindow &bench)
     bench.dayCountField()->setText(QStringLiteral("6"));
 }
 
+// The keystroke against the bare scan of the same folder, in turns; before each run of
+// either, the look the listing before started is let to end.
+PairTiming keystrokeInTurnsWithScan(BenchWindow &bench, const SubFolderSet &set, int rounds)
+{
+    QLineEdit *days = bench.dayCountField();
+    const Contender keystroke { [&] { return timeOnce([&] { typeZero(days); }); },
+                                [&] {
+                                    backOneDigit(bench);
+                                } };
+    const Contender scan { [&] {
+                              return timeOnce([&] {
+                                  scanRecentSubFolders(bench.fileSystem(), set.folder,
+                                                       kBenchDayCount, bench.clock().today());
+                              });
+                          },
+                           [&] {
+                               bench.waitForLook();
+                           } };
+    return timeInTurns(keystroke, scan, rounds);
+}
+
 } // namespace
 
 ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int rounds)
@@ -49,20 +70,7 @@ ResultTable compareKeystrokeWithScan(const std::vector<SubFolderSet> &sets, int 
         QLineEdit *days = bench.dayCountField();
         const int listed = bench.listedRows();
 
-        const Contender keystroke { [&] { return timeOnce([&] { typeZero(days); }); },
-                                    [&] {
-                                        backOneDigit(bench);
-                                    } };
-        const Contender scan { [&] {
-                                  return timeOnce([&] {
-                                      scanRecentSubFolders(bench.fileSystem(), set.folder,
-                                                           kBenchDayCount, bench.clock().today());
-                                  });
-                              },
-                               [&] {
-                                   bench.waitForLook();
-                               } };
-        const PairTiming timing = timeInTurns(keystroke, scan, rounds);
+        const PairTiming timing = keystrokeInTurnsWithScan(bench, set, rounds);
 
         if (days->text() != QStringLiteral("60") || bench.listedRows() != listed
             || bench.showedMessages())
@@ -93,20 +101,7 @@ ResultTable compareKeystrokeWithInsidesKnown(const SubFolderSet &set, int rounds
     bench.waitForLook();
     const int listed = bench.listedRows();
     QLineEdit *days = bench.dayCountField();
-    const Contender keystroke { [&] { return timeOnce([&] { typeZero(days); }); },
-                                [&] {
-                                    backOneDigit(bench);
-                                } };
-    const Contender scan { [&] {
-                              return timeOnce([&] {
-                                  scanRecentSubFolders(bench.fileSystem(), set.folder,
-                                                       kBenchDayCount, bench.clock().today());
-                              });
-                          },
-                           [&] {
-                               bench.waitForLook();
-                           } };
-    const PairTiming timing = timeInTurns(keystroke, scan, rounds);
+    const PairTiming timing = keystrokeInTurnsWithScan(bench, set, rounds);
 
     // The lines right after the keystroke's own listing, before any event of its look.
     backOneDigit(bench);

@@ -55,12 +55,20 @@ public:
                             const std::atomic_bool &stop) override
     {
         ++looksStarted;
+        // A slow look, over once it is told to stop.
         const struct Ended
         {
             std::atomic_int &count;
             std::chrono::milliseconds delay;
-            ~Ended() { std::this_thread::sleep_for(delay), ++count; }
-        } ended { looksEnded, delayPerLook };
+            const std::atomic_bool &stop;
+            ~Ended()
+            {
+                const auto end = std::chrono::steady_clock::now() + delay;
+                while (!stop && std::chrono::steady_clock::now() < end)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                ++count;
+            }
+        } ended { looksEnded, delayPerLook, stop };
         return m_local.lookInside(onDisk(folder), identity, stop);
     }
     std::unique_ptr<CopySession> holdDestination(const std::filesystem::path &destination) override

@@ -313,22 +313,24 @@ void TestLookInside::windowLooksInBackground()
 
 void TestLookInside::newListingWins_data()
 {
-    QTest::addColumn<bool>("copy"); // else another source
-    QTest::newRow("another source") << false;
-    QTest::newRow("copy button") << true;
+    QTest::addColumn<QString>("how");
+    for (const char *how :
+         { "another source", "day-count keystroke", "double-click", "copy button" })
+        QTest::newRow(how) << QString::fromLatin1(how);
 }
 
 // Each worker of the first look finds one folder of /src and returns only after a new
 // listing or a copy has taken over: none of it reaches a line or the progress line.
 void TestLookInside::newListingWins()
 {
-    QFETCH(bool, copy);
+    QFETCH(QString, how);
     WindowFixture w;
     const int workers = SubFolderLook::kWorkers, folders = workers + 1;
     for (int i = 0; i < folders; ++i) {
         const std::string name = "f" + std::to_string(i);
         writeFile(makeFolder(w.disk("src"), name, kNew) / "f", std::string(3000, 'x'));
         makeFolder(w.disk("other"), name, kNew);
+        makeFolder(w.disk("test"), name, kNew);
     }
     FakeFileSystem &fileSystem = w.fakes.fileSystem;
     fileSystem.delayPerLook = std::chrono::milliseconds(400);
@@ -338,13 +340,18 @@ void TestLookInside::newListingWins()
     w.select(0);
     QTRY_COMPARE(fileSystem.looksStarted.load(), workers);
 
-    if (copy)
+    if (how == u"copy button")
         QTest::mouseClick(w.button("Command2"), Qt::LeftButton);
+    else if (how == u"day-count keystroke")
+        QTest::keyClick(w.field("daysold"), Qt::Key_Backspace);
+    else if (how == u"double-click")
+        QTest::mouseDClick(w.field("Text1"), Qt::LeftButton);
     else
         w.window.listSourceFolder(u"/other/"_s);
-    QTRY_COMPARE(fileSystem.looksEnded.load(), workers);
+    QTRY_COMPARE_WITH_TIMEOUT(fileSystem.looksEnded.load(), workers, 100);
     QTest::qWait(100); // for what they posted to arrive; the next look takes 400 ms
-    QCOMPARE(w.progress(), copy ? u"PREPARE TO COPY"_s : lookProgressText(0, folders));
+    QCOMPARE(w.progress(),
+             how == u"copy button" ? u"PREPARE TO COPY"_s : lookProgressText(0, folders));
     for (int row = 0; row < folders; ++row)
         QCOMPARE(w.list()->model()->index(row, 0).data().toString().right(13), QString(13, ' '));
 }

@@ -229,7 +229,8 @@ std::pair<TreeCopier::Walk::Level *, std::string> TreeCopier::nextFolder(Walk::L
     return { holder, holder->entries[i].name };
 }
 
-std::optional<TreeCopier::ReadAhead> TreeCopier::readAhead(int holder, const std::string &name) const
+std::optional<TreeCopier::ReadAhead> TreeCopier::readAhead(int holder,
+                                                           const std::string &name) const
 {
     const Result<UniqueFd> folder = m_calls.openAt(holder, name.c_str(), kFolderFlags);
     if (!folder)
@@ -257,8 +258,7 @@ Result<std::vector<std::string>> TreeCopier::staleTemporaries(int folder) const
     return stale;
 }
 
-bool TreeCopier::removeTemporaries(State &state, int folder,
-                                   Result<std::vector<std::string>> stale)
+bool TreeCopier::removeTemporaries(State &state, int folder, Result<std::vector<std::string>> stale)
 {
     state.mayHoldTemporaries = false;
     const std::vector<std::string> names = std::move(stale).orThrow(Side::Destination);

@@ -68,8 +68,7 @@ public:
         // A trailing separator would follow a link.
         m_root = path.has_filename() ? path : path.parent_path();
         Level level;
-        level.source.fd
-            = m_calls.openPath(m_root, kFolderFlags | extraFlags).orThrow(Side::Source);
+        level.source.fd = m_calls.openPath(m_root, kFolderFlags | extraFlags).orThrow(Side::Source);
         describe(level);
         return level;
     }
