@@ -192,9 +192,13 @@ private slots:
             return QTest::qWaitFor([&] { return w.button("cmdSource")->isEnabled(); }, 20000);
         };
 
-        QVERIFY(copy() && copy());
+        QVERIFY(copy());
+        // What is already there needs no new space: no question about it.
+        w.fakes.fileSystem.mostFreeBytes = 1;
+        QVERIFY(copy());
         w.fakes.messageBox.optionAnswer = true;
         QVERIFY(copy());
+        QVERIFY(w.fakes.messageBox.shown.filter(u"ask: "_s).isEmpty());
 
         QCOMPARE(w.fakes.messageBox.options,
                  QStringList(3, u"Also rewrite files that are already up to date"_s));

@@ -171,7 +171,21 @@ void CopyRun::prepare(const CopyRequest &request)
     } catch (const Failure &) {
         // Unknown free space asks nothing; a full disk still ends as a failure.
     }
-    emit counted(m_bytesTotal, freeBytes);
+    quint64 bytesThere = 0;
+    // A weekly copy onto the same drive needs hardly any new space: the destination may be
+    // large, so it is measured only when the space looks short.
+    for (std::size_t i = 0; m_bytesTotal > freeBytes && i < m_names.size(); ++i) {
+        try {
+            bytesThere += m_session->measure(m_destination / m_names[i], monitor).bytes;
+        } catch (const Failure &failure) {
+            if (failure.isStop()) {
+                m_session.reset();
+                return reportCancelled(0);
+            }
+            // Not there, or not readable: nothing of it is taken as there.
+        }
+    }
+    emit counted(m_bytesTotal, freeBytes, bytesThere);
 }
 
 void CopyRun::abandon()

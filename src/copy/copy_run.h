@@ -72,7 +72,9 @@ public:
 
 signals:
     void refused(const QString &message);
-    void counted(quint64 bytesToWrite, quint64 freeBytes);
+    // `bytesThere`: what the destination already holds under the selected names, which the
+    // run replaces or leaves as it is; measured only where the free space looks short.
+    void counted(quint64 bytesToWrite, quint64 freeBytes, quint64 bytesThere);
     // At most about ten a second.
     void progressed(const CopyProgress &progress);
     void subFolderCopied(const QString &name);

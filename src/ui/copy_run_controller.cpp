@@ -4,6 +4,8 @@
 #include "ui/copy_progress_dialog.h"
 #include "ui/message_box_service.h"
 
+#include <algorithm>
+
 CopyRunController::CopyRunController(FileSystemService &fileSystem, MessageBoxService &messageBox,
                                      QWidget *dialogParent)
     : m_messageBox(messageBox)
@@ -101,9 +103,10 @@ void CopyRunController::stopQuietly()
     requestStop();
 }
 
-void CopyRunController::copyCounted(quint64 bytesToWrite, quint64 freeBytes)
+void CopyRunController::copyCounted(quint64 bytesToWrite, quint64 freeBytes, quint64 bytesThere)
 {
-    if (bytesToWrite > freeBytes
+    // Files already there are replaced one at a time, or left as they are.
+    if (bytesToWrite - std::min(bytesThere, bytesToWrite) > freeBytes
         && !m_messageBox.ask(spaceQuestion(bytesToWrite, freeBytes), tr("Not Enough Space"))) {
         QMetaObject::invokeMethod(m_run, [run = m_run] { run->abandon(); });
         setRunning(false);

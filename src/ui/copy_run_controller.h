@@ -40,7 +40,7 @@ signals:
 
 private:
     void connectRun();
-    void copyCounted(quint64 bytesToWrite, quint64 freeBytes);
+    void copyCounted(quint64 bytesToWrite, quint64 freeBytes, quint64 bytesThere);
     void setRunning(bool running);
 
     MessageBoxService &m_messageBox;
