@@ -393,6 +393,13 @@ private slots:
         CopyProgressDialog dialog(nullptr);
         dialog.showProgress({ u"one"_s, 1, 1, u"/src/one/f"_s, 10'000'000, 25'000'000, 1000 });
         QCOMPARE(dialog.labelText().section(u'\n', 2), u"10.0 MB/s, about 2 s left"_s);
+        // A run that ended within its first second: the dialog's own timer must not show
+        // it later, beside the closing message.
+        CopyProgressDialog ended(nullptr);
+        ended.showCounting();
+        ended.end();
+        QTest::qWait(1200);
+        QVERIFY(!ended.isVisible());
     }
 };
 

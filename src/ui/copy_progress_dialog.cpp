@@ -34,6 +34,19 @@ CopyProgressDialog::CopyProgressDialog(QWidget *parent)
     setMinimumWidth(kLabelWidth + 40);
 }
 
+void CopyProgressDialog::end()
+{
+    m_ended = true;
+    hide();
+}
+
+void CopyProgressDialog::setVisible(bool visible)
+{
+    // QProgressDialog shows itself once its minimum duration has passed, whatever happened
+    // meanwhile: a run that ended before would show its dialog beside the closing message.
+    QProgressDialog::setVisible(visible && !m_ended);
+}
+
 void CopyProgressDialog::showCounting()
 {
     setLabelText(tr("Counting\u2026"));

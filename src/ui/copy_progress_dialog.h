@@ -20,6 +20,9 @@ public:
     void showCounting();
     void showProgress(const CopyProgress &progress);
     void showFlushing();
+    // The run is over: hidden for good.
+    void end();
+    void setVisible(bool visible) override;
 
 protected:
     void reject() override;
@@ -27,4 +30,5 @@ protected:
 
 private:
     QPushButton *m_cancelButton = nullptr;
+    bool m_ended = false;
 };

@@ -121,7 +121,7 @@ void CopyRunController::setRunning(bool running)
     m_flushing = false;
     if (!running && m_dialog) {
         // Later: this may run inside the dialog's own setValue(), which lets events in.
-        m_dialog->hide();
+        m_dialog->end();
         m_dialog->deleteLater();
     }
     emit runningChanged(running);
