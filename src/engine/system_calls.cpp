@@ -141,27 +141,26 @@ Result<EntryStatus> SystemCalls::entryStatusAt(int folder, const char *name, boo
 
 Result<std::vector<FolderEntry>> SystemCalls::readFolder(int folder)
 {
-    const int flags = ::fcntl(folder, F_GETFL);
-    UniqueFd own(::openat(
-        folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC | (flags < 0 ? 0 : flags & O_NOATIME)));
-    DIR *dir = own.isOpen() ? ::fdopendir(own.get()) : nullptr;
-    if (!dir)
+    // Through the folder's own descriptor, from its start: a directory stream would open the
+    // folder again and check it three ways first, calls that cost as much as the reading on
+    // folders of a hundred entries.
+    if (::lseek(folder, 0, SEEK_SET) < 0)
         return systemError(errno);
-    own.release();
+    alignas(dirent64) char buffer[32 * 1024];
     std::vector<FolderEntry> result;
     for (;;) {
-        errno = 0;
-        const dirent *entry = ::readdir(dir);
-        if (!entry)
-            break;
-        if (!isDotOrDotDot(entry->d_name))
-            result.push_back({ entry->d_name, kindOf(entry->d_type) });
+        const ssize_t length = ::getdents64(folder, buffer, sizeof buffer);
+        if (length < 0)
+            return systemError(errno);
+        if (length == 0)
+            return result;
+        for (ssize_t at = 0; at < length;) {
+            const auto *entry = reinterpret_cast<const dirent64 *>(buffer + at);
+            if (!isDotOrDotDot(entry->d_name))
+                result.push_back({ entry->d_name, kindOf(entry->d_type) });
+            at += entry->d_reclen;
+        }
     }
-    const int readError = errno;
-    ::closedir(dir);
-    if (readError != 0)
-        return systemError(readError);
-    return result;
 }
 
 Result<std::string> SystemCalls::readLink(int folder, const char *name)
