@@ -105,7 +105,7 @@ constexpr std::size_t kLargeFile = std::size_t(256) << 20;
 const FileTreeShape kSmallFiles { 20, 9, 100, kSmallFile, 0, 0 };
 const char *const kSmallFilesTitle = "(b) 20,000 x 4 KiB in 200 folders";
 const FileTreeShape kExfatFiles { 2, 9, 100, kSmallFile, 0, 0 };
-const char *const kExfatFilesTitle = "(e) 2,000 x 4 KiB in 20 folders, onto exFAT";
+const char *const kExfatFilesTitle = "(g) 2,000 x 4 KiB in 20 folders, onto exFAT";
 
 CopySet makeCopySet(const std::string &title, const std::filesystem::path &folder,
                     const FileTreeShape &shape)
