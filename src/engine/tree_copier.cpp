@@ -407,6 +407,16 @@ TreeCopier::FileLook TreeCopier::look(const std::string &name, bool byTimes) con
 
 TreeCopier::FileLook TreeCopier::lookAt(const std::string &name)
 {
+    Walk::Level &level = m_walk.current();
+    const bool byTimes = !m_run.rewriteUpToDate && timesProveOn(level.state.current.st_dev);
+    // Where one file is up to date, the files after it likely are too, in this folder and
+    // the next: they are looked at ahead, on two threads, for checks are nearly all a
+    // second run does.
+    const bool lookedAt = !m_looks.empty() && m_looks.front().name == name;
+    if (!lookedAt && byTimes && m_expectUpToDate) {
+        m_looks.clear();
+        lookAhead(level, name);
+    }
     if (!m_looks.empty() && m_looks.front().name == name) {
         FileLook ahead = std::move(m_looks.front());
         m_looks.pop_front();
@@ -417,20 +427,6 @@ TreeCopier::FileLook TreeCopier::lookAt(const std::string &name)
             return ahead;
     }
     m_looks.clear();
-    Walk::Level &level = m_walk.current();
-    const bool byTimes = !m_run.rewriteUpToDate && timesProveOn(level.state.current.st_dev);
-    // Where one file is up to date, the files after it likely are too, in this folder and
-    // the next: they are looked at ahead, on two threads, for checks are nearly all a
-    // second run does.
-    if (byTimes && m_expectUpToDate) {
-        lookAhead(level, name);
-        if (!m_looks.empty()) {
-            FileLook found = std::move(m_looks.front());
-            m_looks.pop_front();
-            m_expectUpToDate = found.sameData;
-            return found;
-        }
-    }
     sweepTemporaries(level);
     FileLook found = look(name, byTimes);
     m_expectUpToDate = found.sameData;
