@@ -12,6 +12,8 @@ packages=(
     xvfb xauth x11-utils xdotool imagemagick libx11-dev desktop-file-utils appstream dpkg-dev file
     # the copy check on an exFAT image mounted through FUSE
     exfat-fuse exfatprogs fuse3
+    # a drive that answers after a round trip (the tests' own FUSE file system), attributes
+    libfuse3-dev attr
     # the benchmark's second runs are timed against rsync
     rsync
 )

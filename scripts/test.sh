@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test headless twice: once plain,
-# once under AddressSanitizer and UndefinedBehaviorSanitizer. Warnings are errors. Then
-# builds the .deb and checks what it installs.
+# once under AddressSanitizer and UndefinedBehaviorSanitizer. Warnings are errors. The
+# engine's tests, whose copies share work among threads, run a third time under
+# ThreadSanitizer. Then builds the .deb and checks what it installs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -16,6 +17,11 @@ for preset in dev asan; do
     cmake --build --preset "$preset"
     ctest --preset "$preset" --timeout 300
 done
+
+echo "== Build and test: tsan (the engine's tests)"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan
+ctest --preset tsan --timeout 600
 
 echo "== Package check"
 bash scripts/check_package.sh build/dev
