@@ -1,4 +1,4 @@
-#include "engine/copy_engine.h"
+#include "copy_folder_tree.h"
 #include "engine/file_data_copy.h"
 #include "slow_calls.h"
 #include "temp_tree.h"

@@ -19,7 +19,7 @@ CopySession::CopySession(SystemCalls &calls, const std::filesystem::path &destin
     : m_calls(calls)
     , m_caseFold(std::move(caseFold))
 {
-    m_run.destinationPath = destination.has_filename() ? destination : destination.parent_path();
+    m_run.destinationPath = withoutTrailingSeparator(destination);
     try {
         m_folder = m_calls.openPath(m_run.destinationPath, kOpenFolder).orThrow(Side::Destination);
         m_identity = m_calls.status(m_folder.get()).orThrow(Side::Destination).identity();
@@ -50,7 +50,7 @@ CopySession::CopySession(SystemCalls &calls, const std::filesystem::path &destin
 TreeTotals CopySession::measure(const std::filesystem::path &source, CopyMonitor &monitor)
 {
     TreeTotals totals = measureTree(m_calls, source, monitor, m_ancestors);
-    const std::filesystem::path named = source.has_filename() ? source : source.parent_path();
+    const std::filesystem::path named = withoutTrailingSeparator(source);
     const std::filesystem::path parent = named.has_parent_path() ? named.parent_path() : ".";
     const Result<UniqueFd> holder = m_calls.openPath(parent, kOpenFolder);
     const Result<FileStatus> status = holder ? m_calls.status(holder->get()) : holder.error();

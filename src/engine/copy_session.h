@@ -1,17 +1,25 @@
 #pragma once
 
-#include "copy_engine.h"
+#include "case_fold.h"
 #include "copy_monitor.h"
 #include "copy_report.h"
 #include "file_status.h"
 #include "system_calls.h"
 #include "tree_copier.h"
+#include "tree_count.h"
 #include "unique_fd.h"
 
 #include <filesystem>
 #include <string>
 #include <unordered_set>
 
+// The engine (engine/, the bottom layer) walks and copies folder trees with the standard
+// library and POSIX only. Every system call goes through SystemCalls, every failure is a
+// Failure, and run_policy.h alone says which failures stop a whole run. What it needs from
+// above (a case fold, a stop flag, progress) comes in through CaseFold and CopyMonitor.
+// Nothing here includes from another folder of src/. A run goes through a CopySession: the
+// count before the copy, then the copy of each sub-folder (TreeCopier, on a TreeWalk).
+//
 // The destination held for one run. It is opened once, where the user chose it, and every
 // sub-folder is written into that open folder: if the path comes to name another folder
 // (a drive unmounted meanwhile leaves the bare mount point of the disk beneath), nothing
@@ -37,9 +45,10 @@ public:
     // so that neither bind mounts nor links hide it.
     virtual TreeTotals measure(const std::filesystem::path &source, CopyMonitor &monitor);
 
-    // Makes the folder `name` of the held destination hold the tree of `source`, as
-    // copyFolderTree() says. A failure that stops the run while the held folder is no
-    // longer attached is thrown as disconnected().
+    // Makes the folder `name` of the held destination hold the tree of `source`, replacing
+    // same-named files. Problems of single entries are recorded in the report and the copy
+    // goes on; a failure that stops the run (run_policy.h) is thrown, as disconnected()
+    // while the held folder is no longer attached.
     virtual CopyReport copyFolder(const std::filesystem::path &source, const std::string &name,
                                   CopyMonitor &monitor);
 

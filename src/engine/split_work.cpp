@@ -14,6 +14,11 @@ SplitWork::~SplitWork()
 
 void SplitWork::run(std::size_t count, const std::function<void(std::size_t)> &work)
 {
+    if (count < kSplitFrom) {
+        for (std::size_t i = 0; i < count; ++i)
+            work(i);
+        return;
+    }
     if (!m_thread.joinable())
         m_thread = std::thread([this] { serve(); });
     {

@@ -10,7 +10,7 @@
 // A second thread for work that splits in two: run() hands the items out one at a time to
 // the calling thread and its own, so that neither waits for the other while items are left
 // (items cost unequal amounts), and returns when all are done. The work must not throw.
-// The thread starts with the first run() and ends with the object.
+// The thread starts with the first run() that splits and ends with the object.
 class SplitWork
 {
 public:
@@ -19,8 +19,11 @@ public:
     SplitWork(const SplitWork &) = delete;
     SplitWork &operator=(const SplitWork &) = delete;
 
-    // Calls work(i) for every i in [0, count).
+    // Calls work(i) for every i in [0, count); on the calling thread alone for fewer than
+    // kSplitFrom items, which cost less than waking the other thread.
     void run(std::size_t count, const std::function<void(std::size_t)> &work);
+
+    static constexpr std::size_t kSplitFrom = 16;
 
 private:
     void serve();

@@ -25,6 +25,13 @@ struct OpenFolder
 // How every folder below the top of a walk is opened: never through a link.
 inline constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
+// "/dst/Photos/" names the folder Photos, as "/dst/Photos" does; kept, the separator would
+// also follow a link there.
+inline std::filesystem::path withoutTrailingSeparator(const std::filesystem::path &path)
+{
+    return path.has_filename() ? path : path.parent_path();
+}
+
 // The one walk down a folder tree: the count before a copy, the copy, and the look inside
 // sub-folders all go through it, so what is counted is what is copied. Depth first, on a
 // stack of its own instead of the program's, so that depth costs neither call stack nor
@@ -65,8 +72,7 @@ public:
     // source side.
     Level openTop(const std::filesystem::path &path, int extraFlags = 0)
     {
-        // A trailing separator would follow a link.
-        m_root = path.has_filename() ? path : path.parent_path();
+        m_root = withoutTrailingSeparator(path);
         Level level;
         level.source.fd = m_calls.openPath(m_root, kFolderFlags | extraFlags).orThrow(Side::Source);
         describe(level);
@@ -139,9 +145,29 @@ public:
     }
 
     Level &current() { return m_levels.back(); }
-    // The level the deepest one is in, if any.
-    Level *above() { return m_levels.size() > 1 ? &m_levels[m_levels.size() - 2] : nullptr; }
     const Level &current() const { return m_levels.back(); }
+
+    // An entry the walk has yet to meet, and the level whose source folder holds it.
+    struct Upcoming
+    {
+        const FolderEntry *entry = nullptr; // none when the walk does not know it yet
+        const Level *level = nullptr;
+    };
+    // The entry the walk meets `ahead` entries after the one it is visiting: past the
+    // deepest level's last entry the walk goes on in the level above, whose next entries
+    // are known; further up, nothing is.
+    Upcoming peek(std::size_t ahead) const
+    {
+        std::size_t index = ahead;
+        for (std::size_t up = 1; up <= 2 && up <= m_levels.size(); ++up) {
+            const Level &level = m_levels[m_levels.size() - up];
+            const std::size_t left = level.entries.size() - level.next;
+            if (index < left)
+                return { &level.entries[level.next + index], &level };
+            index -= left;
+        }
+        return {};
+    }
     std::size_t depth() const { return m_levels.size(); }
 
     // The path of `name` in the deepest level below `root` (the top folder of the source or

@@ -64,5 +64,11 @@ LocalFileSystem::holdDestination(const std::filesystem::path &destination)
 
 std::uint64_t LocalFileSystem::freeBytes(const std::filesystem::path &folder)
 {
-    return ::freeBytes(m_calls, folder);
+    try {
+        const UniqueFd fd = m_calls.openPath(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                .orThrow(Side::Destination);
+        return m_calls.freeBytes(fd.get()).orThrow(Side::Destination);
+    } catch (Failure &failure) {
+        throw failure.at(folder);
+    }
 }

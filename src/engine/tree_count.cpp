@@ -1,13 +1,8 @@
-#include "copy_engine.h"
+#include "tree_count.h"
 
-#include "copy_session.h"
 #include "split_work.h"
 #include "tree_walk.h"
 
-#include <fcntl.h>
-
-#include <algorithm>
-#include <cctype>
 #include <vector>
 
 namespace {
@@ -59,29 +54,20 @@ public:
     void countFiles(Walk::Level &level)
     {
         std::vector<FolderEntry> &entries = level.entries;
-        const auto others
-            = std::stable_partition(entries.begin(), entries.end(), [](const FolderEntry &entry) {
-                  return entry.kind == EntryKind::File;
-              });
-        const std::size_t files = std::size_t(others - entries.begin());
+        const std::size_t files = filesFirst(entries);
         std::vector<std::uint64_t> sizes(files);
         std::vector<char> counted(files);
-        const auto stat = [&](std::size_t i) {
+        m_split.run(files, [&](std::size_t i) {
             const Result<FileStatus> status
                 = m_calls.statusAt(level.source.fd.get(), entries[i].name.c_str());
             counted[i] = status && status->kind() == EntryKind::File;
             sizes[i] = counted[i] ? status->size() : 0;
-        };
-        if (files < kSplitFrom)
-            for (std::size_t i = 0; i < files; ++i)
-                stat(i);
-        else
-            m_split.run(files, stat);
+        });
         for (std::size_t i = 0; i < files; ++i) {
             totals.files += std::uint64_t(counted[i]);
             totals.bytes += sizes[i];
         }
-        entries.erase(entries.begin(), others);
+        entries.erase(entries.begin(), entries.begin() + std::ptrdiff_t(files));
     }
 
 private:
@@ -98,8 +84,6 @@ private:
         }
     }
 
-    static constexpr std::size_t kSplitFrom = 16;
-
     Walk &m_walk;
     SystemCalls &m_calls;
     CopyMonitor &m_monitor;
@@ -108,14 +92,6 @@ private:
 };
 
 } // namespace
-
-std::string asciiCaseFold(const std::string &name)
-{
-    std::string folded = name;
-    std::transform(folded.begin(), folded.end(), folded.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    return folded;
-}
 
 TreeTotals measureTree(SystemCalls &calls, const std::filesystem::path &folder,
                        CopyMonitor &monitor, const std::unordered_set<FileIdentity> &watched)
@@ -134,27 +110,4 @@ TreeTotals measureTree(SystemCalls &calls, const std::filesystem::path &folder,
     // A folder moved meanwhile ends the walk early: what was counted stands.
     walk.run(std::move(top), counting);
     return counting.totals;
-}
-
-CopyReport copyFolderTree(SystemCalls &calls, const std::filesystem::path &source,
-                          const std::filesystem::path &destination, CopyMonitor &monitor,
-                          const CaseFold &caseFold)
-{
-    // "/dst/Photos/" names the folder Photos too.
-    const std::filesystem::path named
-        = destination.has_filename() ? destination : destination.parent_path();
-    const std::filesystem::path into = named.parent_path();
-    CopySession session(calls, into.empty() ? "." : into, caseFold);
-    return session.copyFolder(source, named.filename(), monitor);
-}
-
-std::uint64_t freeBytes(SystemCalls &calls, const std::filesystem::path &folder)
-{
-    try {
-        const UniqueFd fd
-            = calls.openPath(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC).orThrow(Side::Destination);
-        return calls.freeBytes(fd.get()).orThrow(Side::Destination);
-    } catch (Failure &failure) {
-        throw failure.at(folder);
-    }
 }
