@@ -160,8 +160,10 @@ void TreeCopier::enterFolder(const std::string &name)
         = m_checks.openFolder(parent.destination.fd.get(), name, level.sourceStatus.info().st_mode,
                               &parent.state, level.state);
     m_checks.noteWritten(parent.state, name, level.destination.identity);
-    noteFileSystem(level.destination.fd.get(), level.state.current,
-                   m_walk.pathOf(m_destination, name));
+    // The path, long in a deep tree, only for a file system not met before.
+    if (!m_run.fileSystems.contains(level.state.current.st_dev))
+        noteFileSystem(level.destination.fd.get(), level.state.current,
+                       m_walk.pathOf(m_destination, name));
     try {
         if (readAhead)
             level.entries = std::move(*readAhead);
