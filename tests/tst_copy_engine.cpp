@@ -493,14 +493,16 @@ private slots:
         // with data at the start and near the middle only. "/dev/full": the in-kernel methods
         // are refused there, so read/write takes over and fails as on a full disk. "stopped
         // in chunk N": asked to stop as that chunk starts, the worst moment for it, at full
-        // speed or from a source read at 1 MB/s, as from a slow USB stick.
+        // speed or from a source read at 1 MB/s, as from a slow USB stick, or one whose
+        // read-ahead served the first chunks from memory.
         for (const auto &[name, method] :
              { std::pair("copy_file_range", DataCopyMethod::CopyFileRange),
                std::pair("sendfile", DataCopyMethod::SendFile),
                std::pair("read/write", DataCopyMethod::ReadWrite) })
             for (const char *change :
                  { "grew", "shrank", "holes", "/dev/full", "stopped in chunk 2",
-                   "1 MB/s, stopped in chunk 1", "1 MB/s, stopped in chunk 4" })
+                   "1 MB/s, stopped in chunk 1", "1 MB/s, stopped in chunk 4",
+                   "3 chunks read ahead, then 1 MB/s, stopped in chunk 4" })
                 QTest::addRow("%s, %s", name, change) << method << QString::fromLatin1(change);
     }
 
@@ -527,10 +529,13 @@ private slots:
         Monitor monitor;
         SlowCalls calls;
         const int stopIn = change.contains(u"stopped") ? change.back().digitValue() : 0;
+        const int readAhead = change.contains(u"read ahead") ? change.front().digitValue() : 0;
         calls.perByte = std::chrono::microseconds(change.startsWith(u"1 MB/s") ? 1 : 0);
         int steps = 0;
         auto askedAt = std::chrono::steady_clock::now();
         calls.beforeStep = [&] {
+            if (readAhead && steps == readAhead)
+                calls.perByte = std::chrono::microseconds(1);
             if (++steps != stopIn)
                 return;
             monitor.stopAfter = 0;

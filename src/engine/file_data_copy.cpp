@@ -3,6 +3,7 @@
 #include "copy_monitor.h"
 #include "system_calls.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,22 +14,59 @@
 
 namespace {
 
-// The first chunk of a file is small, so that a stop is honoured within a fraction of a
-// second even on a source that reads 1 MB/s; each later one is sized from the rate measured
-// on the one before to take about a tenth of a second. It grows at most fourfold at a time:
-// a chunk served from memory says little about the drive behind it.
+// Chunks are sized by the time the file's reads take, to take about a tenth of a second
+// each, so that a stop is honoured within a fraction of a second even on a source that reads
+// 1 MB/s. Chunks served from memory at first (the page cache) say nothing of the drive behind
+// them: they grow only once the reads have taken long enough to be a drive's, at most
+// fourfold at a time, at the rate of all of them so far.
 constexpr std::uint64_t firstChunk = std::uint64_t(256) << 10;
 constexpr std::uint64_t smallestChunk = std::uint64_t(64) << 10;
 constexpr std::uint64_t largestChunk = std::uint64_t(256) << 20;
 constexpr auto chunkTime = std::chrono::nanoseconds(std::chrono::milliseconds(100));
+constexpr auto drivesTime = std::chrono::nanoseconds(std::chrono::milliseconds(10));
 
-std::uint64_t nextChunkSize(std::uint64_t chunk, std::uint64_t moved,
-                            std::chrono::steady_clock::duration took)
+class ChunkSizes
 {
-    const auto nanos = std::max<std::int64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(took).count(), 1);
-    const std::uint64_t atRate = moved * std::uint64_t(chunkTime.count()) / std::uint64_t(nanos);
-    return std::clamp(atRate, smallestChunk, std::min(chunk * 4, largestChunk));
+public:
+    explicit ChunkSizes(std::uint64_t largest)
+        : m_largest(largest)
+    { }
+
+    std::uint64_t next() const { return m_chunk; }
+    // A chunk of `moved` bytes took `took`.
+    void took(std::uint64_t moved, std::chrono::steady_clock::duration took)
+    {
+        m_moved += moved;
+        m_took += std::chrono::duration_cast<std::chrono::nanoseconds>(took);
+        if (m_took < drivesTime)
+            return;
+        const double atRate = double(m_moved) * double(chunkTime.count()) / double(m_took.count());
+        m_chunk = std::clamp(std::uint64_t(std::min(atRate, double(m_largest))), smallestChunk,
+                             std::min(m_chunk * 4, m_largest));
+    }
+
+private:
+    const std::uint64_t m_largest;
+    std::uint64_t m_chunk = firstChunk;
+    std::uint64_t m_moved = 0;
+    std::chrono::nanoseconds m_took { 0 };
+};
+
+// The kernel reads ahead of a file read in order in windows of up to the drive's
+// read_ahead_kb, and a slow drive serves a window whole: one small read then waits for
+// megabytes. A file of more than one chunk is read ahead by this copy instead, a chunk at a
+// time, as far as the next chunk.
+void readAheadByChunks(SystemCalls &calls, int fd, std::uint64_t size)
+{
+    if (size > firstChunk)
+        calls.adviseReading(fd, 0, 0, POSIX_FADV_RANDOM);
+}
+
+void readAheadChunk(SystemCalls &calls, int fd, std::uint64_t offset, std::uint64_t chunk,
+                    std::uint64_t size)
+{
+    if (size > firstChunk)
+        calls.adviseReading(fd, offset, std::min(2 * chunk, size - offset), POSIX_FADV_WILLNEED);
 }
 
 // Both files' chunks are held in memory while compared.
@@ -55,7 +93,8 @@ void copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size, bool
     const std::uint64_t expected = size;
     std::uint64_t offset = 0;
     std::uint64_t written = 0; // the end of the data written so far
-    std::uint64_t chunk = firstChunk;
+    ChunkSizes chunks(largestChunk);
+    readAheadByChunks(calls, from, size);
     while (offset < size) {
         const auto [start, end]
             = mayHaveHoles ? nextData(calls, from, offset, size) : std::pair { offset, size };
@@ -67,12 +106,13 @@ void copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size, bool
             if (monitor.stopRequested())
                 throw stopAt({});
             bool whileWriting = false;
+            readAheadChunk(calls, from, offset, chunks.next(), end);
             const auto started = std::chrono::steady_clock::now();
             const Result<std::size_t> moved = calls.copyData(
-                from, to, offset, std::min(chunk, end - offset), method, whileWriting);
+                from, to, offset, std::min(chunks.next(), end - offset), method, whileWriting);
             if (!moved)
                 throw Failure(moved.error(), whileWriting ? Side::Destination : Side::Source);
-            chunk = nextChunkSize(chunk, *moved, std::chrono::steady_clock::now() - started);
+            chunks.took(*moved, std::chrono::steady_clock::now() - started);
             if (*moved == 0) { // it shrank: the copy ends where the file does now
                 size = offset;
                 break;
@@ -95,11 +135,15 @@ bool sameFileData(SystemCalls &calls, int first, int second, std::uint64_t size,
     // Kept for the thread's next file, and not cleared: every byte compared is read first.
     thread_local const auto ours = std::make_unique_for_overwrite<char[]>(largestComparedChunk);
     thread_local const auto theirs = std::make_unique_for_overwrite<char[]>(largestComparedChunk);
-    std::uint64_t chunk = firstChunk;
+    ChunkSizes chunks(largestComparedChunk);
+    readAheadByChunks(calls, first, size);
+    readAheadByChunks(calls, second, size);
     for (std::uint64_t offset = 0; offset < size;) {
         if (monitor.stopRequested())
             throw stopAt({});
-        const std::size_t length = std::size_t(std::min(chunk, size - offset));
+        readAheadChunk(calls, first, offset, chunks.next(), size);
+        readAheadChunk(calls, second, offset, chunks.next(), size);
+        const std::size_t length = std::size_t(std::min(chunks.next(), size - offset));
         const auto started = std::chrono::steady_clock::now();
         const std::size_t got
             = calls.readAt(first, ours.get(), length, offset).orThrow(Side::Source);
@@ -107,8 +151,7 @@ bool sameFileData(SystemCalls &calls, int first, int second, std::uint64_t size,
             || calls.readAt(second, theirs.get(), got, offset).orThrow(Side::Destination) != got
             || std::memcmp(ours.get(), theirs.get(), got) != 0)
             return false;
-        chunk = std::min(nextChunkSize(chunk, got, std::chrono::steady_clock::now() - started),
-                         largestComparedChunk);
+        chunks.took(got, std::chrono::steady_clock::now() - started);
         offset += got;
         monitor.bytesCopied(got);
     }

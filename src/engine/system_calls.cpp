@@ -234,6 +234,11 @@ Result<std::size_t> SystemCalls::readAt(int fd, char *buffer, std::size_t length
     return std::size_t(got);
 }
 
+void SystemCalls::adviseReading(int fd, std::uint64_t offset, std::uint64_t length, int advice)
+{
+    ::posix_fadvise(fd, off_t(offset), off_t(length), advice);
+}
+
 Result<std::uint64_t> SystemCalls::fileSystemType(int fd)
 {
     struct statfs info;

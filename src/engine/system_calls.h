@@ -74,6 +74,8 @@ public:
     // Up to `length` bytes at `offset`; 0 at the end.
     virtual Result<std::size_t> readAt(int fd, char *buffer, std::size_t length,
                                        std::uint64_t offset);
+    // How `fd` will be read (posix_fadvise): a hint, whose failure changes nothing.
+    virtual void adviseReading(int fd, std::uint64_t offset, std::uint64_t length, int advice);
     // The kind of file system that holds `fd`, as statfs() names it (EXT4_SUPER_MAGIC...).
     virtual Result<std::uint64_t> fileSystemType(int fd);
     virtual std::error_code checkAccess(const char *path, int mode);

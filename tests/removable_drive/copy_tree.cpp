@@ -1,24 +1,30 @@
 // Copies sub-folders into a destination folder as the program's copy run does (the
 // destination held, the count, each sub-folder in turn, the check and the flush) and prints
 // what the run reported, a line each, for scripts that check copies onto mounted drives.
-// Usage: sprigwell_copy_tree [--pause FILE] SOURCE... INTO
+// Usage: sprigwell_copy_tree [--pause FILE | --stop-after SECONDS] SOURCE... INTO
 //   The SOURCEs are sub-folders of one folder; each is copied to INTO/<its name>. With
 //   --pause, after each sub-folder but the last it prints "copied NAME" and waits while
-//   FILE exists. Exit 0 when the run finished, 1 when it did not.
+//   FILE exists. With --stop-after, it asks the run to stop SECONDS after the copy began
+//   and prints "stopped in S s", the time the run took to end after that. Exit 0 when the
+//   run finished, 1 when it did not.
 
 #include "copy/copy_run.h"
 #include "platform/local_file_system.h"
 
 #include <chrono>
+#include <cstdlib>
+#include <iomanip>
 #include <iostream>
 #include <thread>
 
 int main(int argc, char *argv[])
 {
     const bool pauses = argc > 3 && argv[1] == std::string_view("--pause");
+    const bool stops = argc > 3 && argv[1] == std::string_view("--stop-after");
     const std::filesystem::path pause = pauses ? argv[2] : "";
+    const auto stopAfter = std::chrono::duration<double>(stops ? std::atof(argv[2]) : 0);
     CopyRequest request { {}, argv[argc - 1], {} };
-    for (int i = pauses ? 3 : 1; i < argc - 1; ++i) {
+    for (int i = pauses || stops ? 3 : 1; i < argc - 1; ++i) {
         request.source = std::filesystem::path(argv[i]).parent_path();
         request.names.push_back(std::filesystem::path(argv[i]).filename());
     }
@@ -52,7 +58,24 @@ int main(int argc, char *argv[])
     });
     // clang-format on
     run.prepare(request);
-    if (ended == "counted")
-        run.copy();
+    if (ended != "counted")
+        return 1;
+    std::chrono::steady_clock::time_point askedAt;
+    std::thread stopper;
+    if (stops)
+        stopper = std::thread([&] {
+            std::this_thread::sleep_for(stopAfter);
+            askedAt = std::chrono::steady_clock::now();
+            run.requestStop();
+        });
+    run.copy();
+    if (stops) {
+        const auto done = std::chrono::steady_clock::now();
+        stopper.join();
+        const std::chrono::duration<double> took = done - askedAt;
+        if (ended != "finished")
+            std::cout << "stopped in " << std::fixed << std::setprecision(3) << took.count() << " s"
+                      << std::endl;
+    }
     return ended == "finished" ? 0 : 1;
 }
