@@ -1,0 +1,62 @@
+#pragma once
+
+#include "in_flight_limit.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// Runs the copies of a folder's files, as many at once as its InFlightLimit finds worth it:
+// at one, each on the caller's thread as it is handed in, as a copy without threads would;
+// above one, on threads of its own while the caller goes on to the next file. A job that
+// throws stops the rest: no job is started after it, those in flight are asked to end
+// (stopping()), and wait() throws what the first one threw.
+class FilesInFlight
+{
+public:
+    explicit FilesInFlight(unsigned most = 32);
+    ~FilesInFlight();
+    FilesInFlight(const FilesInFlight &) = delete;
+    FilesInFlight &operator=(const FilesInFlight &) = delete;
+
+    // Runs `job`, after waiting while as many as the limit are in flight. Does nothing once
+    // a job failed.
+    void run(std::function<void()> job);
+    // Returns once every job handed in has ended; throws the first failure of one.
+    void wait();
+    // For a caller that leaves on a failure of its own: drops the jobs not started, asks
+    // those in flight to end, and returns once they have, throwing nothing.
+    void abandon();
+    // A job failed: those in flight end early.
+    bool stopping() const;
+    // The most files in flight at once so far, and the limit now.
+    unsigned mostInFlight() const;
+    unsigned limit() const;
+
+private:
+    void serve();
+    // With the lock held.
+    void finished(std::exception_ptr failure);
+    void runHere(const std::function<void()> &job);
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    InFlightLimit m_limit;
+    std::deque<std::function<void()>> m_waiting;
+    std::vector<std::thread> m_threads;
+    unsigned m_idle = 0;
+    unsigned m_inFlight = 0;
+    unsigned m_most = 0;
+    bool m_quit = false;
+    bool m_abandoned = false;
+    std::exception_ptr m_failure;
+    // The measurement under way: files finished since it began.
+    std::uint64_t m_finished = 0;
+    std::chrono::steady_clock::time_point m_since = std::chrono::steady_clock::now();
+};

@@ -1,0 +1,148 @@
+#include "engine/failure.h"
+#include "engine/files_in_flight.h"
+
+#include <QTest>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// A drive as the limit sees it: files per second at each number in flight.
+using Drive = std::function<double(unsigned inFlight)>;
+
+// The limit after `measurements` on `drive`, and the highest it tried.
+std::pair<unsigned, unsigned> settle(InFlightLimit &limit, const Drive &drive, int measurements)
+{
+    unsigned highest = limit.limit();
+    for (int i = 0; i < measurements; ++i) {
+        const std::uint64_t files = limit.filesPerMeasurement();
+        const double seconds = double(files) / drive(limit.limit());
+        limit.measured(files, std::chrono::nanoseconds(std::int64_t(seconds * 1e9)));
+        highest = std::max(highest, limit.limit());
+    }
+    return { limit.limit(), highest };
+}
+
+} // namespace
+
+class TestFilesInFlight : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Where it settles on drives of each kind: high where round trips are the cost, at one
+    // where more in flight only keeps up or costs more, and found again when the drive changes.
+    void settlesWhereTheDriveRewardsIt_data()
+    {
+        QTest::addColumn<Drive>("drive");
+        QTest::addColumn<Drive>("later"); // the drive after 100 measurements
+        QTest::addColumn<unsigned>("lowest");
+        QTest::addColumn<unsigned>("highest");
+        const Drive share = [](unsigned n) {
+            return 900.0 * std::min(n, 40U);
+        };
+        const Drive disk = [](unsigned) {
+            return 20'000.0;
+        };
+        QTest::newRow("share, 1 ms a call") << share << share << 16U << 32U;
+        QTest::newRow("share that saturates at 6")
+            << Drive([](unsigned n) { return 900.0 * std::min(n, 6U); }) << Drive() << 4U << 8U;
+        QTest::newRow("local disk, flat") << disk << disk << 1U << 1U;
+        QTest::newRow("USB stick, worse with more")
+            << Drive([](unsigned n) { return 300.0 / n; }) << Drive() << 1U << 1U;
+        QTest::newRow("a tenth faster with two")
+            << Drive([](unsigned n) { return n > 1 ? 1100.0 : 1000.0; }) << Drive() << 1U << 1U;
+        QTest::newRow("share, then a local disk")
+            << share << Drive([](unsigned n) { return 500.0 / n; }) << 1U << 1U;
+        QTest::newRow("local disk, then a share")
+            << disk << Drive([](unsigned n) { return 50.0 * n; }) << 16U << 32U;
+    }
+    void settlesWhereTheDriveRewardsIt()
+    {
+        QFETCH(Drive, drive);
+        QFETCH(Drive, later);
+        QFETCH(unsigned, lowest);
+        QFETCH(unsigned, highest);
+        InFlightLimit limit(32);
+        settle(limit, drive, 100);
+        const unsigned settled = settle(limit, later ? later : drive, 100).first;
+        QVERIFY2(settled >= lowest && settled <= highest, std::to_string(settled).c_str());
+    }
+
+    // Jobs that wait on a round trip each: every one runs once, never more in flight than the
+    // limit allows, and the limit climbs.
+    void runsEachJobOnceWithinTheLimit()
+    {
+        std::atomic<int> ran = 0, inFlight = 0, most = 0;
+        {
+            FilesInFlight files(8);
+            for (int i = 0; i < 400; ++i)
+                files.run([&] {
+                    const int now = ++inFlight;
+                    for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) { }
+                    std::this_thread::sleep_for(1ms);
+                    --inFlight;
+                    ++ran;
+                });
+            files.wait();
+            QCOMPARE(ran.load(), 400);
+            QCOMPARE(unsigned(most.load()), files.mostInFlight());
+            QVERIFY2(files.mostInFlight() >= 4, std::to_string(files.mostInFlight()).c_str());
+            QVERIFY(files.mostInFlight() <= 8);
+        }
+    }
+
+    // A job that fails stops the others early; those not started never start, and the failure
+    // is the first one, thrown once; a caller that leaves on its own gets back with none in flight.
+    void firstFailureStopsTheRest_data()
+    {
+        QTest::addColumn<bool>("abandon");
+        QTest::newRow("a job fails") << false;
+        QTest::newRow("the caller leaves") << true;
+    }
+    void firstFailureStopsTheRest()
+    {
+        QFETCH(bool, abandon);
+        std::atomic<int> started = 0, ended = 0;
+        FilesInFlight files(8);
+        // Small files first, so that the limit climbs; then large ones, which end only when
+        // told to stop.
+        const auto job = [&](int i) {
+            ++started;
+            if (i == 40 && !abandon)
+                throw Failure(std::errc::no_space_on_device, Side::Destination);
+            for (int step = 0; step < (i < 40 ? 2 : 2000) && !(i >= 40 && files.stopping()); ++step)
+                std::this_thread::sleep_for(1ms);
+            ++ended;
+        };
+        for (int i = 0; i < 100 && !files.stopping(); ++i) {
+            // Leaves with as many large files in flight as the limit allows.
+            if (abandon && i >= 40 && unsigned(i - 40) >= files.limit())
+                break;
+            files.run([&, i] { job(i); });
+        }
+        QVERIFY(files.limit() > 1);
+        const auto timer = std::chrono::steady_clock::now();
+        if (abandon) {
+            files.abandon();
+        } else {
+            try {
+                files.wait();
+                QFAIL("no failure thrown");
+            } catch (const Failure &failure) {
+                QCOMPARE(failure.code(), std::make_error_code(std::errc::no_space_on_device));
+            }
+            files.wait(); // thrown once
+        }
+        QVERIFY(std::chrono::steady_clock::now() - timer < 1s);
+        QVERIFY2(started <= 40 + 8 + 1, std::to_string(started).c_str());
+        QCOMPARE(ended.load(), started.load() - (abandon ? 0 : 1));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFilesInFlight)
+#include "tst_files_in_flight.moc"
