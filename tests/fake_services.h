@@ -30,6 +30,8 @@ public:
     // Each look inside a sub-folder returns this much later, so a test can list anew after
     // it has found what it found.
     std::chrono::milliseconds delayPerLook { 0 };
+    // The drive answers after round trips, as a share does.
+    bool roundTrips = false;
 
     // Written on the copying thread; read once the run has reported its end.
     int subFoldersCalls = 0;
@@ -71,6 +73,7 @@ public:
         } ended { looksEnded, delayPerLook, stop };
         return m_local.lookInside(onDisk(folder), identity, stop);
     }
+    bool answersAfterRoundTrips(const std::filesystem::path &) override { return roundTrips; }
     std::unique_ptr<CopySession> holdDestination(const std::filesystem::path &destination) override
     {
         return std::make_unique<Session>(*this, onDisk(destination));

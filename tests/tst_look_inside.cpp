@@ -314,9 +314,12 @@ void TestLookInside::windowLooksInBackground()
 void TestLookInside::newListingWins_data()
 {
     QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("share"); // the source answers after round trips: more workers
     for (const char *how :
          { "another source", "day-count keystroke", "double-click", "copy button" })
-        QTest::newRow(how) << QString::fromLatin1(how);
+        QTest::newRow(how) << QString::fromLatin1(how) << false;
+    QTest::newRow("another source, on a share") << u"another source"_s << true;
+    QTest::newRow("copy button, on a share") << u"copy button"_s << true;
 }
 
 // Each worker of the first look finds one folder of /src and returns only after a new
@@ -324,8 +327,10 @@ void TestLookInside::newListingWins_data()
 void TestLookInside::newListingWins()
 {
     QFETCH(QString, how);
+    QFETCH(bool, share);
     WindowFixture w;
-    const int workers = SubFolderLook::kWorkers, folders = workers + 1;
+    const int workers = SubFolderLook::kWorkers * (share ? SubFolderLook::kRoundTripFactor : 1);
+    const int folders = workers + 1;
     for (int i = 0; i < folders; ++i) {
         const std::string name = "f" + std::to_string(i);
         writeFile(makeFolder(w.disk("src"), name, kNew) / "f", std::string(3000, 'x'));
@@ -334,11 +339,14 @@ void TestLookInside::newListingWins()
     }
     FakeFileSystem &fileSystem = w.fakes.fileSystem;
     fileSystem.delayPerLook = std::chrono::milliseconds(400);
+    fileSystem.roundTrips = share;
     w.fakes.messageBox.confirmAnswer = false;
     w.field("Text2")->setText(u"/backup/"_s);
     w.window.listSourceFolder(u"/src/"_s);
     w.select(0);
     QTRY_COMPARE(fileSystem.looksStarted.load(), workers);
+    QTest::qWait(20); // and no more
+    QCOMPARE(fileSystem.looksStarted.load(), workers);
 
     if (how == u"copy button")
         QTest::mouseClick(w.button("Command2"), Qt::LeftButton);

@@ -16,6 +16,7 @@ struct SubFolderLook::Job
     std::shared_ptr<const std::vector<SubFolder>> folders;
     std::vector<std::size_t> order;
     bool started = false; // on the owner's thread only
+    std::atomic_bool driveAsked = false;
     std::atomic_size_t next = 0;
     std::atomic_bool stop = false;
 
@@ -31,8 +32,9 @@ struct SubFolderLook::Job
 SubFolderLook::SubFolderLook(FileSystemService &fileSystem, int workers, QObject *parent)
     : QObject(parent)
     , m_fileSystem(fileSystem)
+    , m_workers(std::max(1, workers))
 {
-    m_pool.setMaxThreadCount(std::max(1, workers));
+    m_pool.setMaxThreadCount(m_workers);
 }
 
 SubFolderLook::~SubFolderLook()
@@ -46,6 +48,7 @@ void SubFolderLook::start(const std::filesystem::path &source,
                           const std::vector<std::size_t> &order)
 {
     stop();
+    m_pool.setMaxThreadCount(m_workers);
     auto job = std::make_shared<Job>();
     job->source = source;
     job->folders = std::move(folders);
@@ -63,7 +66,7 @@ bool SubFolderLook::event(QEvent *event)
         return QObject::event(event);
     if (m_job && !std::exchange(m_job->started, true)) {
         const auto job = m_job;
-        const int workers = std::min(m_pool.maxThreadCount(), int(job->order.size()));
+        const int workers = std::min(m_workers, int(job->order.size()));
         for (int i = 0; i < workers; ++i)
             m_pool.start([this, job] { work(job); });
     }
@@ -84,6 +87,8 @@ void SubFolderLook::work(const std::shared_ptr<Job> &job)
     // cannot. Linux takes a thread's own id for its niceness.
     static thread_local const bool lowered = ::setpriority(PRIO_PROCESS, id_t(::gettid()), 5) == 0;
     Q_UNUSED(lowered);
+    if (!job->driveAsked.exchange(true))
+        addWorkersForRoundTrips(job);
     for (;;) {
         const std::size_t next = job->next++;
         if (next >= job->order.size() || job->stop)
@@ -103,6 +108,19 @@ void SubFolderLook::work(const std::shared_ptr<Job> &job)
             QMetaObject::invokeMethod(
                 this, [this, job] { deliver(job); }, Qt::QueuedConnection);
     }
+}
+
+void SubFolderLook::addWorkersForRoundTrips(const std::shared_ptr<Job> &job)
+{
+    // Asked here, not on the owner's thread: on a share the question itself is a round trip.
+    if (!m_fileSystem.answersAfterRoundTrips(job->source))
+        return;
+    const int more
+        = std::min(m_workers * (kRoundTripFactor - 1), int(job->order.size()) - m_workers);
+    if (more > 0)
+        m_pool.setMaxThreadCount(m_workers * kRoundTripFactor);
+    for (int i = 0; i < more && !job->stop; ++i)
+        m_pool.start([this, job] { work(job); });
 }
 
 void SubFolderLook::deliver(const std::shared_ptr<Job> &job)

@@ -42,6 +42,10 @@ public:
                                     const FileIdentity &identity, const std::atomic_bool &stop)
         = 0;
 
+    // Whether the drive that holds `folder` answers each call after a round trip (a share, a
+    // FUSE drive), where more looks at once pay. False when that cannot be told.
+    virtual bool answersAfterRoundTrips(const std::filesystem::path &folder) = 0;
+
     // Opens the destination folder for one run (CopySession): the count, the copies, the
     // check that it is still attached and the flush go through it. Throws Failure when the
     // folder cannot be opened.

@@ -1,5 +1,7 @@
 #include "local_file_system.h"
 
+#include "engine/drive_kind.h"
+
 #include <QString>
 
 #include <fcntl.h>
@@ -60,6 +62,15 @@ std::unique_ptr<CopySession>
 LocalFileSystem::holdDestination(const std::filesystem::path &destination)
 {
     return std::make_unique<CopySession>(m_calls, destination, unicodeCaseFold);
+}
+
+bool LocalFileSystem::answersAfterRoundTrips(const std::filesystem::path &folder)
+{
+    const Result<UniqueFd> open = m_calls.openPath(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (!open)
+        return false;
+    const Result<std::uint64_t> type = m_calls.fileSystemType(open->get());
+    return type && ::answersAfterRoundTrips(*type);
 }
 
 std::uint64_t LocalFileSystem::freeBytes(const std::filesystem::path &folder)

@@ -19,6 +19,7 @@ public:
     std::vector<SubFolder> subFolders(const std::filesystem::path &folder) override;
     InsideTotals lookInside(const std::filesystem::path &folder, const FileIdentity &identity,
                             const std::atomic_bool &stop) override;
+    bool answersAfterRoundTrips(const std::filesystem::path &folder) override;
     std::unique_ptr<CopySession> holdDestination(const std::filesystem::path &destination) override;
     std::uint64_t freeBytes(const std::filesystem::path &folder) override;
 
