@@ -128,7 +128,7 @@ private slots:
         QVERIFY(files.limit() > 1);
         const auto timer = std::chrono::steady_clock::now();
         if (abandon) {
-            files.abandon();
+            QVERIFY(!files.abandon()); // none failed
         } else {
             try {
                 files.wait();

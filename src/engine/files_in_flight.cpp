@@ -96,15 +96,15 @@ void FilesInFlight::wait()
         std::rethrow_exception(std::exchange(m_failure, nullptr));
 }
 
-void FilesInFlight::abandon()
+std::exception_ptr FilesInFlight::abandon()
 {
     std::unique_lock lock(m_mutex);
     m_abandoned = true;
     m_inFlight -= unsigned(m_waiting.size());
     m_waiting.clear();
     m_changed.wait(lock, [this] { return m_inFlight == 0; });
-    m_failure = nullptr;
     m_abandoned = false;
+    return std::exchange(m_failure, nullptr);
 }
 
 bool FilesInFlight::stopping() const

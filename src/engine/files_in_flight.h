@@ -31,8 +31,9 @@ public:
     // Returns once every job handed in has ended; throws the first failure of one.
     void wait();
     // For a caller that leaves on a failure of its own: drops the jobs not started, asks
-    // those in flight to end, and returns once they have, throwing nothing.
-    void abandon();
+    // those in flight to end, and returns once they have, with the failure of a job if one
+    // failed.
+    std::exception_ptr abandon();
     // A job failed: those in flight end early.
     bool stopping() const;
     // The most files in flight at once so far, and the limit now.

@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 
+#include <exception>
+#include <set>
 #include <utility>
 
 namespace {
@@ -56,10 +58,11 @@ bool provesByTimes(std::uint64_t type)
 
 TreeCopier::TreeCopier(SystemCalls &calls, CopyMonitor &monitor, CaseFold caseFold, RunMemory &run)
     : m_calls(calls)
-    , m_monitor(monitor)
-    , m_metadata(calls, m_report.notKept)
-    , m_checks(calls, m_metadata, std::move(caseFold))
     , m_run(run)
+    , m_monitor(monitor, run.files)
+    , m_metadata(calls, m_report.notKept)
+    , m_checks(calls, m_metadata, caseFold)
+    , m_caseFold(std::move(caseFold))
     , m_walk(calls)
     , m_lookAhead(calls, m_walk,
                   [this](const std::string &name, bool byTimes) { return look(name, byTimes); })
@@ -94,10 +97,34 @@ CopyReport TreeCopier::copy(const std::filesystem::path &source, const std::stri
         m_report.problems.push_back({ m_destination, failure.reason() });
         return std::exchange(m_report, {});
     }
-    if (!m_walk.run(std::move(top), *this))
+    bool walked = false;
+    try {
+        walked = m_walk.run(std::move(top), *this);
+        waitForFiles();
+    } catch (...) {
+        // Nothing in flight outlives the walk's folders; a file's failure that stops the
+        // run is what is thrown, not the stop it made the walk take.
+        if (const std::exception_ptr failure = m_run.files.abandon())
+            std::rethrow_exception(failure);
+        throw;
+    }
+    if (!walked)
         throw Failure(std::errc::no_such_file_or_directory, Side::Source,
                       "was moved while it was being copied", m_walk.sourcePathOf({}));
     return std::exchange(m_report, {});
+}
+
+bool TreeCopier::stopRequested()
+{
+    if (m_run.files.stopping())
+        waitForFiles();
+    return m_monitor.stopRequested();
+}
+
+void TreeCopier::waitForFiles()
+{
+    m_foldsInFlight.clear();
+    m_run.files.wait();
 }
 
 void TreeCopier::visit(const FolderEntry &entry)
@@ -111,15 +138,23 @@ void TreeCopier::visit(const FolderEntry &entry)
 
 void TreeCopier::noteProblem(Failure failure, const std::string &name)
 {
+    noteProblem(std::move(failure), m_walk.pathOf(m_walk.root(), name),
+                m_walk.pathOf(m_destination, name), m_walk.current().destination.fd.get());
+}
+
+void TreeCopier::noteProblem(Failure failure, const std::filesystem::path &source,
+                             const std::filesystem::path &destination, int destinationFolder)
+{
     const bool atSource = failure.side() == Side::Source;
     // exFAT through FUSE answers ENOENT to a name it cannot hold; only when the folder
     // itself is gone does ENOENT mean the destination is.
     if (!atSource && failure.code() == std::errc::no_such_file_or_directory
-        && destinationFolderStands())
+        && destinationFolderStands(destinationFolder))
         failure = Failure(std::errc::invalid_argument, Side::Destination, nameRefused);
-    failure.at(m_walk.pathOf(atSource ? m_walk.root() : m_destination, name));
+    failure.at(atSource ? source : destination);
     if (stopsRun(failure))
         throw failure;
+    const std::lock_guard lock(m_shared);
     m_report.problems.push_back({ failure.path(), failure.reason() });
 }
 
@@ -132,14 +167,19 @@ void TreeCopier::copyEntry(const FolderEntry &entry)
         kind = m_calls.statusAt(m_walk.current().source.fd.get(), entry.name.c_str())
                    .orThrow(Side::Source)
                    .kind();
-    // A file's look sweeps the folder on the way.
+    // A file's look sweeps the folder on the way. Other entries come after the folder's
+    // files (filesFirst) and after those in flight are done.
     Walk::Level &level = m_walk.current();
-    if (kind != EntryKind::File)
+    if (kind != EntryKind::File) {
+        waitForFiles();
         sweepTemporaries(m_calls, level.destination.fd.get(), level.state.mayHoldTemporaries);
+    }
     switch (kind) {
     case EntryKind::File:
         return copyFile(m_lookAhead.lookAt(
-            entry.name, !m_run.rewriteUpToDate && timesProveOn(level.state.current.st_dev)));
+            entry.name,
+            !m_run.rewriteUpToDate
+                && timesProveOn(level.state.current.st_dev, level.destination.fd.get())));
     case EntryKind::Folder:
         return enterFolder(entry.name);
     case EntryKind::Link:
@@ -151,6 +191,7 @@ void TreeCopier::copyEntry(const FolderEntry &entry)
 
 void TreeCopier::enterFolder(const std::string &name)
 {
+    waitForFiles();
     Walk::Level &parent = m_walk.current();
     Walk::Level level = m_walk.openChild(name);
     level.state.sourcePath = parent.state.sourcePath / name;
@@ -180,6 +221,8 @@ void TreeCopier::enterFolder(const std::string &name)
 
 void TreeCopier::leave(Walk::Level &level)
 {
+    // Its files first: writing them would change the folder's times.
+    waitForFiles();
     try {
         sweepTemporaries(m_calls, level.destination.fd.get(), level.state.mayHoldTemporaries);
         m_metadata.apply(level.destination.fd.get(), level.state.current, level.source.fd.get(),
@@ -189,9 +232,9 @@ void TreeCopier::leave(Walk::Level &level)
     }
 }
 
-bool TreeCopier::destinationFolderStands()
+bool TreeCopier::destinationFolderStands(int fd)
 {
-    const Result<FileStatus> status = m_calls.status(m_walk.current().destination.fd.get());
+    const Result<FileStatus> status = m_calls.status(fd);
     return status && status->info().st_nlink > 0;
 }
 
@@ -207,12 +250,12 @@ void TreeCopier::noteFileSystem(int folder, const struct stat &status,
     m_run.fileSystems.emplace(device, WrittenFileSystem { std::move(open), path });
 }
 
-bool TreeCopier::timesProveOn(std::uint64_t device)
+bool TreeCopier::timesProveOn(std::uint64_t device, int folder)
 {
+    const std::lock_guard lock(m_shared);
     const auto [known, fresh] = m_run.timesProve.try_emplace(device, false);
     if (fresh) {
-        const Result<std::uint64_t> type
-            = m_calls.fileSystemType(m_walk.current().destination.fd.get());
+        const Result<std::uint64_t> type = m_calls.fileSystemType(folder);
         known->second = type && provesByTimes(*type);
     }
     // A file system that keeps times coarser than it was told proves nothing by them.
@@ -245,122 +288,177 @@ bool TreeCopier::keptByTimes(const FileLook &look)
 {
     Walk::Level &level = m_walk.current();
     const FileStatus &source = *look.source, &there = *look.target;
-    // Another name of a file copied before must become a link to that copy.
-    const FirstCopy *first = m_run.firstCopies.find(source.identity());
-    if (source.info().st_nlink > 1 && first && first->identity != there.identity())
-        return false;
-    if (m_checks.clashesInCase(level.state, level.destination.fd.get(), look.name,
-                               there.identity()))
-        return false;
+    {
+        const std::lock_guard lock(m_shared);
+        // Another name of a file copied before must become a link to that copy.
+        const FirstCopy *first = m_run.firstCopies.find(source.identity());
+        if (source.info().st_nlink > 1 && first && first->identity != there.identity())
+            return false;
+        if (m_checks.clashesInCase(level.state, level.destination.fd.get(), look.name,
+                                   there.identity()))
+            return false;
+    }
     if (!look.sameMetadata) {
         const auto open = [&](int folder, Side side) {
             return m_calls
                 .openAt(folder, look.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
                 .orThrow(side);
         };
-        m_metadata.bringUpToDate(open(level.destination.fd.get(), Side::Destination).get(),
-                                 there.info(), open(level.source.fd.get(), Side::Source).get(),
-                                 source.info());
+        std::set<MetadataKind> notKept;
+        MetadataCopy(m_calls, notKept)
+            .bringUpToDate(open(level.destination.fd.get(), Side::Destination).get(), there.info(),
+                           open(level.source.fd.get(), Side::Source).get(), source.info());
+        const std::lock_guard lock(m_shared);
+        m_report.notKept.merge(notKept);
     }
-    keep(look.name, source, there, source.size());
+    keep(level.state, look.name, m_destination.filename() / m_walk.pathOf({}, look.name), source,
+         there, source.size());
     return true;
 }
 
-bool TreeCopier::keepIfSameData(const std::string &name, int input, const FileStatus &source,
+bool TreeCopier::keepIfSameData(const FileJob &job, int input, const FileStatus &source,
                                 const FileStatus &there)
 {
     if (there.size() != source.size())
         return false;
-    m_monitor.fileStarted(sourcePathOf(name));
+    m_monitor.fileStarted(job.sourcePath);
     const UniqueFd target = m_calls
-                                .openAt(m_walk.current().destination.fd.get(), name.c_str(),
+                                .openAt(job.destinationFolder, job.look.name.c_str(),
                                         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
                                 .orThrow(Side::Destination);
     if (!sameFileData(m_calls, input, target.get(), source.size(), m_monitor))
         return false;
-    m_metadata.bringUpToDate(target.get(), there.info(), input, source.info());
+    std::set<MetadataKind> notKept;
+    MetadataCopy(m_calls, notKept).bringUpToDate(target.get(), there.info(), input, source.info());
+    {
+        const std::lock_guard lock(m_shared);
+        m_report.notKept.merge(notKept);
+    }
     // The bytes compared were told as they went.
-    keep(name, source, there, 0);
+    keep(*job.folder, job.look.name, job.copyPath, source, there, 0);
     return true;
 }
 
-void TreeCopier::keep(const std::string &name, const FileStatus &source, const FileStatus &there,
-                      std::uint64_t bytes)
+void TreeCopier::keep(CopyLevelState &folder, const std::string &name,
+                      const std::filesystem::path &copyPath, const FileStatus &source,
+                      const FileStatus &there, std::uint64_t bytes)
 {
-    m_monitor.fileUpToDate(m_walk.current().state.sourcePath, name, bytes);
+    m_monitor.fileUpToDate(folder.sourcePath, name, bytes);
+    const std::lock_guard lock(m_shared);
     ++m_report.upToDate;
-    m_checks.noteWritten(m_walk.current().state, name, there.identity());
+    m_checks.noteWritten(folder, name, there.identity());
     if (source.info().st_nlink > 1)
-        m_run.firstCopies.note(
-            source.identity(),
-            FirstCopy { m_destination.filename() / m_walk.pathOf({}, name), there.identity() });
+        m_run.firstCopies.note(source.identity(), FirstCopy { copyPath, there.identity() });
 }
 
 void TreeCopier::copyFile(const FileLook &look)
 {
-    Walk::Level &level = m_walk.current();
-    const std::string &name = look.name;
     if (look.sameData && keptByTimes(look))
         return;
+    Walk::Level &level = m_walk.current();
+    FileJob job { look,
+                  level.source.fd.get(),
+                  level.destination.fd.get(),
+                  &level.state,
+                  m_walk.pathOf(m_walk.root(), look.name),
+                  m_walk.pathOf(m_destination, look.name),
+                  m_destination.filename() / m_walk.pathOf({}, look.name) };
+    // On a folder that ignores case, a name must meet the copy of its namesake done.
+    if (!m_foldsInFlight.insert(m_caseFold(look.name)).second) {
+        waitForFiles();
+        m_foldsInFlight.insert(m_caseFold(look.name));
+    }
+    m_run.files.run([this, job = std::move(job)] { copyFileInFlight(job); });
+}
+
+void TreeCopier::copyFileInFlight(const FileJob &job)
+{
+    try {
+        copyFileData(job);
+    } catch (Failure &failure) {
+        noteProblem(std::move(failure), job.sourcePath, job.destinationPath, job.destinationFolder);
+    }
+}
+
+void TreeCopier::copyFileData(const FileJob &job)
+{
+    const std::string &name = job.look.name;
     const UniqueFd input = m_calls
-                               .openAt(level.source.fd.get(), name.c_str(),
+                               .openAt(job.sourceFolder, name.c_str(),
                                        O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)
                                .orThrow(Side::Source);
     const FileStatus status = m_calls.status(input.get()).orThrow(Side::Source);
     if (status.kind() != EntryKind::File)
         throw Failure(std::error_code(), Side::Source,
                       status.kind() == EntryKind::Special ? specialFile : changed);
-    const std::optional<FileStatus> there = m_checks.checkTarget(
-        level.state, level.destination.fd.get(), name, EntryKind::File, look.target);
+    const std::optional<FileStatus> there = [&] {
+        const std::lock_guard lock(m_shared);
+        return m_checks.checkTarget(*job.folder, job.destinationFolder, name, EntryKind::File,
+                                    job.look.target);
+    }();
     const bool keepUpToDate = there && !m_run.rewriteUpToDate;
 
     const bool severalNames = status.info().st_nlink > 1;
+    std::unique_lock oneNameAtATime(m_severalNames, std::defer_lock);
     if (severalNames) {
-        const FirstCopy *first = m_run.firstCopies.find(status.identity());
+        oneNameAtATime.lock();
+        const std::optional<FirstCopy> first = [&]() -> std::optional<FirstCopy> {
+            const std::lock_guard lock(m_shared);
+            const FirstCopy *found = m_run.firstCopies.find(status.identity());
+            return found ? std::optional(*found) : std::nullopt;
+        }();
         // A later name already linked to the first copy is as up to date as that one.
         const bool linked = first && keepUpToDate && there->identity() == first->identity;
-        if (linked || (first && linkToFirstCopy(name, *first))) {
+        if (linked || (first && linkToFirstCopy(job, *first))) {
             // Done as far as the owner's progress is concerned, as if copied.
             if (linked) {
-                m_monitor.fileUpToDate(level.state.sourcePath, name, status.size());
+                m_monitor.fileUpToDate(job.folder->sourcePath, name, status.size());
+                const std::lock_guard lock(m_shared);
                 ++m_report.upToDate;
             } else {
-                m_monitor.fileStarted(sourcePathOf(name));
+                m_monitor.fileStarted(job.sourcePath);
                 m_monitor.bytesCopied(status.size());
             }
             return;
         }
     }
     // Where times prove nothing, the data does.
-    if (keepUpToDate && (!timesProveOn(there->info().st_dev) || !hasChangeTime(*there))
-        && keepIfSameData(name, input.get(), status, *there))
+    if (keepUpToDate
+        && (!timesProveOn(there->info().st_dev, job.destinationFolder) || !hasChangeTime(*there))
+        && keepIfSameData(job, input.get(), status, *there))
         return;
 
-    PendingEntry pending
-        = PendingEntry::file(m_calls, level.destination.fd.get(), name, m_unnamedRefused);
+    bool unnamedRefused = m_unnamedRefused;
+    PendingEntry pending = PendingEntry::file(m_calls, job.destinationFolder, name, unnamedRefused);
+    m_unnamedRefused = unnamedRefused;
     const FileStatus created = m_calls.status(pending.fd()).orThrow(Side::Destination);
-    m_monitor.fileStarted(sourcePathOf(name));
-    copyFileData(m_calls, input.get(), pending.fd(), status.size(), status.mayHaveHoles(),
-                 m_monitor);
-    m_metadata.apply(pending.fd(), created.info(), input.get(), status.info(),
-                     level.state.handsDownLists);
+    m_monitor.fileStarted(job.sourcePath);
+    ::copyFileData(m_calls, input.get(), pending.fd(), status.size(), status.mayHaveHoles(),
+                   m_monitor);
+    std::set<MetadataKind> notKept;
+    MetadataCopy(m_calls, notKept)
+        .apply(pending.fd(), created.info(), input.get(), status.info(),
+               job.folder->handsDownLists);
     pending.commit();
-    m_checks.noteWritten(level.state, name, created.identity());
+    const std::lock_guard lock(m_shared);
+    m_report.notKept.merge(notKept);
+    m_checks.noteWritten(*job.folder, name, created.identity());
     // A copy made because linking to the first one failed takes its place.
     if (severalNames)
-        m_run.firstCopies.replace(
-            status.identity(),
-            FirstCopy { m_destination.filename() / m_walk.pathOf({}, name), created.identity() });
+        m_run.firstCopies.replace(status.identity(),
+                                  FirstCopy { job.copyPath, created.identity() });
 }
 
-bool TreeCopier::linkToFirstCopy(const std::string &name, const FirstCopy &first)
+bool TreeCopier::linkToFirstCopy(const FileJob &job, const FirstCopy &first)
 {
-    Walk::Level &level = m_walk.current();
-    if (!FirstCopies::linkTo(m_calls, m_run.destination, level.destination.fd.get(), name, first,
-                             m_report.notKept))
-        return false;
-    m_checks.noteWritten(level.state, name, first.identity);
-    return true;
+    std::set<MetadataKind> notKept;
+    const bool linked = FirstCopies::linkTo(m_calls, m_run.destination, job.destinationFolder,
+                                            job.look.name, first, notKept);
+    const std::lock_guard lock(m_shared);
+    m_report.notKept.merge(notKept);
+    if (linked)
+        m_checks.noteWritten(*job.folder, job.look.name, first.identity);
+    return linked;
 }
 
 void TreeCopier::copyLink(const std::string &name)

@@ -6,16 +6,21 @@
 #include "copy_walk.h"
 #include "destination_checks.h"
 #include "file_status.h"
+#include "files_in_flight.h"
 #include "first_copies.h"
 #include "look_ahead.h"
 #include "metadata_copy.h"
+#include "shared_monitor.h"
 #include "unique_fd.h"
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <string>
+#include <unordered_set>
 
 class SystemCalls;
 
@@ -41,6 +46,8 @@ struct RunMemory
     // By device: whether the file system keeps modification times to the nanosecond and
     // change times no program can set, so that they prove a file up to date.
     std::map<std::uint64_t, bool> timesProve;
+    // The files in flight, and how many the destination rewards, learnt over the whole run.
+    FilesInFlight files;
 };
 
 // Copies one folder tree entry by entry, as the visitor of a TreeWalk. Folders are created
@@ -51,6 +58,13 @@ struct RunMemory
 // and the copy goes on; a failure that stops the run is thrown. Nothing at the destination
 // is followed through a link, the top folder included, and nothing there of another kind
 // than its source is ever removed.
+//
+// Files are copied several at a time where the drive rewards it (FilesInFlight): the walk
+// hands each file on and goes on to the next. All the files of a folder are done before the
+// walk enters a folder below it or sets the folder's times, and before copy() returns; names
+// that differ only in case, and the names of a file with several, go one after the other.
+// What the copies in flight share (the report, the destination folders' records, the first
+// copies) is changed under one lock.
 class TreeCopier
 {
 public:
@@ -64,26 +78,47 @@ public:
     using Walk = CopyWalk;
 
     // The walk's visitor.
-    bool stopRequested() const { return m_monitor.stopRequested(); }
+    bool stopRequested();
     void visit(const FolderEntry &entry);
     void leave(Walk::Level &level);
 
 private:
+    // A file handed to the copies in flight, with all it needs of the walk's level.
+    struct FileJob
+    {
+        FileLook look;
+        int sourceFolder;
+        int destinationFolder;
+        CopyLevelState *folder; // its level stays until the files in flight are done
+        std::filesystem::path sourcePath; // where problems and progress name it
+        std::filesystem::path destinationPath;
+        std::filesystem::path copyPath; // relative to the held destination
+    };
+
     void copyEntry(const FolderEntry &entry);
     void enterFolder(const std::string &name);
     void copyFile(const FileLook &look);
+    // On the walk's thread or one of the files in flight.
+    void copyFileInFlight(const FileJob &job);
+    void copyFileData(const FileJob &job);
+    // Waits for the files in flight; throws a failure of one that stops the run.
+    void waitForFiles();
     void copyLink(const std::string &name);
-    // Makes `name` another name of the first copy of its file; false when it is copied.
-    bool linkToFirstCopy(const std::string &name, const FirstCopy &first);
+    // Makes the job's file another name of the first copy of its file; false when it is
+    // copied.
+    bool linkToFirstCopy(const FileJob &job, const FirstCopy &first);
     // Keeps a folder open on the file system of `folder` if the run has not written there yet.
     void noteFileSystem(int folder, const struct stat &status, const std::filesystem::path &path);
     std::filesystem::path sourcePathOf(const std::string &name) const
     {
         return m_walk.current().state.sourcePath / name;
     }
-    // Whether the destination folder being written to is still there (not removed).
-    bool destinationFolderStands();
+    // Whether the destination folder `fd` is still there (not removed).
+    bool destinationFolderStands(int fd);
     // The problem an entry's failure is, or the failure rethrown when it stops the run.
+    // `destinationFolder` is the folder the entry is written into.
+    void noteProblem(Failure failure, const std::filesystem::path &source,
+                     const std::filesystem::path &destination, int destinationFolder);
     void noteProblem(Failure failure, const std::string &name);
 
     // The up-to-date decision: whether a file at the destination is left as it is.
@@ -93,26 +128,34 @@ private:
     FileLook look(const std::string &name, bool byTimes) const;
     // Whether the file system `device` keeps times that prove a file the same as its source
     // without reading it.
-    bool timesProveOn(std::uint64_t device);
+    bool timesProveOn(std::uint64_t device, int folder);
     // Leave the file `there`, the destination's `name`, as it is when it already holds what
     // its source holds, bringing only its metadata up to date; false when it must be
     // copied. By times, from the two files' status alone (nothing is opened unless metadata
     // differs), or by reading the source `input` and the destination file and comparing.
     bool keptByTimes(const FileLook &look);
-    bool keepIfSameData(const std::string &name, int input, const FileStatus &source,
+    bool keepIfSameData(const FileJob &job, int input, const FileStatus &source,
                         const FileStatus &there);
-    // Counts `name` as kept; `bytes` of it not yet told to the monitor.
-    void keep(const std::string &name, const FileStatus &source, const FileStatus &there,
-              std::uint64_t bytes);
+    // Counts the file as kept; `bytes` of it not yet told to the monitor.
+    void keep(CopyLevelState &folder, const std::string &name,
+              const std::filesystem::path &copyPath, const FileStatus &source,
+              const FileStatus &there, std::uint64_t bytes);
 
     SystemCalls &m_calls;
-    CopyMonitor &m_monitor;
+    RunMemory &m_run;
+    SharedMonitor m_monitor;
+    // What the files in flight share: m_report, m_checks' records, m_run's first copies.
+    std::mutex m_shared;
+    // The names of a file with several go one at a time: each later one links to the first.
+    std::mutex m_severalNames;
     CopyReport m_report;
     MetadataCopy m_metadata;
     DestinationChecks m_checks;
-    RunMemory &m_run;
+    CaseFold m_caseFold;
     std::filesystem::path m_destination;
     Walk m_walk;
-    bool m_unnamedRefused = false;
+    std::atomic_bool m_unnamedRefused = false;
+    // The case-folded names of the files in flight in the folder the walk is in.
+    std::unordered_set<std::string> m_foldsInFlight;
     LookAhead m_lookAhead;
 };

@@ -219,12 +219,9 @@ int removeAttribute(const char *path, const char *name)
 
 void *start(fuse_conn_info *, fuse_config *config)
 {
-    // Inode numbers of the folder behind, so that hard links show as one file; no caching of
-    // attributes, so that every status is a round trip, as on a share without leases.
+    // Inode numbers of the folder behind, so that hard links show as one file. Names and
+    // statuses are kept for FUSE's usual second, as most FUSE drives and shares keep them.
     config->use_ino = 1;
-    config->attr_timeout = 0;
-    config->entry_timeout = 0;
-    config->negative_timeout = 0;
     return nullptr;
 }
 
