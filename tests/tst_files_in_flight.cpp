@@ -11,6 +11,13 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// Under ThreadSanitizer every call costs many times its time: what a round trip is worth
+// against the work around it, and so how far the limit climbs, is not the drive's.
+bool timesAreTrue()
+{
+    return qEnvironmentVariable("SPRIGWELL_SANITIZER") != u"thread";
+}
+
 // A drive as the limit sees it: files per second at each number in flight.
 using Drive = std::function<double(unsigned inFlight)>;
 
@@ -90,9 +97,10 @@ private slots:
                 });
             files.wait();
             QCOMPARE(ran.load(), 400);
-            QCOMPARE(unsigned(most.load()), files.mostInFlight());
-            QVERIFY2(files.mostInFlight() >= 4, std::to_string(files.mostInFlight()).c_str());
+            QVERIFY(unsigned(most.load()) <= files.mostInFlight());
             QVERIFY(files.mostInFlight() <= 8);
+            if (timesAreTrue())
+                QVERIFY2(most >= 4, std::to_string(most).c_str());
         }
     }
 
@@ -125,7 +133,7 @@ private slots:
                 break;
             files.run([&, i] { job(i); });
         }
-        QVERIFY(files.limit() > 1);
+        QVERIFY(files.limit() > 1 || !timesAreTrue());
         const auto timer = std::chrono::steady_clock::now();
         if (abandon) {
             QVERIFY(!files.abandon()); // none failed

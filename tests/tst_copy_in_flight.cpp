@@ -1,0 +1,217 @@
+#include "copy_folder_tree.h"
+#include "engine/failure.h"
+#include "temp_tree.h"
+
+#include <QTest>
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using namespace std::chrono_literals;
+using Path = std::filesystem::path;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A destination behind a network: every opening and every write waits for a round trip, so
+// that more files in flight pay and the copy keeps many in flight. One file's data may fail
+// (EIO), the disk may fill after some files, and data may crawl so that a stop finds many
+// files in flight.
+struct RoundTripCalls : SystemCalls
+{
+    std::string failingName; // reading it fails
+    int fullAfter = -1; // files whose data fits before the disk is full
+    std::chrono::microseconds perChunk { 0 };
+    std::atomic_int dataSteps = 0, filesWithData = 0, waiting = 0, mostWaiting = 0;
+
+    // A round trip; counts how many wait at once.
+    void wait(std::chrono::microseconds time)
+    {
+        const int now = ++waiting;
+        for (int most = mostWaiting; now > most && !mostWaiting.compare_exchange_weak(most, now);) {
+        }
+        std::this_thread::sleep_for(time);
+        --waiting;
+    }
+
+    Result<UniqueFd> openAt(int folder, const char *name, int flags, mode_t mode) override
+    {
+        wait(1ms);
+        if (name == failingName)
+            return systemError(EIO);
+        return SystemCalls::openAt(folder, name, flags, mode);
+    }
+    std::error_code renameAt(int folder, const char *from, const char *to) override
+    {
+        wait(1ms);
+        return SystemCalls::renameAt(folder, from, to);
+    }
+    Result<std::size_t> copyData(int from, int to, std::uint64_t offset, std::size_t length,
+                                 DataCopyMethod &method, bool &whileWriting) override
+    {
+        wait(perChunk);
+        if (offset == 0 && ++filesWithData > fullAfter && fullAfter >= 0) {
+            whileWriting = true;
+            return systemError(ENOSPC);
+        }
+        ++dataSteps;
+        return SystemCalls::copyData(from, to, offset, std::min<std::size_t>(length, 4096), method,
+                                     whileWriting);
+    }
+};
+
+struct Monitor : CopyMonitor
+{
+    std::atomic_bool stop = false;
+    std::atomic<std::uint64_t> files = 0, bytes = 0;
+    bool stopRequested() const override { return stop; }
+    void fileStarted(const Path &) override { ++files; }
+    void bytesCopied(std::uint64_t count) override { bytes += count; }
+};
+
+// Under ThreadSanitizer every call costs many times its time: how far the number in flight
+// climbs is not the drive's.
+bool timesAreTrue()
+{
+    return qEnvironmentVariable("SPRIGWELL_SANITIZER") != u"thread";
+}
+
+constexpr int kFolders = 3, kFilesPerFolder = 60, kFileSize = 3000;
+
+// Three folders of 60 files each, one inside the other, with the names of one file in two of
+// them, and times set on every folder.
+std::uint64_t makeTree(const Path &src)
+{
+    Path folder = src;
+    for (int f = 0; f < kFolders; ++f) {
+        folder /= "level" + std::to_string(f);
+        fs::create_directories(folder);
+        for (int i = 0; i < kFilesPerFolder; ++i)
+            TempTree::writeFile(folder / ("file" + std::to_string(i)),
+                                std::string(kFileSize, char('a' + (i + f) % 26)));
+    }
+    fs::create_hard_link(src / "level0/file7", src / "level0/level1/file7-again");
+    for (Path at = folder; at != src.parent_path(); at = at.parent_path()) {
+        const timespec times[2] = { { 1'600'000'000, 5 }, { 1'600'000'000, 5 } };
+        utimensat(AT_FDCWD, at.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    }
+    return std::uint64_t(kFolders) * kFilesPerFolder * kFileSize;
+}
+
+} // namespace
+
+class TestCopyInFlight : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Onto a drive of round trips many files are in flight, and everything a copy promises
+    // still holds: each file written once, whole, under its name; folders' times set after
+    // their last file; the names of one file linked; no temporary left.
+    void keepsItsPromisesWithManyInFlight()
+    {
+        TempTree::Folder dir;
+        const Path src = dir.path() / "src", dst = dir.path() / "dst";
+        const std::uint64_t bytes = makeTree(src);
+        RoundTripCalls calls;
+        Monitor monitor;
+        const CopyReport report = copyFolderTree(calls, src, dst, monitor);
+        QVERIFY(report.problems.empty());
+        QCOMPARE(monitor.files.load(), std::uint64_t(kFolders * kFilesPerFolder + 1)); // the link
+        QCOMPARE(monitor.bytes.load(), bytes + kFileSize); // the link counts as copied
+        QCOMPARE(calls.filesWithData.load(), kFolders * kFilesPerFolder);
+        QVERIFY2(calls.mostWaiting >= 4 || !timesAreTrue(),
+                 std::to_string(calls.mostWaiting).c_str());
+        QCOMPARE(std::system(("diff -r " + src.string() + " " + dst.string()).c_str()), 0);
+        QVERIFY(fs::equivalent(dst / "level0/file7", dst / "level0/level1/file7-again"));
+        for (const auto &entry : fs::recursive_directory_iterator(dst)) {
+            QVERIFY2(!entry.path().filename().string().starts_with(".sprigwell-"),
+                     entry.path().c_str());
+            struct stat from = {}, to = {};
+            lstat((src / entry.path().lexically_relative(dst)).c_str(), &from);
+            lstat(entry.path().c_str(), &to);
+            QCOMPARE(to.st_mtim.tv_sec, from.st_mtim.tv_sec);
+            QCOMPARE(to.st_mtim.tv_nsec, from.st_mtim.tv_nsec);
+        }
+    }
+
+    // A file that fails among those in flight is reported once and the others land; a disk
+    // that fills stops them all with nothing under a real name but whole files; a stop
+    // takes effect within half a second with many in flight.
+    void endsEveryFileInFlight_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("one file unreadable") << QStringLiteral("unreadable");
+        QTest::newRow("disk full mid-flight") << QStringLiteral("full");
+        QTest::newRow("stopped with many in flight") << QStringLiteral("stop");
+    }
+    void endsEveryFileInFlight()
+    {
+        QFETCH(QString, fault);
+        TempTree::Folder dir;
+        const Path src = dir.path() / "src", dst = dir.path() / "dst";
+        makeTree(src);
+        RoundTripCalls calls;
+        Monitor monitor;
+        if (fault == u"unreadable")
+            calls.failingName = "file33";
+        if (fault == u"full")
+            calls.fullAfter = 40;
+        if (fault == u"stop")
+            calls.perChunk = 20ms; // a file of three chunks takes at least 60 ms
+        std::chrono::steady_clock::time_point stopped;
+        std::thread stopper;
+        if (fault == u"stop")
+            stopper = std::thread([&] {
+                while (calls.dataSteps < 120)
+                    std::this_thread::sleep_for(1ms);
+                stopped = std::chrono::steady_clock::now();
+                monitor.stop = true;
+            });
+        std::optional<Failure> failure;
+        CopyReport report;
+        try {
+            report = copyFolderTree(calls, src, dst, monitor);
+        } catch (const Failure &thrown) {
+            failure = thrown;
+        }
+        const auto ended = std::chrono::steady_clock::now();
+        if (stopper.joinable())
+            stopper.join();
+
+        if (fault == u"unreadable") {
+            QVERIFY(!failure);
+            QCOMPARE(report.problems.size(), std::size_t(kFolders)); // one in each folder
+            for (const CopyProblem &problem : report.problems)
+                QCOMPARE(problem.path.filename().string(), "file33");
+        } else {
+            QVERIFY(failure);
+            QCOMPARE(failure->isStop(), fault == u"stop");
+            if (fault == u"full")
+                QCOMPARE(failure->code(), std::make_error_code(std::errc::no_space_on_device));
+            else
+                QVERIFY2(ended - stopped < 500ms, std::to_string((ended - stopped) / 1ms).c_str());
+            if (fault == u"stop" && timesAreTrue())
+                QVERIFY2(calls.mostWaiting >= 8, std::to_string(calls.mostWaiting).c_str());
+        }
+        // Whatever stands at the destination under a name is whole.
+        int whole = 0;
+        for (const auto &entry : fs::recursive_directory_iterator(dst)) {
+            QVERIFY2(!entry.path().filename().string().starts_with(".sprigwell-"),
+                     entry.path().c_str());
+            if (entry.is_regular_file()) {
+                QCOMPARE(entry.file_size(), std::uintmax_t(kFileSize));
+                ++whole;
+            }
+        }
+        QVERIFY(whole > 0);
+        if (fault != u"unreadable")
+            QVERIFY(whole < kFolders * kFilesPerFolder);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCopyInFlight)
+#include "tst_copy_in_flight.moc"
