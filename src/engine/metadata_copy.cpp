@@ -1,6 +1,7 @@
 #include "metadata_copy.h"
 
 #include "run_policy.h"
+#include "source_record.h"
 #include "system_calls.h"
 
 #include <cerrno>
@@ -50,6 +51,10 @@ MetadataCopy::SourceLists MetadataCopy::copyAttributes(Names &&names, Value &&va
     for (std::size_t at = 0; at < list.size();) {
         const char *name = list.data() + at;
         at += std::strlen(name) + 1;
+        // The source's own record, if it is a copy too, says nothing of this copy: the copy
+        // gets a record of its own, or none.
+        if (name == std::string_view(kSourceRecordAttribute))
+            continue;
         Result<std::string> read = value(name);
         if (!read && absent(read.error()))
             continue;
@@ -148,7 +153,7 @@ void MetadataCopy::applyToLink(int folder, const char *name, int sourceFolder,
     // trusted.* and security.* only: the system holds no user.* on links.
     copyAttributes([&] { return m_calls.linkAttributeNames(sourceFolder, sourceName); },
                    [&](const char *attribute) {
-                       return m_calls.linkAttribute(sourceFolder, sourceName, attribute);
+                       return m_calls.attributeAt(sourceFolder, sourceName, attribute);
                    },
                    [&](const char *attribute, const std::string &value) {
                        return m_calls.setLinkAttribute(folder, name, attribute, value);

@@ -48,7 +48,8 @@ private:
     // Sets the owner; false when the owner could not be kept.
     bool applyOwner(int target, const struct stat &current, const struct stat &from);
     void applyMode(int target, const struct stat &current, mode_t mode);
-    // Copies each attribute that `names` lists, read by `value`, with `set`.
+    // Copies each attribute that `names` lists, read by `value`, with `set`; never the record
+    // of a source (source_record.h), which is each copy's own.
     template<typename Names, typename Value, typename Set>
     SourceLists copyAttributes(Names &&names, Value &&value, Set &&set);
     // Removes the lists handed down to `target` that its source did not have, as cp -a does:

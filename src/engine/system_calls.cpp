@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
+#include <ctime>
 #include <string>
 
 namespace {
@@ -207,11 +209,40 @@ Result<std::string> SystemCalls::linkAttributeNames(int folder, const char *link
     });
 }
 
-Result<std::string> SystemCalls::linkAttribute(int folder, const char *link, const char *name)
+Result<std::string> SystemCalls::attributeAt(int folder, const char *name, const char *attribute)
 {
-    return readGrowing([path = linkPath(folder, link), name](char *buffer, std::size_t size) {
-        return ::lgetxattr(path.c_str(), name, buffer, size);
-    });
+    // getxattrat() (Linux 6.13) names the entry relative to its folder; before it, the
+    // name is reached through the folder's /proc entry.
+    static constexpr long getxattrat = 464;
+    struct XattrArgs
+    {
+        std::uint64_t value;
+        std::uint32_t size;
+        std::uint32_t flags;
+    };
+    static std::atomic_bool withoutAt = false;
+    const auto read = [&](char *buffer, std::size_t size) {
+        if (!withoutAt.load(std::memory_order_relaxed)) {
+            XattrArgs args { std::uint64_t(reinterpret_cast<std::uintptr_t>(buffer)),
+                             std::uint32_t(size), 0 };
+            const ssize_t got = ssize_t(::syscall(getxattrat, folder, name, AT_SYMLINK_NOFOLLOW,
+                                                  attribute, &args, sizeof args));
+            if (got >= 0 || errno != ENOSYS)
+                return got;
+            withoutAt = true;
+        }
+        return ::lgetxattr(linkPath(folder, name).c_str(), attribute, buffer, size);
+    };
+    // Most values fit at once: one call, not one for the size and one for the value.
+    std::string value(256, '\0');
+    const ssize_t got = read(value.data(), value.size());
+    if (got >= 0) {
+        value.resize(std::size_t(got));
+        return value;
+    }
+    if (errno != ERANGE)
+        return systemError(errno);
+    return readGrowing(read);
 }
 
 Result<std::uint64_t> SystemCalls::seek(int fd, std::uint64_t offset, int whence)
@@ -255,6 +286,13 @@ std::error_code SystemCalls::checkAccess(const char *path, int mode)
 uid_t SystemCalls::effectiveUser()
 {
     return ::geteuid();
+}
+
+struct timespec SystemCalls::now()
+{
+    struct timespec now = {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return now;
 }
 
 std::error_code SystemCalls::makeFolderAt(int folder, const char *name, mode_t mode)

@@ -66,9 +66,11 @@ public:
     // The names of the file's extended attributes, each ended by a NUL; the value of one.
     virtual Result<std::string> attributeNames(int fd);
     virtual Result<std::string> attribute(int fd, const char *name);
-    // The same of the symbolic link `link` in the open folder `folder`, not of its target.
+    // The names of the symbolic link `link` in the open folder `folder`, not of its target.
     virtual Result<std::string> linkAttributeNames(int folder, const char *link);
-    virtual Result<std::string> linkAttribute(int folder, const char *link, const char *name);
+    // The attribute `attribute` of the entry `name` in `folder`, a link not followed; in one
+    // call where the value is short.
+    virtual Result<std::string> attributeAt(int folder, const char *name, const char *attribute);
     // lseek() with SEEK_DATA or SEEK_HOLE.
     virtual Result<std::uint64_t> seek(int fd, std::uint64_t offset, int whence);
     // Up to `length` bytes at `offset`; 0 at the end.
@@ -80,6 +82,8 @@ public:
     virtual Result<std::uint64_t> fileSystemType(int fd);
     virtual std::error_code checkAccess(const char *path, int mode);
     virtual uid_t effectiveUser();
+    // The system clock (CLOCK_REALTIME), as file times are kept.
+    virtual struct timespec now();
 
     // Making and changing entries.
     virtual std::error_code makeFolderAt(int folder, const char *name, mode_t mode);

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "up_to_date_rule.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+class SystemCalls;
+
+// The record a copy keeps of its source, in an extended attribute of the copy under this
+// program's name: text, led by its version, so that a record of another form reads as none.
+inline constexpr const char *kSourceRecordAttribute = "user.sprigwell.source";
+
+std::string encodeSourceRecord(const SourceRecord &record);
+std::optional<SourceRecord> decodeSourceRecord(std::string_view text);
+
+// The record of the entry `name` in `folder`: none where it has none, or none this program
+// can read. `driveHoldsNone` is set where the drive keeps no user attributes at all.
+std::optional<SourceRecord> readSourceRecord(SystemCalls &calls, int folder, const char *name,
+                                             bool &driveHoldsNone);
+
+// Gives the open copy `fd` its record, in place of any it had. A drive that refuses it is no
+// problem, only false; a failure that stops the run is thrown.
+bool writeSourceRecord(SystemCalls &calls, int fd, const SourceRecord &record);
