@@ -74,15 +74,36 @@ struct SecondRunSet
 {
     CopySet copy;
     std::filesystem::path into; // where both tools' copies go
-    // The destination proves nothing by its times (exFAT through FUSE): files are compared
-    // by their data, and rsync gets --checksum to do the same.
-    bool contentsCompared = false;
+    // rsync gets --checksum, to compare files by their data as the copy run does where the
+    // destination keeps no record of a copy's source and times prove nothing (exFAT).
+    bool rsyncByData = false;
+    // The destination's drive holds no owners or modes (exFAT, NTFS without a user map, an
+    // SFTP share): neither tool's notes of that are trouble.
+    bool metadataMayBeLost = false;
+    // Counts the bytes read from the destination's drive: a block device's stat file
+    // (/sys/block/loop0/stat) or a process's io file (/proc/PID/io); none where empty.
+    std::filesystem::path readCounter;
+    // Targets of the unchanged second run, 0 where there is none: at most this times the
+    // first run, this times rsync's second run, and this share of the data read back.
+    double firstRunTarget = 0;
+    double rsyncTarget = 0;
+    double readShareTarget = 0;
+};
+
+struct SecondRunTables
+{
+    ResultTable times;
+    ResultTable reads; // from the destination's drive, where there is a counter
 };
 
 // The copy run's second run (the count and the copy, without the flush) over an unchanged
 // tree against its first run and against rsync's second run, and with 1 % of the files
-// changed against the first run; each checked against the source afterwards.
-ResultTable compareSecondRuns(const std::vector<SecondRunSet> &sets, int rounds);
+// changed against the first run; each checked against the source afterwards. Cold: the
+// page cache is dropped before each run (needs root), and the source's metadata then read
+// once for either tool, as the copy run's count reads it. Where a set has a counter, one
+// more cold second run of each tool counts the bytes read from the destination's drive.
+SecondRunTables compareSecondRuns(const std::vector<SecondRunSet> &sets, int rounds,
+                                  CacheState cache);
 
 // Peak resident memory of a process that scans the set, of one that also fills the
 // window, and of a window whose look goes through `look`, against one that does nothing,

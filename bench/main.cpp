@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QDateTime>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -30,7 +32,11 @@ struct Arguments
     CacheState cache = CacheState::Warm;
     std::filesystem::path memoryRoot;
     int lookEntries = 1'000'000;
-    std::filesystem::path exfatRoot;
+    // Mounted drives the second run is also timed onto, each with what counts the bytes
+    // read from it.
+    std::filesystem::path exfatRoot, exfatReads;
+    std::filesystem::path ntfsRoot, ntfsReads;
+    std::filesystem::path sftpRoot, sftpReads;
 };
 
 bool parseArguments(int argc, char *argv[], Arguments &arguments)
@@ -53,6 +59,16 @@ bool parseArguments(int argc, char *argv[], Arguments &arguments)
             arguments.lookEntries = std::max(kEntriesPerSubFolder, std::atoi(argv[++i]));
         else if (arg == "--exfat" && i + 1 < argc)
             arguments.exfatRoot = argv[++i];
+        else if (arg == "--exfat-reads" && i + 1 < argc)
+            arguments.exfatReads = argv[++i];
+        else if (arg == "--ntfs" && i + 1 < argc)
+            arguments.ntfsRoot = argv[++i];
+        else if (arg == "--ntfs-reads" && i + 1 < argc)
+            arguments.ntfsReads = argv[++i];
+        else if (arg == "--sftp" && i + 1 < argc)
+            arguments.sftpRoot = argv[++i];
+        else if (arg == "--sftp-reads" && i + 1 < argc)
+            arguments.sftpReads = argv[++i];
         else if (arguments.dataRoot.empty() && !arg.starts_with("--"))
             arguments.dataRoot = arg;
         else
@@ -106,6 +122,9 @@ const FileTreeShape kSmallFiles { 20, 9, 100, kSmallFile, 0, 0 };
 const char *const kSmallFilesTitle = "(b) 20,000 x 4 KiB in 200 folders";
 const FileTreeShape kExfatFiles { 2, 9, 100, kSmallFile, 0, 0 };
 const char *const kExfatFilesTitle = "(g) 2,000 x 4 KiB in 20 folders, onto exFAT";
+const FileTreeShape kNtfsFiles { 2, 9, 10, kSmallFile, 8, std::size_t(16) << 20 };
+const char *const kNtfsFilesTitle = "(h) 8 x 16 MiB + 200 x 4 KiB, onto NTFS";
+const char *const kSftpFilesTitle = "(i) 2,000 x 4 KiB in 20 folders, onto SFTP";
 
 CopySet makeCopySet(const std::string &title, const std::filesystem::path &folder,
                     const FileTreeShape &shape)
@@ -139,7 +158,9 @@ int main(int argc, char *argv[])
     if (!parseArguments(argc, argv, arguments)) {
         std::cerr << "usage: " << argv[0]
                   << R"( DATA_FOLDER [--runs N] [--no-listing] [--no-copy] [--no-second-runs]
-           [--cold-cache] [--memory-fs RAM_FOLDER] [--look-entries N] [--exfat EXFAT_FOLDER]
+           [--cold-cache] [--memory-fs RAM_FOLDER] [--look-entries N]
+           [--exfat FOLDER [--exfat-reads COUNTER]] [--ntfs FOLDER [--ntfs-reads COUNTER]]
+           [--sftp FOLDER [--sftp-reads COUNTER]]
 Makes the data sets in DATA_FOLDER (absent or empty) and leaves them there. Every
 comparison runs one warm-up round and N timed rounds (at least 5, default 9).
 Copies start with the source in the page cache, or with the cache dropped for
@@ -147,8 +168,11 @@ Copies start with the source in the page cache, or with the cache dropped for
 RAM_FOLDER, on a RAM file system such as /dev/shm, where no disk allocator
 hides the tools' own work. --look-entries sets the size of the tree the
 look inside is timed on (default 1000000, in sub-folders of 1000 entries).
---exfat also times a second run onto EXFAT_FOLDER, on exFAT mounted through
-FUSE, where files are compared by their data.
+--exfat, --ntfs and --sftp also time a second run onto FOLDER, on exFAT mounted
+through FUSE (files compared by their data), NTFS through ntfs-3g, or an SFTP
+share through sshfs; a COUNTER (/sys/block/loopN/stat, or /proc/PID/io of the
+process that reads the drive) counts what the second run reads from it. As root,
+second runs start with the page cache dropped.
 )";
         return 2;
     }
@@ -250,28 +274,69 @@ FUSE, where files are compared by their data.
                 std::filesystem::remove_all(set.folder);
         }
         if (arguments.secondRuns) {
-            std::vector<SecondRunSet> secondRuns {
-                { makeCopySet(kSmallFilesTitle, arguments.dataRoot / "again", kSmallFiles),
-                  arguments.dataRoot / "second" }
-            };
-            if (!arguments.exfatRoot.empty())
-                secondRuns.push_back({ makeCopySet(kExfatFilesTitle,
-                                                   arguments.dataRoot / "again-exfat", kExfatFiles),
-                                       arguments.exfatRoot / "second", true });
+            const auto secondRunOf
+                = [&](const char *title, const char *folder, const FileTreeShape &shape,
+                      const std::filesystem::path &root) {
+                      SecondRunSet set;
+                      set.copy = makeCopySet(title, arguments.dataRoot / folder, shape);
+                      set.into = root / "second";
+                      return set;
+                  };
+            SecondRunSet local
+                = secondRunOf(kSmallFilesTitle, "again", kSmallFiles, arguments.dataRoot);
+            local.firstRunTarget = 0.10;
+            local.rsyncTarget = 0.50;
+            std::vector<SecondRunSet> secondRuns { local };
+            const auto onto
+                = [&](const char *title, const char *folder, const FileTreeShape &shape,
+                      const std::filesystem::path &root, const std::filesystem::path &reads) {
+                      SecondRunSet set = secondRunOf(title, folder, shape, root);
+                      set.metadataMayBeLost = true;
+                      set.readCounter = reads;
+                      return set;
+                  };
+            if (!arguments.exfatRoot.empty()) {
+                SecondRunSet exfat = onto(kExfatFilesTitle, "again-exfat", kExfatFiles,
+                                          arguments.exfatRoot, arguments.exfatReads);
+                exfat.rsyncByData = true;
+                secondRuns.push_back(exfat);
+            }
+            if (!arguments.ntfsRoot.empty()) {
+                SecondRunSet ntfs = onto(kNtfsFilesTitle, "again-ntfs", kNtfsFiles,
+                                         arguments.ntfsRoot, arguments.ntfsReads);
+                ntfs.rsyncTarget = 0.50;
+                ntfs.readShareTarget = 0.05;
+                secondRuns.push_back(ntfs);
+            }
+            if (!arguments.sftpRoot.empty())
+                secondRuns.push_back(onto(kSftpFilesTitle, "again-sftp", kExfatFiles,
+                                          arguments.sftpRoot, arguments.sftpReads));
+            const CacheState cache = geteuid() == 0 ? CacheState::Cold : CacheState::Warm;
             std::cerr << "Timing second runs...\n";
+            const SecondRunTables tables = compareSecondRuns(secondRuns, arguments.rounds, cache);
             section(
-                "Second run onto the first copy", compareSecondRuns(secondRuns, arguments.rounds),
+                "Second run onto the first copy", tables.times,
                 rounds
                     + " A run: a real CopyRun's copy() of the data set into a folder that holds the"
-                      " first run's copy, warm, with the count (prepare()) before the clock"
+                      " first run's copy, with the count (prepare()) before the clock"
                       " starts, as for cp -a above; the row \"count and copy\" times both."
                       " The flush is left out. The first run copies into an empty folder."
                       " rsync runs as `rsync -a SRC DST/` into a folder that holds its own"
-                      " first copy, timed from spawn to exit. 1 %: every hundredth file"
-                      " rewritten in place with new contents of the same size before the"
-                      " run. On exFAT (through FUSE, where times prove nothing) files are"
-                      " compared by their data, and rsync gets --checksum. Both copies are"
-                      " checked byte for byte against the source.");
+                      " first copy, timed from spawn to exit. "
+                    + (cache == CacheState::Cold
+                           ? "Before each run of either the page cache is dropped (cold), and"
+                             " for rsync the source's metadata read once, as the count reads it."
+                           : "Warm: the source read once before each run.")
+                    + " 1 %: every hundredth file rewritten in place with new contents of the"
+                      " same size before the run. On exFAT (through FUSE, which holds no"
+                      " record of a copy's source) files are compared by their data, and"
+                      " rsync gets --checksum. Both copies are checked byte for byte against"
+                      " the source.");
+            section("Data read back from the destination's drive in a second run", tables.reads,
+                    "One more second run of each tool over the unchanged tree, as above;"
+                    " counted on the image's loop device (/sys/block/loopN/stat) for exFAT and"
+                    " NTFS, and by the SFTP server process (/proc/PID/io, read_bytes) for"
+                    " sshfs. Share: what the copy run read against the data set's size.");
             for (const SecondRunSet &set : secondRuns)
                 std::filesystem::remove_all(set.copy.folder);
         }

@@ -29,6 +29,37 @@ void changeOnePercent(const fs::path &folder)
     }
 }
 
+// What the counter `counter` says was read so far: a block device's sectors read, or a
+// process's bytes read from storage.
+std::uint64_t bytesRead(const fs::path &counter)
+{
+    std::ifstream in(counter);
+    std::uint64_t value = 0;
+    if (counter.filename() == "stat") {
+        std::uint64_t reads = 0, merged = 0;
+        if (in >> reads >> merged >> value)
+            return value * 512;
+    } else {
+        for (std::string key; in >> key >> value;)
+            if (key == "read_bytes:")
+                return value;
+    }
+    throw std::runtime_error("cannot read " + counter.string());
+}
+
+std::string megabytes(std::uint64_t bytes)
+{
+    return fixed(double(bytes) / 1e6, 1) + " MB";
+}
+
+std::string shareAndTarget(double share, double target)
+{
+    const std::string text = fixed(share * 100, 1) + " %";
+    if (target <= 0)
+        return text;
+    return text + " (< " + fixed(target * 100, 0) + " %, " + verdict(share < target) + ")";
+}
+
 // "0.05 (<= 0.10, yes)", or the ratio alone where there is no target.
 std::string ratioAndTarget(double ratio, double target)
 {
@@ -39,10 +70,13 @@ std::string ratioAndTarget(double ratio, double target)
 
 } // namespace
 
-ResultTable compareSecondRuns(const std::vector<SecondRunSet> &sets, int rounds)
+SecondRunTables compareSecondRuns(const std::vector<SecondRunSet> &sets, int rounds,
+                                  CacheState cache)
 {
-    ResultTable table({ "Data set", "Second run", "Against", "Its time", "Anchor's time",
-                        "Ratio (target, met)" });
+    SecondRunTables tables { ResultTable({ "Data set", "Second run", "Against", "Its time",
+                                           "Anchor's time", "Ratio (target, met)" }),
+                             ResultTable({ "Data set", "Data", "Copy run read", "rsync read",
+                                           "Copy run's share (target, met)" }) };
     for (const SecondRunSet &set : sets) {
         const std::string name = set.copy.folder.filename();
         const fs::path ours = set.into / "ours", theirs = set.into / "rsync";
@@ -51,7 +85,7 @@ ResultTable compareSecondRuns(const std::vector<SecondRunSet> &sets, int rounds)
         const TreeTotals size = measureTree(calls, set.copy.folder, monitor);
         UnflushedFileSystem fileSystem;
         DrivenCopyRun run(fileSystem, { set.copy.folder.parent_path(), ours, { name } },
-                          set.contentsCompared);
+                          set.metadataMayBeLost);
         // As in the first copy's comparison with cp -a, the count runs before the clock starts;
         // one row times the count and the copy together.
         const auto timedCopy = [&] {
@@ -62,7 +96,16 @@ ResultTable compareSecondRuns(const std::vector<SecondRunSet> &sets, int rounds)
         };
         const auto settle = [&] {
             flushWrites();
-            warmPageCache(set.copy.folder);
+            if (cache == CacheState::Cold)
+                dropPageCache();
+            else
+                warmPageCache(set.copy.folder);
+        };
+        // The source's metadata as the copy run's count leaves it, for rsync too.
+        const auto settleForRsync = [&] {
+            settle();
+            if (cache == CacheState::Cold)
+                measureTree(calls, set.copy.folder, monitor);
         };
         const auto copied = [&] {
             if (!fs::exists(ours / name))
@@ -70,13 +113,13 @@ ResultTable compareSecondRuns(const std::vector<SecondRunSet> &sets, int rounds)
             settle();
         };
         std::vector<std::string> rsync { "rsync", "-a" };
-        if (set.contentsCompared)
+        if (set.rsyncByData)
             rsync.push_back("--checksum");
         rsync.insert(rsync.end(), { set.copy.folder.string(), theirs.string() + '/' });
         const auto runRsync = [&] {
-            // exFAT holds no owners: rsync says so with status 23, the data all there.
+            // A drive without owners: rsync says so with status 23, the data all there.
             const ChildResult result = runChild(rsync);
-            if (result.exitCode != 0 && !(set.contentsCompared && result.exitCode == 23))
+            if (result.exitCode != 0 && !(set.metadataMayBeLost && result.exitCode == 23))
                 throw std::runtime_error("rsync -a failed with status "
                                          + std::to_string(result.exitCode));
             return Duration(result.elapsed);
@@ -98,7 +141,7 @@ ResultTable compareSecondRuns(const std::vector<SecondRunSet> &sets, int rounds)
                                              fs::create_directories(theirs);
                                              runRsync();
                                          }
-                                         settle();
+                                         settleForRsync();
                                      } };
         const PairTiming againstFirst = timeInTurns(first, second, rounds);
         if (run.upToDate() != size.files)
@@ -112,19 +155,33 @@ ResultTable compareSecondRuns(const std::vector<SecondRunSet> &sets, int rounds)
         const std::string title = set.copy.title + ", " + sizeText(size);
         const auto add = [&](const std::string &what, const std::string &anchor, Duration time,
                              Duration anchorTime, double target) {
-            table.addRow({ title, what, anchor, milliseconds(time.count()),
-                           milliseconds(anchorTime.count()),
-                           ratioAndTarget(time.count() / anchorTime.count(), target) });
+            tables.times.addRow({ title, what, anchor, milliseconds(time.count()),
+                                  milliseconds(anchorTime.count()),
+                                  ratioAndTarget(time.count() / anchorTime.count(), target) });
         };
         const std::string rsyncSecondRun
-            = set.contentsCompared ? "rsync -a --checksum, second run" : "rsync -a, second run";
+            = set.rsyncByData ? "rsync -a --checksum, second run" : "rsync -a, second run";
         add("unchanged", "first run", median(againstFirst.second), median(againstFirst.first),
-            set.contentsCompared ? 0 : 0.10);
+            set.firstRunTarget);
         add("unchanged", rsyncSecondRun, median(againstRsync.first), median(againstRsync.second),
-            set.contentsCompared ? 0 : 0.50);
+            set.rsyncTarget);
         add("unchanged, count and copy", rsyncSecondRun, median(wholeAgainstRsync.first),
             median(wholeAgainstRsync.second), 0);
-        if (!set.contentsCompared) {
+        if (!set.readCounter.empty()) {
+            copied();
+            run.prepare();
+            const std::uint64_t before = bytesRead(set.readCounter);
+            run.copy();
+            const std::uint64_t read = bytesRead(set.readCounter) - before;
+            settleForRsync();
+            const std::uint64_t rsyncBefore = bytesRead(set.readCounter);
+            runRsync();
+            const std::uint64_t rsyncRead = bytesRead(set.readCounter) - rsyncBefore;
+            tables.reads.addRow(
+                { title, megabytes(size.bytes), megabytes(read), megabytes(rsyncRead),
+                  shareAndTarget(double(read) / double(size.bytes), set.readShareTarget) });
+        }
+        if (set.firstRunTarget > 0) {
             const Contender changed { timedCopy, [&] {
                                          copied();
                                          changeOnePercent(set.copy.folder);
@@ -138,5 +195,5 @@ ResultTable compareSecondRuns(const std::vector<SecondRunSet> &sets, int rounds)
         }
         fs::remove_all(set.into);
     }
-    return table;
+    return tables;
 }

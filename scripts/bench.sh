@@ -3,7 +3,7 @@
 # a temporary folder, times the scan, a day-count keystroke, the look inside the sub-folders
 # (1,000,000 entries) and the copy against find and cp -a (and the copy with its flush
 # against cp -a and sync -f), prints the results as Markdown and removes the data again.
-#   BENCH_TMPDIR  where the data goes (default: $TMPDIR or /tmp); about 4 GiB at peak
+#   BENCH_TMPDIR  where the data goes (default: $TMPDIR or /tmp); about 5 GiB at peak
 #   BENCH_RUNS    timed rounds per comparison, at least 5 (default 9)
 # Arguments go to the benchmark program (--no-listing, --no-copy, --no-second-runs...).
 # Where /dev/shm is a RAM file system with 1 GiB free, the small-file copy is timed there
@@ -15,15 +15,21 @@ cmake --preset release >/dev/null
 cmake --build --preset release >&2
 
 work=$(mktemp -d "${BENCH_TMPDIR:-${TMPDIR:-/tmp}}/sprigwell-bench.XXXXXX")
-ram="" exfat="" loop=""
-trap '[ -z "$exfat" ] || umount "$exfat" 2>/dev/null || umount -l "$exfat"
-      [ -z "$loop" ] || losetup -d "$loop"; rm -rf "$work" ${ram:+"$ram"}' EXIT
+ram="" mounts=() loops=() sshd_pid=""
+cleanup() {
+    local m l
+    for m in "${mounts[@]}"; do umount "$m" 2>/dev/null || umount -l "$m" 2>/dev/null || :; done
+    for l in "${loops[@]}"; do losetup -d "$l" 2>/dev/null || :; done
+    [ -z "$sshd_pid" ] || kill "$sshd_pid" 2>/dev/null || :
+    rm -rf --one-file-system "$work" ${ram:+"$ram"}
+}
+trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-need_kib=$((4 * 1024 * 1024))
+need_kib=$((5 * 1024 * 1024))
 free_kib=$(df -Pk "$work" | awk 'NR == 2 { print $4 }')
 if [ "$free_kib" -lt "$need_kib" ]; then
-    echo "Need 4 GiB free in $work, have $((free_kib / 1024)) MiB; set BENCH_TMPDIR." >&2
+    echo "Need 5 GiB free in $work, have $((free_kib / 1024)) MiB; set BENCH_TMPDIR." >&2
     exit 1
 fi
 extra_sets=()
@@ -32,13 +38,55 @@ if [ "$(stat -f -c %T /dev/shm 2>/dev/null)" = tmpfs ] \
     ram=$(mktemp -d /dev/shm/sprigwell-bench.XXXXXX)
     extra_sets=(--memory-fs "$ram")
 fi
-# Where root may mount through FUSE, the second run is timed onto exFAT as well, as USB
-# sticks are formatted.
+
+# An image of `size` made by `mkfs...` on a loop device, mounted on $work/NAME by `mount...`;
+# on success the set's options are added: --NAME FOLDER --NAME-reads COUNTER.
+mount_image() {
+    local name=$1 size=$2 mkfs=$3 mount=$4 loop
+    truncate -s "$size" "$work/$name.img" && $mkfs "$work/$name.img" >/dev/null 2>&1 || return 1
+    loop=$(losetup --find --show "$work/$name.img") || return 1
+    loops+=("$loop")
+    mkdir "$work/$name" && $mount "$loop" "$work/$name" >/dev/null 2>&1 || return 1
+    mounts+=("$work/$name")
+    extra_sets+=(--"$name" "$work/$name" --"$name"-reads "/sys/block/${loop#/dev/}/stat")
+}
+
+# A private sshd on the loopback, with keys made here, serving $work/share; mounted through
+# sshfs on $work/sftp. What its SFTP server process reads is counted.
+mount_sftp() {
+    local ssh=$work/ssh port server
+    mkdir -p "$ssh" "$work/share" "$work/sftp" /run/sshd
+    ssh-keygen -q -t ed25519 -N "" -f "$ssh/host" && ssh-keygen -q -t ed25519 -N "" -f "$ssh/user" || return 1
+    cp "$ssh/user.pub" "$ssh/authorized"
+    port=$((20000 + RANDOM % 20000))
+    cat >"$ssh/sshd_config" <<CONFIG
+ListenAddress 127.0.0.1
+Port $port
+HostKey $ssh/host
+AuthorizedKeysFile $ssh/authorized
+PermitRootLogin prohibit-password
+PasswordAuthentication no
+StrictModes no
+PidFile $ssh/sshd.pid
+Subsystem sftp /usr/lib/openssh/sftp-server
+CONFIG
+    /usr/sbin/sshd -f "$ssh/sshd_config" -E "$ssh/log" || return 1
+    for _ in $(seq 50); do [ -s "$ssh/sshd.pid" ] && break; sleep 0.1; done
+    sshd_pid=$(cat "$ssh/sshd.pid") || return 1
+    sshfs -p "$port" -o "IdentityFile=$ssh/user,StrictHostKeyChecking=no,UserKnownHostsFile=/dev/null" \
+        "root@127.0.0.1:$work/share" "$work/sftp" 2>>"$ssh/log" || return 1
+    mounts+=("$work/sftp")
+    server=$(pgrep -n -f '^/usr/lib/openssh/sftp-server') || return 1
+    extra_sets+=(--sftp "$work/sftp" --sftp-reads "/proc/$server/io")
+}
+
+# As root, second runs are also timed onto the drives people back up to: exFAT through FUSE
+# (USB sticks), NTFS through ntfs-3g (external disks formatted for Windows) and an SFTP
+# share through sshfs.
 if [ "$(id -u)" -eq 0 ] && [ -c /dev/fuse ]; then
-    truncate -s 512M "$work/exfat.img" && mkfs.exfat "$work/exfat.img" >/dev/null 2>&1 \
-        && loop=$(losetup --find --show "$work/exfat.img") && mkdir "$work/exfat" \
-        && mount.exfat-fuse "$loop" "$work/exfat" >/dev/null 2>&1 && exfat=$work/exfat \
-        && extra_sets+=(--exfat "$exfat")
+    mount_image exfat 512M mkfs.exfat mount.exfat-fuse || echo "No exFAT second run." >&2
+    mount_image ntfs 1G "mkntfs -F -Q -q" ntfs-3g || echo "No NTFS second run." >&2
+    mount_sftp || echo "No SFTP second run." >&2
 fi
 # Qt wants a private runtime folder; keep it with the data.
 export XDG_RUNTIME_DIR="$work/runtime"

@@ -36,6 +36,7 @@ chown 65534:65534 "$src/docs/guest.txt" && chmod 4755 "$src/tool.sh" && chmod 27
 ln -s top.txt "$src/link-to-file" && ln -s docs "$src/link-to-folder"
 
 problems() { sed -n 's/^problem: \(.*\): .*$/\1/p' "$out"; }
+up_to_date() { sed -n 's/^up to date: //p' "$out"; }
 copy_and_check() {
     out=$scratch/run$1.out
     local status=0 file link kind
@@ -58,8 +59,27 @@ copy_and_check() {
     check "copy $1: no temporary left" [ -z "$(find "$mnt" -name '.sprigwell-*')" ]
 }
 copy_and_check 1
-# The second copy replaces what the first wrote, with data changed in between.
+check "copy 1: nothing was there yet" [ "$(up_to_date)" = 0 ]
+# The second copy replaces what the first wrote, with data changed in between: a file of
+# another size, and one of the same size whose time is put back. exFAT holds no record of a
+# copy's source: only the data tells. The other seven files are up to date.
 echo "first, then changed" >"$src/top.txt"
-head -c 1000 /dev/urandom >"$src/docs/photo.bin"
+touch -r "$src/docs/photo.bin" "$scratch/stamp"
+head -c 300000 /dev/urandom >"$src/docs/photo.bin" && touch -r "$scratch/stamp" "$src/docs/photo.bin"
 copy_and_check 2
+check "copy 2: the others found up to date" [ "$(up_to_date)" = 7 ]
+
+# exFAT as the source: its change times are its modification times and prove nothing, so a
+# file rewritten there with its size and time kept is found by its data.
+back=$scratch/back
+mkdir "$back"
+out=$scratch/back1.out
+"$copy_tree" "$dest" "$back" >"$out" 2>&1 || :
+notes=$dest/docs/deep/notes.txt
+touch -r "$notes" "$scratch/stamp" && echo "DOCS/DEEP/NOTES.TXT" >"$notes" && touch -r "$scratch/stamp" "$notes"
+out=$scratch/back2.out
+"$copy_tree" "$dest" "$back" >"$out" 2>&1 || :
+sed "s/^/   /" "$out"
+check "from exFAT: a file rewritten there, time kept, copied again" cmp -s "$notes" "$back/Backup/docs/deep/notes.txt"
+check "from exFAT: the eight others found up to date" [ "$(up_to_date)" = 8 ]
 finish

@@ -14,8 +14,9 @@ packages=(
     exfat-fuse exfatprogs fuse3
     # a drive that answers after a round trip (the tests' own FUSE file system), attributes
     libfuse3-dev attr
-    # the benchmark's second runs are timed against rsync
-    rsync
+    # the benchmark's second runs are timed against rsync, also onto NTFS through ntfs-3g
+    # and onto an SFTP share (sshfs) served by a private sshd on the loopback
+    rsync ntfs-3g sshfs openssh-server openssh-client
 )
 
 missing=()

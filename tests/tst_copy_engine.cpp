@@ -1,5 +1,6 @@
 #include "copy_folder_tree.h"
 #include "engine/file_data_copy.h"
+#include "engine/source_record.h"
 #include "slow_calls.h"
 #include "temp_tree.h"
 
@@ -57,6 +58,8 @@ std::map<std::string, std::string> snapshot(const Path &root, const QString &not
         const ssize_t listed = attributes ? llistxattr(path, names, sizeof names) : 0;
         const char *end = names + std::max<ssize_t>(listed, 0);
         for (const char *name = names; name < end; name += std::strlen(name) + 1) {
+            if (name == std::string_view(kSourceRecordAttribute)) // the copy's own
+                continue;
             const ssize_t got = lgetxattr(path, name, buffer, sizeof buffer);
             value << name << '=' << std::string(buffer, std::max<ssize_t>(got, 0)) << ' ';
         }

@@ -112,7 +112,7 @@ private slots:
         const auto wholeSeconds = [](std::int64_t madeAfter) {
             return [madeAfter](UpToDateFacts &f) {
                 f.source.changed.tv_nsec = f.record->source.changed.tv_nsec = 0;
-                f.record->made = { f.source.changed.tv_sec + madeAfter, 999'999'999 };
+                f.record->made = { f.source.changed.tv_sec + madeAfter, 0 };
             };
         };
         row("whole-second change time, recorded within the second", wholeSeconds(0),
@@ -123,9 +123,17 @@ private slots:
             UpToDate::Proven);
         row("whole-second change time, recorded by a clock behind", wholeSeconds(-30),
             UpToDate::CompareData);
-        row(
-            "change time to the nanosecond, recorded at once",
-            [](UpToDateFacts &f) { f.record->made = f.source.changed; }, UpToDate::Proven);
+        const auto recordedAfter = [](long nanos) {
+            return [nanos](UpToDateFacts &f) {
+                f.record->made = f.source.changed;
+                f.record->made.tv_nsec += nanos;
+            };
+        };
+        // Within the tick of a kernel that stamps changes coarsely.
+        row("change time to the nanosecond, recorded at once", recordedAfter(0),
+            UpToDate::CompareData);
+        row("change time to the nanosecond, recorded a tenth of a second after",
+            recordedAfter(100'000'000), UpToDate::Proven);
     }
 
     // The copy is left unread only when the source is what the record says and the copy is

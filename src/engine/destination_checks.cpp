@@ -34,9 +34,11 @@ DestinationChecks::DestinationChecks(SystemCalls &calls, MetadataCopy &metadata,
     , m_caseFold(std::move(caseFold))
 { }
 
-OpenFolder DestinationChecks::openFolder(int parent, const std::string &name, mode_t sourceMode,
-                                         DestinationFolder *above, DestinationFolder &folder)
+OpenFolder DestinationChecks::openFolder(int parent, const std::string &name,
+                                         const FileStatus &source, DestinationFolder *above,
+                                         DestinationFolder &folder)
 {
+    const mode_t sourceMode = source.info().st_mode;
     // Open to its owner until its contents are in; the copier's leave() sets the real mode.
     const std::error_code made
         = m_calls.makeFolderAt(parent, name.c_str(), (sourceMode & 0777) | S_IRWXU);
@@ -59,7 +61,7 @@ OpenFolder DestinationChecks::openFolder(int parent, const std::string &name, mo
     open.identity = FileStatus(folder.current).identity();
     if (created)
         return open;
-    if (above && clashesInCase(*above, parent, name, open.identity))
+    if (above && clashesInCase(*above, parent, name, open.identity, source.identity()))
         throw Failure(std::errc::file_exists, Side::Destination, caseClash);
     // A folder left read-only by an earlier copy is opened up while it is filled, as
     // rsync does; the copier gives it the source's mode again when it leaves it.
@@ -72,17 +74,17 @@ OpenFolder DestinationChecks::openFolder(int parent, const std::string &name, mo
 }
 
 void DestinationChecks::noteWritten(DestinationFolder &folder, const std::string &name,
-                                    const FileIdentity &identity)
+                                    const FileIdentity &identity, const FileIdentity &source)
 {
-    folder.written.insert(identity);
+    folder.written.try_emplace(identity, source);
     folder.writtenNames.try_emplace(m_caseFold(name), name);
 }
 
 bool DestinationChecks::clashesInCase(DestinationFolder &folder, int fd, const std::string &name,
-                                      const FileIdentity &there)
+                                      const FileIdentity &there, const FileIdentity &source)
 {
-    if (folder.written.contains(there))
-        return true;
+    if (const auto found = folder.written.find(there); found != folder.written.end())
+        return found->second != source;
     const auto spelled = folder.writtenNames.find(m_caseFold(name));
     if (spelled == folder.writtenNames.end() || spelled->second == name)
         return false;
@@ -100,7 +102,8 @@ bool DestinationChecks::clashesInCase(DestinationFolder &folder, int fd, const s
 
 std::optional<FileStatus> DestinationChecks::checkTarget(DestinationFolder &folder, int fd,
                                                          const std::string &name, EntryKind kind,
-                                                         const Result<FileStatus> &there)
+                                                         const Result<FileStatus> &there,
+                                                         const FileIdentity &source)
 {
     if (!there) {
         if (there.error() == std::errc::no_such_file_or_directory)
@@ -109,7 +112,7 @@ std::optional<FileStatus> DestinationChecks::checkTarget(DestinationFolder &fold
     }
     if (there->kind() != kind)
         throw Failure(std::errc::file_exists, Side::Destination, inTheWay(there->kind()));
-    if (clashesInCase(folder, fd, name, there->identity()))
+    if (clashesInCase(folder, fd, name, there->identity(), source))
         throw Failure(std::errc::file_exists, Side::Destination, caseClash);
     return *there;
 }

@@ -10,7 +10,6 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 
 class MetadataCopy;
 class SystemCalls;
@@ -19,9 +18,10 @@ class SystemCalls;
 struct DestinationFolder
 {
     struct stat current = {}; // its status, as last set
-    // Entries this run wrote in the folder, by identity and by case-folded name: meeting
-    // one again under another spelling means the folder ignores case.
-    std::unordered_set<FileIdentity> written;
+    // Entries this run wrote in the folder, by identity (with the source each was written
+    // for) and by case-folded name: meeting one again under another spelling, for another
+    // source, means the folder ignores case.
+    std::unordered_map<FileIdentity, FileIdentity> written;
     std::unordered_map<std::string, std::string> writtenNames;
     std::optional<bool> ignoresCase; // found out when first needed
     // The folder hands a default access control list down to new entries.
@@ -39,24 +39,28 @@ class DestinationChecks
 public:
     DestinationChecks(SystemCalls &calls, MetadataCopy &metadata, CaseFold caseFold);
 
-    // Opens (making it where needed) the folder `name` in `parent` as `folder` for a source
-    // folder of mode `sourceMode`; `above` is the parent's record, none for a run's top
-    // folder. Throws Failure on the destination side.
-    OpenFolder openFolder(int parent, const std::string &name, mode_t sourceMode,
+    // Opens (making it where needed) the folder `name` in `parent` as `folder` for the
+    // source folder `source`; `above` is the parent's record, none for a run's top folder.
+    // Throws Failure on the destination side.
+    OpenFolder openFolder(int parent, const std::string &name, const FileStatus &source,
                           DestinationFolder *above, DestinationFolder &folder);
+    // Notes the entry `identity` written as `name` for the source entry `source`.
     void noteWritten(DestinationFolder &folder, const std::string &name,
-                     const FileIdentity &identity);
-    // Whether `name`, found as `there` in the destination folder `fd`, is an entry this
-    // run wrote under another spelling. By identity where the file system keeps one per
-    // file, else (FUSE gives each spelling its own) by name, on a folder that ignores case.
+                     const FileIdentity &identity, const FileIdentity &source);
+    // Whether `name` (whose source is `source`), found as `there` in the destination folder
+    // `fd`, is an entry this run wrote under another spelling for another source. By
+    // identity where the file system keeps one per file (two names of one source file are
+    // one file there too), else (FUSE gives each spelling its own) by name, on a folder that
+    // ignores case.
     bool clashesInCase(DestinationFolder &folder, int fd, const std::string &name,
-                       const FileIdentity &there);
+                       const FileIdentity &there, const FileIdentity &source);
     // Throws when an entry of another kind than `kind`, or one this run wrote under
-    // another name, is in the way of `name` in the folder `fd`; one of the same kind may be
-    // replaced, and is what this gives back.
+    // another name for another source, is in the way of `name` (whose source is `source`)
+    // in the folder `fd`; one of the same kind may be replaced, and is what this gives back.
     std::optional<FileStatus> checkTarget(DestinationFolder &folder, int fd,
                                           const std::string &name, EntryKind kind,
-                                          const Result<FileStatus> &there);
+                                          const Result<FileStatus> &there,
+                                          const FileIdentity &source);
 
 private:
     SystemCalls &m_calls;

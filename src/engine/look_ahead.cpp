@@ -11,11 +11,11 @@ LookAhead::LookAhead(SystemCalls &calls, CopyWalk &walk, Look look)
     , m_look(std::move(look))
 { }
 
-FileLook LookAhead::lookAt(const std::string &name, bool byTimes)
+FileLook LookAhead::lookAt(const std::string &name, bool mayProve)
 {
     CopyWalk::Level &level = m_walk.current();
     const bool lookedAt = !m_looks.empty() && m_looks.front().name == name;
-    if (!lookedAt && byTimes && m_expectUpToDate) {
+    if (!lookedAt && mayProve && m_expectUpToDate) {
         m_looks.clear();
         lookAhead(name);
     }
@@ -24,15 +24,15 @@ FileLook LookAhead::lookAt(const std::string &name, bool byTimes)
         m_looks.pop_front();
         // Looked at before files of the folder were written (on a folder that ignores case,
         // one may have taken its name): only a file found up to date is taken as found.
-        m_expectUpToDate = ahead.sameData;
-        if (ahead.sameData)
+        m_expectUpToDate = ahead.verdict == UpToDate::Proven;
+        if (m_expectUpToDate)
             return ahead;
     }
     m_looks.clear();
     sweepTemporaries(m_calls, level.destination.fd.get(), level.state.mayHoldTemporaries);
-    FileLook found = m_look(name, byTimes);
-    m_expectUpToDate = found.sameData;
-    if (found.sameData)
+    FileLook found = m_look(name, mayProve);
+    m_expectUpToDate = found.verdict == UpToDate::Proven;
+    if (m_expectUpToDate)
         lookAhead({});
     return found;
 }

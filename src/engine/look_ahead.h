@@ -5,6 +5,7 @@
 #include "folder_entry.h"
 #include "result.h"
 #include "split_work.h"
+#include "up_to_date_rule.h"
 
 #include <cstddef>
 #include <deque>
@@ -16,14 +17,15 @@
 class SystemCalls;
 
 // A file of the folder the walk is in, as found at the destination: its status there,
-// and whether its data and metadata are already its source's.
+// whether it is already its source's copy, and whether its metadata is its source's.
 struct FileLook
 {
     std::string name;
     Result<FileStatus> target = FileStatus();
     Result<FileStatus> source = FileStatus();
-    bool sameData = false;
+    UpToDate verdict = UpToDate::Copy;
     bool sameMetadata = false;
+    bool driveHoldsNoRecords = false; // found out by this look
 };
 
 // Where one file is found up to date, the files after it likely are too, in its folder and
@@ -34,16 +36,16 @@ struct FileLook
 class LookAhead
 {
 public:
-    // The look at the destination's `name` in the walk's deepest folder; whether times
-    // prove it up to date is looked at only when `byTimes`. Only reads: it runs on either
+    // The look at the destination's `name` in the walk's deepest folder; whether it is
+    // proven up to date is looked at only when `mayProve`. Only reads: it runs on either
     // thread.
-    using Look = std::function<FileLook(const std::string &name, bool byTimes)>;
+    using Look = std::function<FileLook(const std::string &name, bool mayProve)>;
 
     LookAhead(SystemCalls &calls, CopyWalk &walk, Look look);
 
-    // The look at `name`, the file the walk is at; when times can prove it (`byTimes`) and
-    // the file before it was up to date, those after it are looked at along with it.
-    FileLook lookAt(const std::string &name, bool byTimes);
+    // The look at `name`, the file the walk is at; when it may be proven (`mayProve`) and
+    // the file before it was, those after it are looked at along with it.
+    FileLook lookAt(const std::string &name, bool mayProve);
     // The entries of the folder `name` read ahead, when they were read from the folder
     // `identity`; else none, and the caller reads the folder itself.
     std::optional<std::vector<FolderEntry>> takeFolder(const std::string &name,

@@ -93,12 +93,12 @@ std::optional<SourceRecord> readSourceRecord(SystemCalls &calls, int folder, con
     return decodeSourceRecord(*text);
 }
 
-bool writeSourceRecord(SystemCalls &calls, int fd, const SourceRecord &record)
+std::error_code writeSourceRecord(SystemCalls &calls, int fd, const SourceRecord &record)
 {
     const std::error_code error
         = calls.setAttribute(fd, kSourceRecordAttribute, encodeSourceRecord(record));
     // A full drive may refuse the block an attribute needs while the data is there.
     if (error && stopsRun(Failure(error, Side::Destination)) && !isDestinationFull(error))
         throw Failure(error, Side::Destination);
-    return !error;
+    return error;
 }

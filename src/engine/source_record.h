@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 class SystemCalls;
 
@@ -21,5 +22,5 @@ std::optional<SourceRecord> readSourceRecord(SystemCalls &calls, int folder, con
                                              bool &driveHoldsNone);
 
 // Gives the open copy `fd` its record, in place of any it had. A drive that refuses it is no
-// problem, only false; a failure that stops the run is thrown.
-bool writeSourceRecord(SystemCalls &calls, int fd, const SourceRecord &record);
+// problem: the refusal is given back. A failure that stops the run is thrown.
+std::error_code writeSourceRecord(SystemCalls &calls, int fd, const SourceRecord &record);

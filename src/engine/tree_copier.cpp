@@ -3,11 +3,11 @@
 #include "file_data_copy.h"
 #include "pending_entry.h"
 #include "run_policy.h"
+#include "source_record.h"
 #include "stale_temporaries.h"
 #include "system_calls.h"
 
 #include <fcntl.h>
-#include <linux/magic.h>
 
 #include <exception>
 #include <set>
@@ -21,39 +21,6 @@ const char *const changedSinceListed = "changed since it was listed";
 const char *const nameRefused = "the destination cannot hold this name";
 const char *const linksRefused = "the destination cannot hold symbolic links";
 
-bool sameTime(const struct timespec &a, const struct timespec &b)
-{
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-bool earlier(const struct timespec &a, const struct timespec &b)
-{
-    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
-}
-
-// FAT reports none.
-bool hasChangeTime(const FileStatus &status)
-{
-    return status.info().st_ctim.tv_sec != 0 || status.info().st_ctim.tv_nsec != 0;
-}
-
-// File systems that keep modification times to the nanosecond and change times of their
-// own. Elsewhere (FAT, exFAT, anything through FUSE, network shares) only the data itself
-// proves a file up to date.
-bool provesByTimes(std::uint64_t type)
-{
-    switch (type) {
-    case EXT4_SUPER_MAGIC:
-    case XFS_SUPER_MAGIC:
-    case BTRFS_SUPER_MAGIC:
-    case TMPFS_MAGIC:
-    case F2FS_SUPER_MAGIC:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 TreeCopier::TreeCopier(SystemCalls &calls, CopyMonitor &monitor, CaseFold caseFold, RunMemory &run)
@@ -65,7 +32,7 @@ TreeCopier::TreeCopier(SystemCalls &calls, CopyMonitor &monitor, CaseFold caseFo
     , m_caseFold(std::move(caseFold))
     , m_walk(calls)
     , m_lookAhead(calls, m_walk,
-                  [this](const std::string &name, bool byTimes) { return look(name, byTimes); })
+                  [this](const std::string &name, bool mayProve) { return look(name, mayProve); })
 { }
 
 CopyReport TreeCopier::copy(const std::filesystem::path &source, const std::string &name)
@@ -88,8 +55,8 @@ CopyReport TreeCopier::copy(const std::filesystem::path &source, const std::stri
         return std::exchange(m_report, {});
     }
     try {
-        top.destination = m_checks.openFolder(m_run.destination, name,
-                                              top.sourceStatus.info().st_mode, nullptr, top.state);
+        top.destination
+            = m_checks.openFolder(m_run.destination, name, top.sourceStatus, nullptr, top.state);
         noteFileSystem(top.destination.fd.get(), top.state.current, m_destination);
     } catch (Failure &failure) {
         if (stopsRun(failure))
@@ -176,10 +143,8 @@ void TreeCopier::copyEntry(const FolderEntry &entry)
     }
     switch (kind) {
     case EntryKind::File:
-        return copyFile(m_lookAhead.lookAt(
-            entry.name,
-            !m_run.rewriteUpToDate
-                && timesProveOn(level.state.current.st_dev, level.destination.fd.get())));
+        setLookRule();
+        return copyFile(m_lookAhead.lookAt(entry.name, !m_run.rewriteUpToDate));
     case EntryKind::Folder:
         return enterFolder(entry.name);
     case EntryKind::Link:
@@ -197,10 +162,9 @@ void TreeCopier::enterFolder(const std::string &name)
     level.state.sourcePath = parent.state.sourcePath / name;
     std::optional<std::vector<FolderEntry>> readAhead
         = m_lookAhead.takeFolder(name, level.source.identity);
-    level.destination
-        = m_checks.openFolder(parent.destination.fd.get(), name, level.sourceStatus.info().st_mode,
-                              &parent.state, level.state);
-    m_checks.noteWritten(parent.state, name, level.destination.identity);
+    level.destination = m_checks.openFolder(parent.destination.fd.get(), name, level.sourceStatus,
+                                            &parent.state, level.state);
+    m_checks.noteWritten(parent.state, name, level.destination.identity, level.source.identity);
     // The path, long in a deep tree, only for a file system not met before.
     if (!m_run.fileSystems.contains(level.state.current.st_dev))
         noteFileSystem(level.destination.fd.get(), level.state.current,
@@ -250,41 +214,44 @@ void TreeCopier::noteFileSystem(int folder, const struct stat &status,
     m_run.fileSystems.emplace(device, WrittenFileSystem { std::move(open), path });
 }
 
-bool TreeCopier::timesProveOn(std::uint64_t device, int folder)
+void TreeCopier::setLookRule()
 {
-    const std::lock_guard lock(m_shared);
-    const auto [known, fresh] = m_run.timesProve.try_emplace(device, false);
+    const Walk::Level &level = m_walk.current();
+    const auto [known, fresh] = m_run.sourceTimes.try_emplace(level.sourceStatus.info().st_dev,
+                                                              ChangeTimes::ProveNothing);
     if (fresh) {
-        const Result<std::uint64_t> type = m_calls.fileSystemType(folder);
-        known->second = type && provesByTimes(*type);
+        const Result<std::uint64_t> type = m_calls.fileSystemType(level.source.fd.get());
+        known->second = type ? changeTimesOf(*type) : ChangeTimes::ProveNothing;
     }
-    // A file system that keeps times coarser than it was told proves nothing by them.
-    return known->second && !m_report.notKept.contains(MetadataKind::Times);
+    const std::lock_guard lock(m_shared);
+    m_lookRule = { known->second, !m_run.holdNoRecords.contains(level.state.current.st_dev) };
 }
 
-FileLook TreeCopier::look(const std::string &name, bool byTimes) const
+FileLook TreeCopier::look(const std::string &name, bool mayProve) const
 {
     const Walk::Level &level = m_walk.current();
     const int folder = level.destination.fd.get(), sourceFolder = level.source.fd.get();
     FileLook look { name, m_calls.statusAt(folder, name.c_str()), FileStatus() };
-    if (!byTimes || !look.target || look.target->kind() != EntryKind::File
+    if (!mayProve || !look.target || look.target->kind() != EntryKind::File
         || look.target->info().st_dev != level.state.current.st_dev)
         return look;
-    // Same data, and the source not touched since the copy was made: a change time is set
-    // by the system at every change and no program can set it back.
     look.source = m_calls.statusAt(sourceFolder, name.c_str());
+    if (!look.source || look.source->kind() != EntryKind::File)
+        return look;
     const struct stat &from = look.source->info(), &to = look.target->info();
-    look.sameData = look.source && look.source->kind() == EntryKind::File
-        && look.source->size() == look.target->size() && sameTime(from.st_mtim, to.st_mtim)
-        && hasChangeTime(*look.target) && earlier(from.st_ctim, to.st_ctim);
-    // Attributes are not compared: a source whose attributes changed has a newer change
-    // time, and is copied anew with them.
-    look.sameMetadata = look.sameData && to.st_uid == from.st_uid && to.st_gid == from.st_gid
+    UpToDateFacts facts { SourceState::of(from), look.target->size(), to.st_mtim, std::nullopt,
+                          m_lookRule.sourceTimes };
+    if (m_lookRule.readRecords)
+        facts.record = readSourceRecord(m_calls, folder, name.c_str(), look.driveHoldsNoRecords);
+    look.verdict = decideUpToDate(facts);
+    // Attributes are not compared: a source whose attributes changed has another change
+    // time, and its data is compared.
+    look.sameMetadata = to.st_uid == from.st_uid && to.st_gid == from.st_gid
         && (to.st_mode & 07777) == (from.st_mode & 07777);
     return look;
 }
 
-bool TreeCopier::keptByTimes(const FileLook &look)
+bool TreeCopier::keptAsProven(const FileLook &look)
 {
     Walk::Level &level = m_walk.current();
     const FileStatus &source = *look.source, &there = *look.target;
@@ -295,7 +262,7 @@ bool TreeCopier::keptByTimes(const FileLook &look)
         if (source.info().st_nlink > 1 && first && first->identity != there.identity())
             return false;
         if (m_checks.clashesInCase(level.state, level.destination.fd.get(), look.name,
-                                   there.identity()))
+                                   there.identity(), source.identity()))
             return false;
     }
     if (!look.sameMetadata) {
@@ -319,9 +286,6 @@ bool TreeCopier::keptByTimes(const FileLook &look)
 bool TreeCopier::keepIfSameData(const FileJob &job, int input, const FileStatus &source,
                                 const FileStatus &there)
 {
-    if (there.size() != source.size())
-        return false;
-    m_monitor.fileStarted(job.sourcePath);
     const UniqueFd target = m_calls
                                 .openAt(job.destinationFolder, job.look.name.c_str(),
                                         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
@@ -330,6 +294,7 @@ bool TreeCopier::keepIfSameData(const FileJob &job, int input, const FileStatus 
         return false;
     std::set<MetadataKind> notKept;
     MetadataCopy(m_calls, notKept).bringUpToDate(target.get(), there.info(), input, source.info());
+    recordSource(job, target.get(), source);
     {
         const std::lock_guard lock(m_shared);
         m_report.notKept.merge(notKept);
@@ -346,14 +311,41 @@ void TreeCopier::keep(CopyLevelState &folder, const std::string &name,
     m_monitor.fileUpToDate(folder.sourcePath, name, bytes);
     const std::lock_guard lock(m_shared);
     ++m_report.upToDate;
-    m_checks.noteWritten(folder, name, there.identity());
+    m_checks.noteWritten(folder, name, there.identity(), source.identity());
     if (source.info().st_nlink > 1)
         m_run.firstCopies.note(source.identity(), FirstCopy { copyPath, there.identity() });
 }
 
+void TreeCopier::recordSource(const FileJob &job, int fd, const FileStatus &source)
+{
+    const std::uint64_t device = job.folder->current.st_dev;
+    {
+        const std::lock_guard lock(m_shared);
+        // A source whose change times prove nothing is compared by its data anyway.
+        if (m_run.holdNoRecords.contains(device) || job.sourceTimes == ChangeTimes::ProveNothing)
+            return;
+    }
+    // As the copy's drive keeps its times, which may be coarser than the source's.
+    const Result<FileStatus> copy = m_calls.status(fd);
+    if (!copy)
+        return;
+    const SourceRecord record { SourceState::of(source.info()), copy->info().st_mtim,
+                                m_calls.now() };
+    // Refused for this file alone (a copy its owner may not change), or by a drive without
+    // user attributes, which is not asked again.
+    if (writeSourceRecord(m_calls, fd, record) == std::errc::operation_not_supported) {
+        const std::lock_guard lock(m_shared);
+        m_run.holdNoRecords.insert(device);
+    }
+}
+
 void TreeCopier::copyFile(const FileLook &look)
 {
-    if (look.sameData && keptByTimes(look))
+    if (look.driveHoldsNoRecords) {
+        const std::lock_guard lock(m_shared);
+        m_run.holdNoRecords.insert(m_walk.current().state.current.st_dev);
+    }
+    if (look.verdict == UpToDate::Proven && keptAsProven(look))
         return;
     Walk::Level &level = m_walk.current();
     FileJob job { look,
@@ -362,7 +354,8 @@ void TreeCopier::copyFile(const FileLook &look)
                   &level.state,
                   m_walk.pathOf(m_walk.root(), look.name),
                   m_walk.pathOf(m_destination, look.name),
-                  m_destination.filename() / m_walk.pathOf({}, look.name) };
+                  m_destination.filename() / m_walk.pathOf({}, look.name),
+                  m_lookRule.sourceTimes };
     // On a folder that ignores case, a name must meet the copy of its namesake done.
     if (!m_foldsInFlight.insert(m_caseFold(look.name)).second) {
         waitForFiles();
@@ -394,7 +387,7 @@ void TreeCopier::copyFileData(const FileJob &job)
     const std::optional<FileStatus> there = [&] {
         const std::lock_guard lock(m_shared);
         return m_checks.checkTarget(*job.folder, job.destinationFolder, name, EntryKind::File,
-                                    job.look.target);
+                                    job.look.target, status.identity());
     }();
     const bool keepUpToDate = there && !m_run.rewriteUpToDate;
 
@@ -409,7 +402,7 @@ void TreeCopier::copyFileData(const FileJob &job)
         }();
         // A later name already linked to the first copy is as up to date as that one.
         const bool linked = first && keepUpToDate && there->identity() == first->identity;
-        if (linked || (first && linkToFirstCopy(job, *first))) {
+        if (linked || (first && linkToFirstCopy(job, *first, status.identity()))) {
             // Done as far as the owner's progress is concerned, as if copied.
             if (linked) {
                 m_monitor.fileUpToDate(job.folder->sourcePath, name, status.size());
@@ -422,34 +415,41 @@ void TreeCopier::copyFileData(const FileJob &job)
             return;
         }
     }
-    // Where times prove nothing, the data does.
-    if (keepUpToDate
-        && (!timesProveOn(there->info().st_dev, job.destinationFolder) || !hasChangeTime(*there))
-        && keepIfSameData(job, input.get(), status, *there))
-        return;
+    // Where the record proves nothing, the data does; the file is started once, whether it
+    // is then left as it is or copied.
+    const bool compare = keepUpToDate && job.look.verdict == UpToDate::CompareData
+        && there->size() == status.size();
+    if (compare) {
+        m_monitor.fileStarted(job.sourcePath);
+        if (keepIfSameData(job, input.get(), status, *there))
+            return;
+    }
 
     bool unnamedRefused = m_unnamedRefused;
     PendingEntry pending = PendingEntry::file(m_calls, job.destinationFolder, name, unnamedRefused);
     m_unnamedRefused = unnamedRefused;
     const FileStatus created = m_calls.status(pending.fd()).orThrow(Side::Destination);
-    m_monitor.fileStarted(job.sourcePath);
+    if (!compare)
+        m_monitor.fileStarted(job.sourcePath);
     ::copyFileData(m_calls, input.get(), pending.fd(), status.size(), status.mayHaveHoles(),
                    m_monitor);
     std::set<MetadataKind> notKept;
     MetadataCopy(m_calls, notKept)
         .apply(pending.fd(), created.info(), input.get(), status.info(),
                job.folder->handsDownLists);
+    recordSource(job, pending.fd(), status);
     pending.commit();
     const std::lock_guard lock(m_shared);
     m_report.notKept.merge(notKept);
-    m_checks.noteWritten(*job.folder, name, created.identity());
+    m_checks.noteWritten(*job.folder, name, created.identity(), status.identity());
     // A copy made because linking to the first one failed takes its place.
     if (severalNames)
         m_run.firstCopies.replace(status.identity(),
                                   FirstCopy { job.copyPath, created.identity() });
 }
 
-bool TreeCopier::linkToFirstCopy(const FileJob &job, const FirstCopy &first)
+bool TreeCopier::linkToFirstCopy(const FileJob &job, const FirstCopy &first,
+                                 const FileIdentity &source)
 {
     std::set<MetadataKind> notKept;
     const bool linked = FirstCopies::linkTo(m_calls, m_run.destination, job.destinationFolder,
@@ -457,7 +457,7 @@ bool TreeCopier::linkToFirstCopy(const FileJob &job, const FirstCopy &first)
     const std::lock_guard lock(m_shared);
     m_report.notKept.merge(notKept);
     if (linked)
-        m_checks.noteWritten(*job.folder, job.look.name, first.identity);
+        m_checks.noteWritten(*job.folder, job.look.name, first.identity, source);
     return linked;
 }
 
@@ -471,7 +471,8 @@ void TreeCopier::copyLink(const std::string &name)
     const std::string target
         = m_calls.readLink(level.source.fd.get(), name.c_str()).orThrow(Side::Source);
     m_checks.checkTarget(level.state, level.destination.fd.get(), name, EntryKind::Link,
-                         m_calls.statusAt(level.destination.fd.get(), name.c_str()));
+                         m_calls.statusAt(level.destination.fd.get(), name.c_str()),
+                         status.identity());
 
     PendingEntry pending = [&] {
         try {
@@ -491,5 +492,5 @@ void TreeCopier::copyLink(const std::string &name)
     pending.commit();
     const Result<FileStatus> written = m_calls.statusAt(level.destination.fd.get(), name.c_str());
     if (written)
-        m_checks.noteWritten(level.state, name, written->identity());
+        m_checks.noteWritten(level.state, name, written->identity(), status.identity());
 }

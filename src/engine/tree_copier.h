@@ -12,6 +12,7 @@
 #include "metadata_copy.h"
 #include "shared_monitor.h"
 #include "unique_fd.h"
+#include "up_to_date_rule.h"
 
 #include <sys/stat.h>
 
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <unordered_set>
 
@@ -43,9 +45,10 @@ struct RunMemory
     std::map<std::uint64_t, WrittenFileSystem> fileSystems;
     // Whether a file already up to date is written again all the same.
     bool rewriteUpToDate = false;
-    // By device: whether the file system keeps modification times to the nanosecond and
-    // change times no program can set, so that they prove a file up to date.
-    std::map<std::uint64_t, bool> timesProve;
+    // By source device: what its change times are worth.
+    std::map<std::uint64_t, ChangeTimes> sourceTimes;
+    // Destination devices that hold no record of a copy's source (no user attributes).
+    std::set<std::uint64_t> holdNoRecords;
     // The files in flight, and how many the destination rewards, learnt over the whole run.
     FilesInFlight files;
 };
@@ -64,7 +67,7 @@ struct RunMemory
 // walk enters a folder below it or sets the folder's times, and before copy() returns; names
 // that differ only in case, and the names of a file with several, go one after the other.
 // What the copies in flight share (the report, the destination folders' records, the first
-// copies) is changed under one lock.
+// copies, the drives that hold no records) is changed under one lock.
 class TreeCopier
 {
 public:
@@ -93,6 +96,7 @@ private:
         std::filesystem::path sourcePath; // where problems and progress name it
         std::filesystem::path destinationPath;
         std::filesystem::path copyPath; // relative to the held destination
+        ChangeTimes sourceTimes; // what its source drive's change times are worth
     };
 
     void copyEntry(const FolderEntry &entry);
@@ -104,9 +108,9 @@ private:
     // Waits for the files in flight; throws a failure of one that stops the run.
     void waitForFiles();
     void copyLink(const std::string &name);
-    // Makes the job's file another name of the first copy of its file; false when it is
-    // copied.
-    bool linkToFirstCopy(const FileJob &job, const FirstCopy &first);
+    // Makes the job's file (whose source is `source`) another name of the first copy of its
+    // file; false when it is copied.
+    bool linkToFirstCopy(const FileJob &job, const FirstCopy &first, const FileIdentity &source);
     // Keeps a folder open on the file system of `folder` if the run has not written there yet.
     void noteFileSystem(int folder, const struct stat &status, const std::filesystem::path &path);
     std::filesystem::path sourcePathOf(const std::string &name) const
@@ -121,25 +125,30 @@ private:
                      const std::filesystem::path &destination, int destinationFolder);
     void noteProblem(Failure failure, const std::string &name);
 
-    // The up-to-date decision: whether a file at the destination is left as it is.
+    // The up-to-date decision (up_to_date_rule.h): whether a file at the destination is left
+    // as it is.
     //
-    // What the destination's `name` is, and whether times prove it up to date (looked at
-    // only when `byTimes`). Only reads: it may run on another thread.
-    FileLook look(const std::string &name, bool byTimes) const;
-    // Whether the file system `device` keeps times that prove a file the same as its source
-    // without reading it.
-    bool timesProveOn(std::uint64_t device, int folder);
+    // What the destination's `name` is, and whether it is proven up to date (looked at only
+    // when `mayProve`), by the rule the walk's folder is looked at with (m_lookRule). Only
+    // reads: it may run on another thread.
+    FileLook look(const std::string &name, bool mayProve) const;
+    // Sets the rule the files of the walk's folder are looked at by. On the walk's thread.
+    void setLookRule();
     // Leave the file `there`, the destination's `name`, as it is when it already holds what
     // its source holds, bringing only its metadata up to date; false when it must be
-    // copied. By times, from the two files' status alone (nothing is opened unless metadata
-    // differs), or by reading the source `input` and the destination file and comparing.
-    bool keptByTimes(const FileLook &look);
+    // copied. Proven by the record it keeps of its source, from the two files' status and
+    // the record alone (nothing is opened unless metadata differs), or by reading the source
+    // `input` and the destination file, of the same size, and comparing.
+    bool keptAsProven(const FileLook &look);
     bool keepIfSameData(const FileJob &job, int input, const FileStatus &source,
                         const FileStatus &there);
     // Counts the file as kept; `bytes` of it not yet told to the monitor.
     void keep(CopyLevelState &folder, const std::string &name,
               const std::filesystem::path &copyPath, const FileStatus &source,
               const FileStatus &there, std::uint64_t bytes);
+    // Gives the job's open copy `fd` the record of its source `source` where its drive
+    // holds one.
+    void recordSource(const FileJob &job, int fd, const FileStatus &source);
 
     SystemCalls &m_calls;
     RunMemory &m_run;
@@ -157,5 +166,12 @@ private:
     std::atomic_bool m_unnamedRefused = false;
     // The case-folded names of the files in flight in the folder the walk is in.
     std::unordered_set<std::string> m_foldsInFlight;
+    // What the files of the walk's folder are looked at by: their source drive's change
+    // times, and whether their destination drive may hold records.
+    struct LookRule
+    {
+        ChangeTimes sourceTimes = ChangeTimes::ProveNothing;
+        bool readRecords = false;
+    } m_lookRule;
     LookAhead m_lookAhead;
 };

@@ -8,10 +8,18 @@ namespace {
 constexpr std::uint64_t exfatMagic = 0x2011BAB0;
 constexpr std::uint64_t fuseMagic = 0x65735546;
 
-// Whole-second change times: a change in the same second as the one recorded leaves the
-// time as it was. A record made this long after such a change is safe from it (FAT's
-// two-second steps and a clock read a little apart included).
-constexpr std::int64_t wholeSecondMargin = 2;
+// A change in the same step of the clock that stamps change times as the one recorded
+// leaves the time as it was: a record made this long after the change it saw is safe from
+// that. Whole seconds where the drive keeps no more (FAT's two-second steps and a clock read
+// a little apart included), else the system's tick (a hundredth of a second at most), as
+// kernels before 6.13 stamp every change with the time of the last tick.
+constexpr std::int64_t wholeSecondMarginNanos = 2'000'000'000;
+constexpr std::int64_t tickMarginNanos = 100'000'000;
+
+std::int64_t nanosBetween(const struct timespec &from, const struct timespec &to)
+{
+    return (std::int64_t(to.tv_sec) - from.tv_sec) * 1'000'000'000 + (to.tv_nsec - from.tv_nsec);
+}
 
 // A record describes the copy only while the copy still has what it was given.
 bool recordFitsCopy(const SourceRecord &record, const UpToDateFacts &facts)
@@ -33,7 +41,8 @@ bool changeTimeWorthSomething(const SourceRecord &record, const UpToDateFacts &f
         break;
     }
     const struct timespec &changed = record.source.changed;
-    return changed.tv_nsec != 0 || record.made.tv_sec - changed.tv_sec >= wholeSecondMargin;
+    const std::int64_t margin = changed.tv_nsec == 0 ? wholeSecondMarginNanos : tickMarginNanos;
+    return nanosBetween(changed, record.made) >= margin;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Copies sub-folders into a destination folder as the program's copy run does (the
 // destination held, the count, each sub-folder in turn, the check and the flush) and prints
-// what the run reported, a line each, for scripts that check copies onto mounted drives.
+// what the run reported, a line each, and the number of files found up to date, for scripts
+// that check copies onto mounted drives.
 // Usage: sprigwell_copy_tree [--pause FILE | --stop-after SECONDS] SOURCE... INTO
 //   The SOURCEs are sub-folders of one folder; each is copied to INTO/<its name>. With
 //   --pause, after each sub-folder but the last it prints "copied NAME" and waits while
@@ -49,8 +50,9 @@ int main(int argc, char *argv[])
     });
     QObject::connect(&run, &CopyRun::failed, &run, [&](const QString &, const QString &file, const QString &reason)
                      { print("failed: ", file + QStringLiteral(": ") + reason); });
-    QObject::connect(&run, &CopyRun::finished, &run, [&](const QStringList &problems, const QStringList &notKept) {
+    QObject::connect(&run, &CopyRun::finished, &run, [&](const QStringList &problems, const QStringList &notKept, quint64 upToDate) {
         ended = "finished";
+        print("up to date: ", QString::number(upToDate));
         for (const QString &line : problems)
             print("problem: ", line);
         for (const QString &line : notKept)
