@@ -59,7 +59,6 @@ copy_and_check() {
     check "copy $1: no temporary left" [ -z "$(find "$mnt" -name '.sprigwell-*')" ]
 }
 copy_and_check 1
-check "copy 1: nothing was there yet" [ "$(up_to_date)" = 0 ]
 # The second copy replaces what the first wrote, with data changed in between: a file of
 # another size, and one of the same size whose time is put back. exFAT holds no record of a
 # copy's source: only the data tells. The other seven files are up to date.
@@ -71,15 +70,10 @@ check "copy 2: the others found up to date" [ "$(up_to_date)" = 7 ]
 
 # exFAT as the source: its change times are its modification times and prove nothing, so a
 # file rewritten there with its size and time kept is found by its data.
-back=$scratch/back
-mkdir "$back"
-out=$scratch/back1.out
-"$copy_tree" "$dest" "$back" >"$out" 2>&1 || :
-notes=$dest/docs/deep/notes.txt
+back=$scratch/back notes=$dest/docs/deep/notes.txt out=$scratch/back.out
+mkdir "$back" && "$copy_tree" "$dest" "$back" >/dev/null 2>&1 || :
 touch -r "$notes" "$scratch/stamp" && echo "DOCS/DEEP/NOTES.TXT" >"$notes" && touch -r "$scratch/stamp" "$notes"
-out=$scratch/back2.out
 "$copy_tree" "$dest" "$back" >"$out" 2>&1 || :
-sed "s/^/   /" "$out"
 check "from exFAT: a file rewritten there, time kept, copied again" cmp -s "$notes" "$back/Backup/docs/deep/notes.txt"
 check "from exFAT: the eight others found up to date" [ "$(up_to_date)" = 8 ]
 finish

@@ -18,64 +18,35 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The real calls, on the drives a row asks for: a source on exFAT through FUSE (change times
-// its modification times), or one keeping whole-second change times, with its records made
-// in the second of its last change or two seconds after; a destination that holds no user
-// attributes, or that refuses the record.
+// The real calls, on the drives a row names: a source on "exFAT" (its change times its
+// modification times) or keeping "whole seconds" (its change times all one second, the one
+// its records are made in); a destination with "no attributes" or "refusing" the record.
 struct Calls : SystemCalls
 {
-    enum class Source { Ext4, Exfat, WholeSecondsAtOnce, WholeSecondsLater };
-    enum class Records { Held, NotHeld, Refused };
-    Source source = Source::Ext4;
-    Records records = Records::Held;
-    static constexpr time_t wholeSecond = 1'800'000'000;
-
-    static bool inSource(int fd)
-    {
-        std::error_code ignored;
-        return fs::read_symlink("/proc/self/fd/" + std::to_string(fd), ignored)
-                   .string()
-                   .find("/src/")
-            != std::string::npos;
-    }
-    Result<FileStatus> asOnSource(Result<FileStatus> found, int fd) const
-    {
-        if (!found || source == Source::Ext4 || !inSource(fd))
-            return found;
-        struct stat info = found->info();
-        info.st_ctim = source == Source::Exfat ? info.st_mtim : timespec { wholeSecond, 0 };
-        return FileStatus(info);
-    }
-    Result<FileStatus> status(int fd) override { return asOnSource(SystemCalls::status(fd), fd); }
-    Result<FileStatus> statusAt(int folder, const char *name) override
-    {
-        return asOnSource(SystemCalls::statusAt(folder, name), folder);
-    }
+    using S = SystemCalls;
+    QString drives;
+    static constexpr timespec second { 1'800'000'000, 0 };
+    // clang-format off
+    bool has(const char *drive) const { return drives.contains(QLatin1String(drive)); }
+    static bool atSource(int fd)
+    { std::error_code none;
+      return fs::read_symlink("/proc/self/fd/" + std::to_string(fd), none).string().find("/src/") != std::string::npos; }
+    Result<FileStatus> onSource(Result<FileStatus> found, int fd) const
+    { if (!found || !atSource(fd)) return found;
+      struct stat info = found->info();
+      info.st_ctim = has("exFAT") ? info.st_mtim : has("whole seconds") ? second : info.st_ctim;
+      return FileStatus(info); }
+    Result<FileStatus> status(int fd) override { return onSource(S::status(fd), fd); }
+    Result<FileStatus> statusAt(int f, const char *n) override { return onSource(S::statusAt(f, n), f); }
     Result<std::uint64_t> fileSystemType(int fd) override
-    {
-        if (source == Source::Exfat && inSource(fd))
-            return std::uint64_t(0x2011BAB0);
-        return SystemCalls::fileSystemType(fd);
-    }
-    timespec now() override
-    {
-        if (source == Source::WholeSecondsAtOnce || source == Source::WholeSecondsLater)
-            return { wholeSecond + (source == Source::WholeSecondsLater ? 2 : 0), 0 };
-        return SystemCalls::now();
-    }
-    Result<std::string> attributeAt(int folder, const char *name, const char *attribute) override
-    {
-        if (records == Records::NotHeld && attribute == std::string_view(kSourceRecordAttribute))
-            return std::make_error_code(std::errc::operation_not_supported);
-        return SystemCalls::attributeAt(folder, name, attribute);
-    }
-    std::error_code setAttribute(int fd, const char *name, const std::string &value) override
-    {
-        if (records == Records::Held || name != std::string_view(kSourceRecordAttribute))
-            return SystemCalls::setAttribute(fd, name, value);
-        return std::make_error_code(records == Records::NotHeld ? std::errc::operation_not_supported
-                                                                : std::errc::permission_denied);
-    }
+    { return has("exFAT") && atSource(fd) ? Result(std::uint64_t(0x2011BAB0)) : S::fileSystemType(fd); }
+    timespec now() override { return has("whole seconds") ? second : S::now(); }
+    Result<std::string> attributeAt(int f, const char *n, const char *a) override
+    { return has("no attributes") && a == std::string_view(kSourceRecordAttribute) ? Result<std::string>(systemError(ENOTSUP)) : S::attributeAt(f, n, a); }
+    std::error_code setAttribute(int fd, const char *n, const std::string &value) override
+    { return n != std::string_view(kSourceRecordAttribute) || (!has("no attributes") && !has("refusing"))
+          ? S::setAttribute(fd, n, value) : systemError(has("refusing") ? EACCES : ENOTSUP); }
+    // clang-format on
 };
 
 // Counts the files left as they were and the files whose data was read, to compare or to
@@ -96,65 +67,47 @@ ino_t inodeOf(const Path &path)
     return info.st_ino;
 }
 
-// Returns once a record made now proves something: a tick of the clock after the last change
-// of `file`, as a backup made a moment after an edit.
+// Waits until a record made now proves something: a tenth of a second after the last
+// change of `file`, as a backup made a moment after an edit.
 bool recordable(const Path &file)
 {
     struct stat info = {};
     lstat(file.c_str(), &info);
-    return QTest::qWaitFor(
-        [&] {
-            timespec now = {};
-            clock_gettime(CLOCK_REALTIME, &now);
-            return (now.tv_sec - info.st_ctim.tv_sec) * 1'000'000'000LL + now.tv_nsec
-                - info.st_ctim.tv_nsec
-                > 100'000'000;
-        },
-        1000);
+    const qint64 changedMs = info.st_ctim.tv_sec * 1000LL + info.st_ctim.tv_nsec / 1'000'000;
+    return QTest::qWaitFor([&] { return QDateTime::currentMSecsSinceEpoch() > changedMs + 100; });
 }
 
-// Makes the changes `changes` names between two copies, `src/x` and `dst/x` being a file
-// and its copy.
-void change(const QStringList &changes, const Path &src, const Path &dst)
+// Makes the `changes` between two copies to `src` and to its copy `dst`.
+void change(const QString &changes, const Path &src, const Path &dst)
 {
     const auto modified = fs::last_write_time(src);
-    // As an editor or a tagger that keeps the file's date does.
-    const auto rewrite = [&](const Path &file, const char *data, auto time) {
+    // As an editor or a photo tagger that keeps the file's date does.
+    const auto rewrite = [&](const Path &file, const std::string &data, auto time) {
         writeFile(file, data);
         fs::last_write_time(file, time);
     };
-    for (const QString &change : changes) {
-        if (change == "source data")
-            rewrite(src, "new data of x", modified);
-        if (change == "source mode")
-            fs::permissions(src, fs::perms(0600));
-        if (change == "copy mode")
-            fs::permissions(dst, fs::perms(0600));
-        if (change == "copy mode again") // what it was: only its change time moves
-            fs::permissions(dst, fs::status(dst).permissions());
-        if (change == "copy size")
-            rewrite(dst, "short", modified);
-        if (change == "copy data")
-            rewrite(dst, "THE DATA OF X", modified + std::chrono::nanoseconds(1));
-        if (change == "no record")
-            removexattr(dst.c_str(), kSourceRecordAttribute);
-        if (change == "another source's record") {
-            std::optional<SourceRecord> record;
-            char text[256] = {};
-            if (getxattr(dst.c_str(), kSourceRecordAttribute, text, sizeof text - 1) > 0)
-                record = decodeSourceRecord(text);
-            QVERIFY(record);
-            ++record->source.inode;
-            const std::string other = encodeSourceRecord(*record);
-            setxattr(dst.c_str(), kSourceRecordAttribute, other.data(), other.size(), 0);
-        }
+    if (changes.contains(u"source data"))
+        rewrite(src, changes.contains(u"linked") ? "Y" : "new data of x", modified);
+    if (changes.contains(u"source mode"))
+        fs::permissions(src, fs::perms(0600));
+    if (changes.contains(u"copy mode")) // the mode it has "again": only its change time moves
+        fs::permissions(
+            dst, changes.contains(u"again") ? fs::status(dst).permissions() : fs::perms(0600));
+    if (changes.contains(u"copy size"))
+        rewrite(dst, "short", modified);
+    if (changes.contains(u"copy data"))
+        rewrite(dst, "THE DATA OF X", modified + std::chrono::nanoseconds(1));
+    if (changes.contains(u"no record"))
+        removexattr(dst.c_str(), kSourceRecordAttribute);
+    // Saved as a new file, as many editors do: the copy's record names another inode.
+    if (changes.contains(u"new file")) {
+        rewrite(src.string() + '~',
+                changes.contains(u"same data") ? readFile(src) : "new data of x", modified);
+        fs::rename(src.string() + '~', src);
     }
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(Calls::Source)
-Q_DECLARE_METATYPE(Calls::Records)
 
 class TestUpToDate : public QObject
 {
@@ -163,136 +116,84 @@ class TestUpToDate : public QObject
 private slots:
     void secondCopy_data()
     {
-        using S = Calls::Source;
-        using R = Calls::Records;
-        QTest::addColumn<QStringList>("changes"); // made between the two copies
-        QTest::addColumn<S>("source");
-        QTest::addColumn<R>("records"); // at the destination
-        QTest::addColumn<bool>("rewrite"); // the user asks for a full copy
+        QTest::addColumn<QString>("changes"); // made between the two copies, to x but "linked"
+        QTest::addColumn<QString>("drives");
         QTest::addColumn<int>("upToDate");
         QTest::addColumn<bool>("xKept"); // x keeps its inode at the destination
-        QTest::addColumn<int>("read"); // files whose data the second copy read
+        QTest::addColumn<int>("read"); // files the second copy read or wrote
         QTest::addColumn<int>("readThird"); // and the third, nothing changed since
-        const auto row = [](const char *tag, const char *changes, S source, R records, int upToDate,
-                            bool xKept, int read, int readThird) {
-            QTest::newRow(tag) << QString::fromLatin1(changes).split(u';', Qt::SkipEmptyParts)
-                               << source << records << false << upToDate << xKept << read
-                               << readThird;
-        };
-        row("nothing changed", "", S::Ext4, R::Held, 2, true, 0, 0);
-        row("source rewritten, time put back", "source data", S::Ext4, R::Held, 1, false, 1, 0);
-        row("source rewritten, time put back, copy's mode set again", "source data;copy mode again",
-            S::Ext4, R::Held, 1, false, 1, 0);
-        row("copy's mode changed", "copy mode", S::Ext4, R::Held, 2, true, 0, 0);
-        row("copy of another size", "copy size", S::Ext4, R::Held, 1, false, 1, 0);
-        row("copy rewritten, its time a nanosecond off", "copy data", S::Ext4, R::Held, 1, false, 1,
-            0);
-        QTest::newRow("full copy asked for")
-            << QStringList() << S::Ext4 << R::Held << true << 0 << false << 2 << 0;
-        row("record missing", "no record", S::Ext4, R::Held, 2, true, 1, 0);
-        row("record missing, source rewritten", "no record;source data", S::Ext4, R::Held, 1, false,
-            1, 0);
-        row("record of another source", "another source's record", S::Ext4, R::Held, 2, true, 1, 0);
-        row("record of another source, source rewritten", "another source's record;source data",
-            S::Ext4, R::Held, 1, false, 1, 0);
-        row("source's mode changed", "source mode", S::Ext4, R::Held, 2, true, 1, 0);
-        row("source on exFAT, nothing changed", "", S::Exfat, R::Held, 2, true, 2, 2);
-        row("source on exFAT, rewritten, time put back", "source data", S::Exfat, R::Held, 1, false,
-            2, 2);
-        row("whole-second change times, rewritten in the second of the copy", "source data",
-            S::WholeSecondsAtOnce, R::Held, 1, false, 2, 2);
-        row("whole-second change times, recorded two seconds later", "", S::WholeSecondsLater,
-            R::Held, 2, true, 0, 0);
-        row("destination without attributes, nothing changed", "", S::Ext4, R::NotHeld, 2, true, 2,
-            2);
-        row("destination without attributes, source rewritten", "source data", S::Ext4, R::NotHeld,
-            1, false, 2, 2);
-        row("destination refusing the record, nothing changed", "", S::Ext4, R::Refused, 2, true, 2,
-            2);
-        row("destination refusing the record, source rewritten", "source data", S::Ext4, R::Refused,
-            1, false, 2, 2);
+        // clang-format off
+        QTest::newRow("nothing changed") << "" << "" << 3 << true << 0 << 0;
+        QTest::newRow("source rewritten, time put back") << "source data" << "" << 2 << false << 1 << 0;
+        QTest::newRow("source rewritten, time put back, copy's mode set again") << "source data, copy mode again" << "" << 2 << false << 1 << 0;
+        QTest::newRow("copy's mode changed") << "copy mode" << "" << 3 << true << 0 << 0;
+        QTest::newRow("copy of another size") << "copy size" << "" << 2 << false << 1 << 0;
+        QTest::newRow("copy rewritten, its time a nanosecond off") << "copy data" << "" << 2 << false << 1 << 0;
+        QTest::newRow("full copy asked for") << "full copy" << "" << 0 << false << 3 << 0;
+        QTest::newRow("two names of one file rewritten") << "linked source data" << "" << 1 << true << 2 << 0;
+        QTest::newRow("record missing") << "no record" << "" << 3 << true << 1 << 0;
+        QTest::newRow("record missing, source rewritten") << "no record, source data" << "" << 2 << false << 1 << 0;
+        QTest::newRow("record of another source") << "new file, same data" << "" << 3 << true << 1 << 0;
+        QTest::newRow("record of another source, source rewritten") << "new file" << "" << 2 << false << 1 << 0;
+        QTest::newRow("source's mode changed") << "source mode" << "" << 3 << true << 1 << 0;
+        QTest::newRow("source on exFAT") << "" << "exFAT" << 3 << true << 2 << 2;
+        QTest::newRow("source on exFAT, rewritten, time put back") << "source data" << "exFAT" << 2 << false << 2 << 2;
+        QTest::newRow("whole seconds") << "" << "whole seconds" << 3 << true << 2 << 2;
+        QTest::newRow("whole seconds, rewritten in the second of the copy") << "source data" << "whole seconds" << 2 << false << 2 << 2;
+        QTest::newRow("destination without attributes") << "" << "no attributes" << 3 << true << 2 << 2;
+        QTest::newRow("destination without attributes, source rewritten") << "source data" << "no attributes" << 2 << false << 2 << 2;
+        QTest::newRow("destination refusing the record") << "" << "refusing" << 3 << true << 2 << 2;
+        QTest::newRow("destination refusing the record, source rewritten") << "source data" << "refusing" << 2 << false << 2 << 2;
+        // clang-format on
     }
 
     // A copy is left unread only where the source is what the copy's record says and the
     // copy is still what it was given; elsewhere the data decides, and a proven match is
-    // recorded for the next run. The copy's metadata follows the source's either way, and
-    // the record is no problem and no note where the destination holds none.
+    // recorded for the next run. The copy's metadata follows the source's either way, two
+    // names of one file stay one file without a clash of names, and the record is no
+    // problem and no note where the destination holds none.
     void secondCopy()
     {
-        QFETCH(QStringList, changes);
-        QFETCH(Calls::Source, source);
-        QFETCH(Calls::Records, records);
-        QFETCH(bool, rewrite);
+        QFETCH(QString, changes);
+        QFETCH(QString, drives);
         QFETCH(int, upToDate);
         QFETCH(bool, xKept);
         QFETCH(int, read);
         QFETCH(int, readThird);
         const Folder folder;
-        const Path src = folder.path() / "src/P", dst = folder.path() / "dst";
+        const Path src = folder.path() / "src/P", dst = folder.path() / "dst", x = dst / "P/x";
         fs::create_directories(src);
         fs::create_directories(dst);
         writeFile(src / "y", "y");
+        fs::create_hard_link(src / "y", src / "z");
         writeFile(src / "x", "the data of x");
         QVERIFY(recordable(src / "x"));
         Calls calls;
-        calls.source = source;
-        calls.records = records;
+        calls.drives = drives;
         Monitor monitor;
         CopySession(calls, dst).copyFolder(src, "P", monitor);
-        const ino_t before = inodeOf(dst / "P/x");
-        const auto modified = fs::last_write_time(src / "x");
-        change(changes, src / "x", dst / "P/x");
-        QVERIFY(recordable(src / "x"));
+        const ino_t before = inodeOf(x);
+        const char *changed = changes.contains(u"linked") ? "y" : "x";
+        change(changes, src / changed, dst / "P" / changed);
+        QVERIFY(recordable(src / "y") && recordable(src / "x"));
 
         CopySession session(calls, dst);
-        session.rewriteUpToDate(rewrite);
+        session.rewriteUpToDate(changes == "full copy");
         monitor = {};
         const CopyReport report = session.copyFolder(src, "P", monitor);
 
         QCOMPARE(int(report.upToDate), upToDate);
-        QCOMPARE(inodeOf(dst / "P/x") == before, xKept);
+        QCOMPARE(inodeOf(x) == before, xKept);
         QCOMPARE(int(monitor.read.size()), read);
-        QVERIFY(report.problems.empty());
-        QVERIFY(report.notKept.empty());
-        QCOMPARE(readFile(dst / "P/x"), readFile(src / "x"));
-        QCOMPARE(fs::status(dst / "P/x").permissions(), fs::status(src / "x").permissions());
-        QCOMPARE(fs::last_write_time(dst / "P/x"), modified);
+        QVERIFY(report.problems.empty() && report.notKept.empty());
+        QCOMPARE(readFile(x), readFile(src / "x"));
+        QCOMPARE(readFile(dst / "P/z"), readFile(src / "y"));
+        QCOMPARE(inodeOf(dst / "P/z"), inodeOf(dst / "P/y"));
+        QCOMPARE(fs::status(x).permissions(), fs::status(src / "x").permissions());
+        QCOMPARE(fs::last_write_time(x), fs::last_write_time(src / "x"));
         monitor = {};
-        QCOMPARE(int(CopySession(calls, dst).copyFolder(src, "P", monitor).upToDate), 2);
+        QCOMPARE(int(CopySession(calls, dst).copyFolder(src, "P", monitor).upToDate), 3);
         QCOMPARE(int(monitor.read.size()), readThird);
-    }
-
-    void hardLinksStayLinked_data()
-    {
-        QTest::addColumn<bool>("rewritten");
-        QTest::newRow("unchanged") << false;
-        QTest::newRow("rewritten, time put back") << true;
-    }
-
-    // Two names of one file: a second copy finds no clash of names between them, and leaves
-    // them one file, unchanged or with the source's new data.
-    void hardLinksStayLinked()
-    {
-        QFETCH(bool, rewritten);
-        const Folder folder;
-        const Path src = folder.path() / "src/P", dst = folder.path() / "dst";
-        fs::create_directories(src);
-        fs::create_directories(dst);
-        writeFile(src / "a", "one file, two names");
-        fs::create_hard_link(src / "a", src / "b");
-        QVERIFY(recordable(src / "a"));
-        Calls calls;
-        Monitor monitor;
-        CopySession(calls, dst).copyFolder(src, "P", monitor);
-        if (rewritten)
-            change({ u"source data"_s }, src / "a", dst / "P/a");
-
-        const CopyReport report = CopySession(calls, dst).copyFolder(src, "P", monitor);
-
-        QVERIFY(report.problems.empty());
-        QCOMPARE(int(report.upToDate), rewritten ? 0 : 2);
-        QCOMPARE(inodeOf(dst / "P/a"), inodeOf(dst / "P/b"));
-        QCOMPARE(readFile(dst / "P/b"), readFile(src / "a"));
     }
 
     // Files looked at ahead, folders read ahead and the sweep for temporaries an earlier run
