@@ -29,6 +29,7 @@ struct Arguments
     bool listing = true;
     bool copies = true;
     bool secondRuns = true;
+    bool localSecondRun = true; // of (b), onto the data's own drive
     CacheState cache = CacheState::Warm;
     std::filesystem::path memoryRoot;
     int lookEntries = 1'000'000;
@@ -51,6 +52,8 @@ bool parseArguments(int argc, char *argv[], Arguments &arguments)
             arguments.copies = false;
         else if (arg == "--no-second-runs")
             arguments.secondRuns = false;
+        else if (arg == "--only-drives")
+            arguments.localSecondRun = false;
         else if (arg == "--cold-cache")
             arguments.cache = CacheState::Cold;
         else if (arg == "--memory-fs" && i + 1 < argc)
@@ -160,7 +163,7 @@ int main(int argc, char *argv[])
                   << R"( DATA_FOLDER [--runs N] [--no-listing] [--no-copy] [--no-second-runs]
            [--cold-cache] [--memory-fs RAM_FOLDER] [--look-entries N]
            [--exfat FOLDER [--exfat-reads COUNTER]] [--ntfs FOLDER [--ntfs-reads COUNTER]]
-           [--sftp FOLDER [--sftp-reads COUNTER]]
+           [--sftp FOLDER [--sftp-reads COUNTER]] [--only-drives]
 Makes the data sets in DATA_FOLDER (absent or empty) and leaves them there. Every
 comparison runs one warm-up round and N timed rounds (at least 5, default 9).
 Copies start with the source in the page cache, or with the cache dropped for
@@ -172,7 +175,8 @@ look inside is timed on (default 1000000, in sub-folders of 1000 entries).
 through FUSE (files compared by their data), NTFS through ntfs-3g, or an SFTP
 share through sshfs; a COUNTER (/sys/block/loopN/stat, or /proc/PID/io of the
 process that reads the drive) counts what the second run reads from it. As root,
-second runs start with the page cache dropped.
+second runs start with the page cache dropped. --only-drives leaves out the second run
+onto the data's own drive.
 )";
         return 2;
     }
@@ -282,11 +286,14 @@ second runs start with the page cache dropped.
                       set.into = root / "second";
                       return set;
                   };
-            SecondRunSet local
-                = secondRunOf(kSmallFilesTitle, "again", kSmallFiles, arguments.dataRoot);
-            local.firstRunTarget = 0.10;
-            local.rsyncTarget = 0.50;
-            std::vector<SecondRunSet> secondRuns { local };
+            std::vector<SecondRunSet> secondRuns;
+            if (arguments.localSecondRun) {
+                SecondRunSet local
+                    = secondRunOf(kSmallFilesTitle, "again", kSmallFiles, arguments.dataRoot);
+                local.firstRunTarget = 0.10;
+                local.rsyncTarget = 0.50;
+                secondRuns.push_back(local);
+            }
             const auto onto
                 = [&](const char *title, const char *folder, const FileTreeShape &shape,
                       const std::filesystem::path &root, const std::filesystem::path &reads) {
