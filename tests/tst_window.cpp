@@ -79,6 +79,21 @@ private slots:
         }
     }
 
+    void labelFitsItsBox_data()
+    {
+        QTest::addColumn<QString>("label");
+        for (const char *label : { "Label4_0", "Label7" })
+            QTest::newRow(label) << QString::fromLatin1(label);
+    }
+
+    // The wrapped text of each long label shows whole inside its fixed box.
+    void labelFitsItsBox()
+    {
+        QFETCH(QString, label);
+        const auto *shown = m_w->control<QLabel>(qPrintable(label));
+        QVERIFY(shown->heightForWidth(shown->width()) <= shown->height());
+    }
+
     void choice_data()
     {
         QTest::addColumn<QString>("action"); // a button, or a double-click on the source field
@@ -200,19 +215,24 @@ private slots:
     {
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("shortcuts"); // pressed after the typing
+        QTest::addColumn<QString>("clipboard");
+        QTest::addColumn<bool>("menuPaste"); // as the field's context menu pastes
         QTest::addColumn<QString>("fieldAfter");
         QTest::addColumn<int>("scans");
         // /src's folders are from today, so every count lists all three.
         // clang-format off
-        QTest::newRow("digit relists") << u"1"_s << u"2"_s << u""_s << u"12"_s << 1;
-        QTest::newRow("digit by digit") << u""_s << u"120"_s << u""_s << u"120"_s << 3;
-        QTest::newRow("non-digits refused") << u"60"_s << u"a-. +"_s << u""_s << u"60"_s << 0;
-        QTest::newRow("backspace to empty is 0 days") << u"6"_s << u"\b"_s << u""_s << u""_s << 1;
-        QTest::newRow("a million stays") << u"100000"_s << u"0"_s << u""_s << u"1000000"_s << 1;
-        QTest::newRow("above a million, one scan") << u"1000000"_s << u"0"_s << u""_s << u"999999"_s << 1;
-        QTest::newRow("pasted letters refused") << u"60"_s << u""_s << u"12a"_s << u"60"_s << 0;
-        QTest::newRow("pasted digits taken") << u"6"_s << u""_s << u"0"_s << u"60"_s << 1;
+        QTest::newRow("digit relists") << u"1"_s << u"2"_s << u""_s << u""_s << false << u"12"_s << 1;
+        QTest::newRow("digit by digit") << u""_s << u"120"_s << u""_s << u""_s << false << u"120"_s << 3;
+        QTest::newRow("non-digits refused") << u"60"_s << u"a-. +"_s << u""_s << u""_s << false << u"60"_s << 0;
+        QTest::newRow("backspace to empty is 0 days") << u"6"_s << u"\b"_s << u""_s << u""_s << false << u""_s << 1;
+        QTest::newRow("a million stays") << u"100000"_s << u"0"_s << u""_s << u""_s << false << u"1000000"_s << 1;
+        QTest::newRow("above a million, one scan") << u"1000000"_s << u"0"_s << u""_s << u""_s << false << u"999999"_s << 1;
+        QTest::newRow("cut refused") << u"60"_s << u""_s << u"Shift+Home, Ctrl+X"_s << u""_s << false << u"60"_s << 0;
+        QTest::newRow("undo refused") << u"6"_s << u"2"_s << u"Ctrl+Z"_s << u""_s << false << u"62"_s << 1;
+        QTest::newRow("paste key refused") << u"6"_s << u""_s << u"Ctrl+V"_s << u"0"_s << false << u"6"_s << 0;
+        QTest::newRow("pasted letters refused") << u"60"_s << u""_s << u""_s << u"12a"_s << true << u"60"_s << 0;
+        QTest::newRow("pasted digits taken") << u"6"_s << u""_s << u""_s << u"0"_s << true << u"60"_s << 1;
         // clang-format on
     }
 
@@ -220,16 +240,22 @@ private slots:
     {
         QFETCH(QString, start);
         QFETCH(QString, typed);
-        QFETCH(QString, pasted);
+        QFETCH(QString, shortcuts);
+        QFETCH(QString, clipboard);
+        QFETCH(bool, menuPaste);
         QFETCH(int, scans);
         QLineEdit *days = m_w->field("daysold");
         days->setText(start);
         m_w->window.listSourceFolder(u"/src/"_s);
         const int scansBefore = m_w->fakes.fileSystem.subFoldersCalls;
+        QApplication::clipboard()->setText(clipboard);
         days->end(false);
         QTest::keyClicks(days, typed);
-        QApplication::clipboard()->setText(pasted);
-        days->paste(); // nothing when empty
+        const QKeySequence keys = QKeySequence::fromString(shortcuts);
+        for (int i = 0; i < keys.count(); ++i)
+            QTest::keyClick(days, keys[i].key(), keys[i].keyboardModifiers());
+        if (menuPaste)
+            days->paste();
         QTEST(days->text(), "fieldAfter");
         QCOMPARE(m_w->fakes.fileSystem.subFoldersCalls - scansBefore, scans);
         QCOMPARE(m_w->counter(), u"0/3 Folders"_s);

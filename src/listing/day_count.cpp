@@ -17,3 +17,8 @@ std::optional<std::int64_t> dayCountValue(QStringView text)
     }
     return value;
 }
+
+bool dayCountKeyPasses(char16_t typed)
+{
+    return (typed >= u'0' && typed <= u'9') || typed == 8 || typed == 127;
+}

@@ -11,11 +11,12 @@
 #include "selection/selection_summary.h"
 #include "ui/folder_picker.h"
 #include "ui/message_box_service.h"
-#include "ui/window_look.h"
+#include "ui/window_style.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -34,9 +35,33 @@ const QString kListingHint = QStringLiteral(
 // The folder a double-click on the source field lists: "test" at the file-system root.
 const QString kTestFolder = QStringLiteral("/test/");
 const QString kWarning = QStringLiteral(
-    "Use this program at your own risk. Existing, equivalent files in the destination will be "
-    "overwritten. Available space and destination folders are not checked. Suggest, for now, "
-    "to manually deselect any system or in-use folders if so listed.");
+    "Use this program at your own risk. Files of the same name in the destination are replaced; "
+    "those already up to date are left as they are. The copy asks if space looks short. "
+    "Suggest, for now, to manually deselect any system or in-use folders if so listed.");
+
+// What a key press types, as the days field's filter reads it: backspace and the delete
+// character for the two deleting keys; a character the filter refuses for cut, paste, undo
+// and redo, whatever text the platform gives them; nothing for keys that type nothing
+// (arrows, Home, Tab), which the filter leaves alone.
+std::optional<char16_t> typedCharacter(const QKeyEvent &key)
+{
+    for (const auto editing :
+         { QKeySequence::Cut, QKeySequence::Paste, QKeySequence::Undo, QKeySequence::Redo }) {
+        if (key.matches(editing))
+            return u'\0';
+    }
+    switch (key.key()) {
+    case Qt::Key_Backspace:
+        return char16_t(8);
+    case Qt::Key_Delete:
+        return char16_t(127);
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return std::nullopt;
+    default:
+        return key.text().isEmpty() ? std::nullopt : std::optional(key.text().front().unicode());
+    }
+}
 
 } // namespace
 
@@ -80,7 +105,7 @@ void MainWindow::createControls()
         = makeField(this, "daysold", twipsRect(6840, 1080, 975, 285), tr("Days to look back"));
     m_dayCountField->setText(QStringLiteral("60"));
     m_dayCountField->setAlignment(Qt::AlignCenter);
-    // Typed, pasted and dropped text alike: the listing never sees anything but digits.
+    // Keys pass the filter in eventFilter(); this keeps pasted or dropped text to digits.
     m_dayCountField->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[0-9]*")), m_dayCountField));
 
@@ -161,6 +186,7 @@ void MainWindow::setTabOrderAndFocus()
 void MainWindow::connectControls()
 {
     m_sourceField->installEventFilter(this);
+    m_dayCountField->installEventFilter(this);
     m_subFolderList->installEventFilter(this);
     m_subFolderList->viewport()->installEventFilter(this);
     connect(m_chooseSourceButton, &QPushButton::clicked, this, &MainWindow::chooseSourceFolder);
@@ -184,6 +210,10 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         if (!m_copyRuns.isRunning())
             listSourceFolder(kTestFolder);
         return true;
+    }
+    if (watched == m_dayCountField && event->type() == QEvent::KeyPress) {
+        const std::optional<char16_t> typed = typedCharacter(*static_cast<QKeyEvent *>(event));
+        return typed && !dayCountKeyPasses(*typed);
     }
     // Every release of a mouse button over the list re-decides the counter and the copy
     // button, whatever the button and wherever it is released: a path field may have

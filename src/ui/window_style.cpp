@@ -1,4 +1,4 @@
-#include "window_look.h"
+#include "window_style.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
