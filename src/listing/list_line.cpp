@@ -55,7 +55,8 @@ QString sizeText(std::uint64_t bytes, bool complete, const QLocale &locale)
     // The C locale would leave the groups out; every other one has its own separator.
     QLocale grouped = locale;
     grouped.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-    const QLatin1Char mark(complete ? ' ' : '+');
+    // A total that reached the largest count stopped there: there is more than it says.
+    const QLatin1Char mark(complete && bytes != UINT64_MAX ? ' ' : '+');
     QString text;
     std::uint64_t unitBytes = 1024;
     for (const char *unit : { "KB", "MB", "GB", "TB", "PB" }) {

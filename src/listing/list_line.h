@@ -16,8 +16,9 @@ QString padSize(const QString &text);
 
 // The size field's text for `bytes`: kilobytes of 1024 bytes, rounded up as file managers
 // round them, with the locale's group separator, switching to MB, GB, TB and PB where the
-// number would not fit; then "+" when not everything could be read, else a space that keeps
-// the units in line. Never longer than the 13 columns of the field.
+// number would not fit; then "+" when not everything could be read or the total saturated at
+// the largest count, else a space that keeps the units in line. Never longer than the 13
+// columns of the field.
 QString sizeText(std::uint64_t bytes, bool complete, const QLocale &locale = QLocale::system());
 
 // Columns of the name field in every line the listing builds, and of the whole line for
