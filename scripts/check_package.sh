@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a configured and built tree (build/dev unless another is
-# given), unpacks it into a scratch root and checks what a user's machine would get: the
-# Qt runtime in Depends, every file in place, valid menu entry and metainfo, a binary
-# whose libraries all resolve, and that it opens its window and closes cleanly.
+# Builds the program optimised (the `release` preset, as scripts/run.sh and the install
+# steps do) and the Debian package from that tree, unpacks it into a scratch root and checks
+# what a user's machine would get: an optimised binary, the Qt runtime in Depends, every file
+# in place, valid menu entry and metainfo, libraries that all resolve, and that it opens its
+# window and closes cleanly. The window is closed by the test suite's close_request (built
+# in build/dev unless another is given).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-name="package check" build=${1:-build/dev} app_id=io.github.sprigwell.Sprigwell
+name="package check" build=build/release app_id=io.github.sprigwell.Sprigwell
+close_request=${1:-build/dev/tests/real_window/close_request}
 . scripts/check_common.sh
+[ -x "$close_request" ] || { echo "FAIL no $close_request: build the tests first"; exit 1; }
+cmake --preset release >/dev/null
+cmake --build --preset release --target sprigwell
+check "the package is built optimised" grep -qx 'CMAKE_BUILD_TYPE:STRING=Release' "$build/CMakeCache.txt"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
@@ -38,5 +45,5 @@ check "menu entry runs the installed binary" \
 check "menu entry names the installed icon" grep -qx "Icon=$app_id" "$desktop"
 check "ldd resolves every library" test -z "$(ldd "$root/usr/bin/sprigwell" | grep "not found")"
 check "the installed binary opens its window and closes cleanly" \
-    bash tests/real_window/real_window_test.sh "$root/usr/bin/sprigwell" "$build/tests/real_window/close_request"
+    bash tests/real_window/real_window_test.sh "$root/usr/bin/sprigwell" "$close_request"
 finish
