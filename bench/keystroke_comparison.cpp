@@ -3,7 +3,7 @@
 #include "bench_window.h"
 #include "timing.h"
 
-#include "listing/subfolder_scan.h"
+#include "bare_scan.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -6,8 +6,8 @@
 #include "page_cache.h"
 #include "timing.h"
 
+#include "bare_scan.h"
 #include "listing/subfolder_look.h"
-#include "listing/subfolder_scan.h"
 
 #include <QEventLoop>
 

@@ -3,7 +3,7 @@
 #include "bench_window.h"
 #include "child_process.h"
 
-#include "listing/subfolder_scan.h"
+#include "bare_scan.h"
 #include "platform/local_file_system.h"
 
 #include <QApplication>

@@ -4,7 +4,7 @@
 #include "find_command.h"
 #include "timing.h"
 
-#include "listing/subfolder_scan.h"
+#include "bare_scan.h"
 #include "platform/local_file_system.h"
 
 #include <QDate>

@@ -1,18 +1,31 @@
 #include "listing/source_listing.h"
-#include "listing/subfolder_list_model.h"
 #include "listing/subfolder_scan.h"
+#include "platform/clock.h"
 #include "platform/local_file_system.h"
+#include "platform/path_text.h"
 #include "selection/selection_summary.h"
 #include "temp_tree.h"
 
 #include <QAbstractItemModelTester>
 #include <QItemSelectionModel>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 
 using TempTree::localSecs;
 using TempTree::makeFolder;
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+struct FixedClock : Clock
+{
+    QDate day;
+    QDate today() const override { return day; }
+};
+
+} // namespace
 
 class TestListing : public QObject
 {
@@ -28,56 +41,79 @@ private slots:
     void listsSubFoldersIntoModel();
     void statusAndFailures_data();
     void statusAndFailures();
+    void insideKnownByIdentity_data();
+    void insideKnownByIdentity();
     void selectionBeyondSixteenBits();
 
 private:
-    std::vector<SubFolder> scan(std::int64_t days)
+    // The rows the window's list shows for the temporary folder with `days` typed, at once
+    // and once the look inside has ended; their names.
+    QStringList listed(const QString &days)
     {
-        return scanRecentSubFolders(m_fileSystem, m_dir->path(), days, m_today);
+        SourceListing listing(m_fileSystem, m_clock);
+        QSignalSpy progress(&listing, &SourceListing::lookProgressed);
+        listing.list(listing.choose(m_dir->text()), days);
+        const QStringList atOnce = rowNames(listing.model());
+        if (!QTest::qWaitFor([&] {
+                return !progress.isEmpty()
+                    && progress.last().front().toString().startsWith(u"LOOKED");
+            }))
+            return { u"the look never ended"_s };
+        const QStringList afterLook = rowNames(listing.model());
+        return atOnce == afterLook ? atOnce : QStringList { u"the look changed the rows"_s };
+    }
+    static QStringList rowNames(const QAbstractItemModel &model)
+    {
+        QStringList names;
+        for (int row = 0; row < model.rowCount(); ++row)
+            names << pathText(model.index(row, 0)
+                                  .data(SubFolderListModel::NameRole)
+                                  .value<std::filesystem::path>());
+        return names;
     }
 
-    const QDate m_today { 2026, 12, 6 };
+    FixedClock m_clock;
     std::unique_ptr<TempTree::Folder> m_dir;
     LocalFileSystem m_fileSystem;
 };
 
 void TestListing::init()
 {
+    m_clock.day = QDate(2026, 12, 6);
     m_dir = std::make_unique<TempTree::Folder>();
 }
 
 void TestListing::ageBoundary_data()
 {
-    QTest::addColumn<qint64>("days");
+    QTest::addColumn<QString>("days");
     QTest::addColumn<qint64>("modifiedSecs");
     QTest::addColumn<qint64>("extraNanos");
     QTest::addColumn<bool>("listed");
-    const QDate back60 = m_today.addDays(-60);
-    QTest::newRow("exactly midnight 60 days back") << 60LL << localSecs(back60) << 0LL << false;
-    QTest::newRow("a second later") << 60LL << localSecs(back60, 1) << 0LL << true;
+    const QDate today = QDate(2026, 12, 6), back60 = today.addDays(-60);
+    QTest::newRow("exactly midnight 60 days back") << u"60"_s << localSecs(back60) << 0LL << false;
+    QTest::newRow("a second later") << u"60"_s << localSecs(back60, 1) << 0LL << true;
     QTest::newRow("a fraction later counts as midnight")
-        << 60LL << localSecs(back60) << 999'999'999LL << false;
-    QTest::newRow("day count 0, midnight today") << 0LL << localSecs(m_today) << 0LL << false;
-    QTest::newRow("in the future") << 60LL << localSecs(m_today.addDays(3)) << 0LL << true;
+        << u"60"_s << localSecs(back60) << 999'999'999LL << false;
+    QTest::newRow("day count 0, midnight today") << u"0"_s << localSecs(today) << 0LL << false;
+    QTest::newRow("empty count is 0 days") << u""_s << localSecs(today, 1) << 0LL << true;
+    QTest::newRow("in the future") << u"60"_s << localSecs(today.addDays(3)) << 0LL << true;
     // July is summer time in Europe/Berlin, December is not: the cutoff is local
     // midnight, not a multiple of 24 hours before today's.
     const QDate summer(2026, 7, 1);
+    const QString toSummer = QString::number(summer.daysTo(today));
     QTest::newRow("summer day, a second after local midnight")
-        << summer.daysTo(m_today) << localSecs(summer, 1) << 0LL << true;
-    QTest::newRow("summer day, local midnight")
-        << summer.daysTo(m_today) << localSecs(summer) << 0LL << false;
+        << toSummer << localSecs(summer, 1) << 0LL << true;
+    QTest::newRow("summer day, local midnight") << toSummer << localSecs(summer) << 0LL << false;
 }
 
 void TestListing::ageBoundary()
 {
-    QFETCH(qint64, days);
+    QFETCH(QString, days);
     QFETCH(qint64, modifiedSecs);
     QFETCH(qint64, extraNanos);
     QFETCH(bool, listed);
     makeFolder(m_dir->path(), "probe", modifiedSecs, extraNanos);
-    const auto found = scan(days);
-    QCOMPARE(found.size(), listed ? 1u : 0u);
-    QVERIFY(!listed || found.front().modifiedSecs == modifiedSecs);
+    QCOMPARE(this->listed(days), listed ? QStringList { u"probe"_s } : QStringList());
 }
 
 void TestListing::largestDayCountListsEverything()
@@ -85,12 +121,12 @@ void TestListing::largestDayCountListsEverything()
     // As old as this file system's clock allows, and from the far future.
     makeFolder(m_dir->path(), "old", localSecs(QDate(1901, 1, 1)));
     makeFolder(m_dir->path(), "new", localSecs(QDate(2400, 1, 1)));
-    QCOMPARE(scan(999'999).size(), 2u);
-    QCOMPARE(scan(1'000'000).size(), 2u);
+    QCOMPARE(listed(u"999999"_s), QStringList({ u"new"_s, u"old"_s }));
+    QCOMPARE(listed(u"1000000"_s), QStringList({ u"new"_s, u"old"_s }));
     // The cutoff moves back with the count and never wraps round.
     const qint64 counts[] = { 0, 1, 365, 100'000, 700'000, 740'000, 999'999, 1'000'000 };
     for (std::size_t i = 1; i < std::size(counts); ++i)
-        QVERIFY(ageCutoffSecs(m_today, counts[i]) <= ageCutoffSecs(m_today, counts[i - 1]));
+        QVERIFY(ageCutoffSecs(m_clock.day, counts[i]) <= ageCutoffSecs(m_clock.day, counts[i - 1]));
 }
 
 // Sub-folders only (no files, no links to folders), in case-insensitive order, into a
@@ -99,17 +135,15 @@ void TestListing::listsSubFoldersIntoModel()
 {
     const std::filesystem::path root = m_dir->path();
     for (const char *name : { "beta", "Alpha", "ALPHA2", "alpha", "caf\xe9" })
-        makeFolder(root, name, localSecs(m_today, 12 * 3600));
-    makeFolder(root, "old", localSecs(m_today.addDays(-100)));
+        makeFolder(root, name, localSecs(m_clock.day, 12 * 3600));
+    makeFolder(root, "old", localSecs(m_clock.day.addDays(-100)));
     TempTree::writeFile(root / "file.txt", "x");
     std::filesystem::create_directory_symlink(root / "beta", root / "link-to-folder");
 
-    SubFolderListModel model;
+    SourceListing listing(m_fileSystem, m_clock);
+    SubFolderListModel &model = listing.model();
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    SourceListing listing
-        = scanSourceFolder(m_fileSystem, m_dir->text(), FolderPresent, u"60", m_today);
-    QCOMPARE(listing.outcome, SourceListing::Outcome::Listed);
-    model.setListing(std::move(listing.folders), listing.cutoff);
+    QCOMPARE(listing.list(listing.choose(m_dir->text()), u"60").kind, ListingNotice::Kind::None);
 
     const std::vector<std::string> names { "Alpha", "alpha", "ALPHA2", "beta", "caf\xe9" };
     QCOMPARE(model.rowCount(), 5);
@@ -117,40 +151,82 @@ void TestListing::listsSubFoldersIntoModel()
         const QVariant name = model.index(row).data(SubFolderListModel::NameRole);
         QCOMPARE(name.value<std::filesystem::path>().native(), names[std::size_t(row)]);
     }
-    const QString line = model.index(3).data().toString();
-    QCOMPARE(line.size(), 82);
-    QCOMPARE(line.left(5), QStringLiteral("beta "));
-    QCOMPARE(line.mid(48, 19), QStringLiteral("06/12/2026 12:00:00"));
-    model.clear();
-    QCOMPARE(model.rowCount(), 0);
+    QCOMPARE(
+        model.index(3).data().toString(),
+        u"beta                                            06/12/2026 12:00:00               "_s);
 }
 
 void TestListing::statusAndFailures_data()
 {
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<int>("outcome");
-    QTest::addColumn<QString>("message");
-    const int none = int(SourceListing::Outcome::NoFolder);
-    QTest::newRow("empty") << int(EmptyPath) << u"/srv/x/"_s << none << u"EMPTY SOURCE"_s;
-    QTest::newRow("not present") << int(PathNotPresent) << u"/gone"_s << none
-                                 << u"SOURCE NOT PRESENT OR IS UNAVAILABLE"_s;
-    QTest::newRow("unreadable")
-        << int(FolderPresent) << u"/no/such/"_s << int(SourceListing::Outcome::Unreadable)
-        << u"The folder /no/such/ cannot be read:\nNo such file or directory"_s;
+    QTest::addColumn<QString>("picked");
+    QTest::addColumn<bool>("removedAfterChoice");
+    QTest::addColumn<int>("notice");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("rows"); // of the two listed before
+    QTest::newRow("listed") << u"sub"_s << false << int(ListingNotice::Kind::None) << u""_s << 1;
+    QTest::newRow("not present") << u"gone"_s << false << int(ListingNotice::Kind::Status)
+                                 << u"SOURCE NOT PRESENT OR IS UNAVAILABLE"_s << 0;
+    // The last listing stays when the folder cannot be read.
+    QTest::newRow("removed after the choice")
+        << u"sub"_s << true << int(ListingNotice::Kind::Unreadable)
+        << u"The folder %1/sub/ cannot be read:\nNo such file or directory"_s << 2;
 }
 
 void TestListing::statusAndFailures()
 {
-    QFETCH(int, status);
-    QFETCH(QString, path);
-    QFETCH(int, outcome);
-    QFETCH(QString, message);
-    const SourceListing listing
-        = scanSourceFolder(m_fileSystem, path, PathStatus(status), u"60", m_today);
-    QCOMPARE(int(listing.outcome), outcome);
-    QCOMPARE(listing.message, message);
-    QVERIFY(listing.folders.empty());
+    QFETCH(QString, picked);
+    QFETCH(bool, removedAfterChoice);
+    QFETCH(QString, text);
+    QFETCH(int, notice);
+    const qint64 recent = localSecs(m_clock.day, 60);
+    makeFolder(m_dir->path() / "sub", "inner", recent);
+    for (const char *name : { "one", "two" })
+        makeFolder(m_dir->path() / "first", name, recent);
+    SourceListing listing(m_fileSystem, m_clock);
+    listing.list(listing.choose(m_dir->text() + u"/first"_s), u"60");
+
+    const QString folder = listing.choose(m_dir->text() + u'/' + picked);
+    if (removedAfterChoice)
+        std::filesystem::remove_all(m_dir->path() / picked.toStdString());
+    const ListingNotice said = listing.list(folder, u"60");
+    QCOMPARE(int(said.kind), notice);
+    QCOMPARE(said.text, text.contains(u"%1") ? text.arg(m_dir->text()) : text);
+    QTEST(listing.model().rowCount(), "rows");
+}
+
+void TestListing::insideKnownByIdentity_data()
+{
+    QTest::addColumn<QString>("names"); // of the second listing, in the system's order
+    QTest::addColumn<QList<quint64>>("inodes");
+    QTest::addColumn<QString>("sizes"); // of its lines, in name order
+    // The first listing holds "a" as inode 1, with 5 KB inside.
+    // clang-format off
+    QTest::newRow("the same folder again") << u"a"_s << QList<quint64> { 1 } << u"5 KB"_s;
+    QTest::newRow("renamed") << u"b"_s << QList<quint64> { 1 } << u"5 KB"_s;
+    QTest::newRow("moved in the system's order") << u"0 a"_s << QList<quint64> { 2, 1 } << u"- 5 KB"_s;
+    QTest::newRow("replaced by a new one of the same name") << u"a"_s << QList<quint64> { 2 } << u"-"_s;
+    QTest::newRow("replaced, another took its place") << u"a c"_s << QList<quint64> { 2, 1 } << u"- 5 KB"_s;
+    // clang-format on
+}
+
+// What a look found is known by device and inode: a folder renamed keeps it, a new folder
+// under an old name starts unknown.
+void TestListing::insideKnownByIdentity()
+{
+    QFETCH(QString, names);
+    QFETCH(QList<quint64>, inodes);
+    const std::int64_t recent = localSecs(m_clock.day, 60);
+    SubFolderListModel model;
+    model.setListing({ { "a", recent, { 7, 1 } } });
+    model.setInside(0, { { recent, 0 }, 5000, true });
+    std::vector<SubFolder> again;
+    for (int i = 0; i < inodes.size(); ++i)
+        again.push_back({ names.section(u' ', i, i).toStdString(), recent, { 7, inodes[i] } });
+    model.setListing(std::move(again));
+    QStringList sizes;
+    for (int row = 0; row < model.rowCount(); ++row)
+        sizes << model.index(row).data().toString().mid(69).trimmed();
+    QTEST(sizes.replaceInStrings(QRegularExpression(u"^$"_s), u"-"_s).join(u' '), "sizes");
 }
 
 // Rows and counts are never 16-bit: the selection reaches past row 32,767 and the copy

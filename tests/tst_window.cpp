@@ -147,7 +147,8 @@ private slots:
         // Digits click that row, A and N press All and None; P chooses a destination, W a path
         // that is no folder, C cancels that choice (emptying the field); O chooses the source
         // again, S cancels that choice; R and B release the right and left button over the
-        // list's blank area; K types a digit into the day count.
+        // list's blank area; K types a digit into the day count; D and U press and release
+        // the left button over row 0, apart.
         QTest::addColumn<QString>("actions");
         QTest::addColumn<QString>("copied");
         // clang-format off
@@ -157,6 +158,7 @@ private slots:
         QTest::newRow("destination chosen, then a right-click") << "C0PR" << "one";
         QTest::newRow("destination emptied, then a release on blank") << "01CB" << "one three";
         QTest::newRow("destination chosen, then a click") << "C0P2" << "one two";
+        QTest::newRow("destination chosen between press and release") << "CDPU" << "one";
         // Cancelled or bad choices do not steer the listing that the day count redoes.
         QTest::newRow("choices cancelled or bad, then the day count edited") << "1OSCWK" << "";
         // clang-format on
@@ -173,6 +175,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&m_w->window));
         QListView *list = m_w->list();
         const QPoint blank(5, list->viewport()->height() - 5);
+        const QPoint rowZero = list->visualRect(list->model()->index(0, 0)).center();
 
         // clang-format off
         const std::map<QChar, std::pair<const char *, QString>> choices = {
@@ -189,6 +192,10 @@ private slots:
             else if (action == u'R' || action == u'B')
                 QTest::mouseClick(list->viewport(),
                                   action == u'R' ? Qt::RightButton : Qt::LeftButton, {}, blank);
+            else if (action == u'D')
+                QTest::mousePress(list->viewport(), Qt::LeftButton, {}, rowZero);
+            else if (action == u'U')
+                QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, rowZero);
             else if (action == u'K')
                 QTest::keyClick(m_w->field("daysold"), '0');
             else

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <numeric>
 
 std::int64_t ageCutoffSecs(QDate today, std::int64_t days)
 {
@@ -20,18 +19,6 @@ std::int64_t ageCutoffSecs(QDate today, std::int64_t days)
     if (!midnight.isValid())
         return earliest;
     return midnight.toSecsSinceEpoch();
-}
-
-void sortByFolderName(std::vector<SubFolder> &folders)
-{
-    std::vector<std::size_t> all(folders.size());
-    std::iota(all.begin(), all.end(), std::size_t(0));
-    std::vector<QString> keys;
-    std::vector<SubFolder> sorted;
-    sorted.reserve(folders.size());
-    for (std::size_t index : folderNameOrder(folders, std::move(all), keys))
-        sorted.push_back(std::move(folders[index]));
-    folders = std::move(sorted);
 }
 
 std::vector<std::size_t> folderNameOrder(const std::vector<SubFolder> &folders,
@@ -60,16 +47,4 @@ bool folderNameBefore(QStringView key, const std::filesystem::path &name, QStrin
 QString folderNameKey(const std::filesystem::path &name)
 {
     return pathText(name).toCaseFolded();
-}
-
-std::vector<SubFolder> scanRecentSubFolders(FileSystemService &fileSystem,
-                                            const std::filesystem::path &folder, std::int64_t days,
-                                            QDate today)
-{
-    const std::int64_t cutoff = ageCutoffSecs(today, days);
-    std::vector<SubFolder> folders = fileSystem.subFolders(folder);
-    std::erase_if(folders,
-                  [cutoff](const SubFolder &f) { return !isRecent(f.modifiedSecs, cutoff); });
-    sortByFolderName(folders);
-    return folders;
 }

@@ -20,19 +20,9 @@ inline bool isRecent(std::int64_t secs, std::int64_t cutoff)
     return secs > cutoff;
 }
 
-// The folder's immediate sub-folders modified later than the start of the day `days`
-// days before `today`, in case-insensitive name order. Modification times count in
-// whole seconds, as the listing shows them. Throws the engine's Failure when the folder
-// cannot be read.
-std::vector<SubFolder> scanRecentSubFolders(FileSystemService &fileSystem,
-                                            const std::filesystem::path &folder, std::int64_t days,
-                                            QDate today);
-
-// Orders sub-folders by name without regard to case; names that differ only in case
-// keep a stable byte order between them.
-void sortByFolderName(std::vector<SubFolder> &folders);
-// The same order for the folders at `which`: returns those indexes in it, and in `keys`
-// the folderNameKey() of each.
+// The listing's order: by name without regard to case; names that differ only in case keep
+// a stable byte order between them. Returns the indexes `which` of `folders` in that order,
+// and in `keys` the folderNameKey() of each.
 std::vector<std::size_t> folderNameOrder(const std::vector<SubFolder> &folders,
                                          std::vector<std::size_t> which,
                                          std::vector<QString> &keys);

@@ -6,8 +6,6 @@
 #include "listing/day_count.h"
 #include "listing/list_line.h"
 #include "listing/source_listing.h"
-#include "platform/clock.h"
-#include "platform/path_text.h"
 #include "selection/selection_summary.h"
 #include "ui/folder_picker.h"
 #include "ui/message_box_service.h"
@@ -68,7 +66,7 @@ std::optional<char16_t> typedCharacter(const QKeyEvent &key)
 MainWindow::MainWindow(PlatformServices services, QWidget *parent)
     : QWidget(parent)
     , m_services(services)
-    , m_look(services.fileSystem)
+    , m_listing(services.fileSystem, services.clock)
     , m_copyRuns(services.fileSystem, services.messageBox, this)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -136,7 +134,7 @@ void MainWindow::createControls()
                                               twipsRect(120, 1680, 7695, 3840), listFont());
     // The size column at the end of each line must show without scrolling.
     m_subFolderList->setFont(listFontFitting(m_subFolderList, kListLineWidth));
-    m_subFolderList->setModel(&m_model);
+    m_subFolderList->setModel(&m_listing.model());
     m_subFolderList->setSelectionMode(QAbstractItemView::MultiSelection);
     // Every line has the same height, so the view asks only for the rows it draws.
     m_subFolderList->setUniformItemSizes(true);
@@ -219,7 +217,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     // button, whatever the button and wherever it is released: a path field may have
     // changed since the last refresh. The list's own handling follows.
     if ((watched == m_subFolderList || watched == m_subFolderList->viewport())
-        && event->type() == QEvent::MouseButtonRelease && m_model.rowCount() > 0)
+        && event->type() == QEvent::MouseButtonRelease && m_listing.model().rowCount() > 0)
         refreshCounter();
     return QWidget::eventFilter(watched, event);
 }
@@ -227,35 +225,23 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 void MainWindow::listSourceFolder(const QString &folder)
 {
     m_sourceField->setText(folder);
-    SourceListing listing = scanSourceFolder(m_services.fileSystem, folder, m_sourceStatus,
-                                             m_dayCountField->text(), m_services.clock.today());
-    if (listing.outcome == SourceListing::Outcome::Unreadable) {
-        // Nothing has been touched: the list, and the look inside it, go on.
-        m_services.messageBox.warn(listing.message);
-    } else {
-        // A new listing, an empty one too, ends the look under way and starts its own.
-        m_model.setListing(std::move(listing.folders), listing.cutoff);
-        m_look.start(textPath(folder), m_model.scannedFolders(), m_model.lookOrder());
-        if (listing.outcome == SourceListing::Outcome::NoFolder)
-            m_services.messageBox.inform(listing.message);
-    }
+    const ListingNotice notice = m_listing.list(folder, m_dayCountField->text());
+    if (notice.kind == ListingNotice::Kind::Status)
+        m_services.messageBox.inform(notice.text);
+    else if (notice.kind == ListingNotice::Kind::Unreadable)
+        m_services.messageBox.warn(notice.text);
     refreshCounter();
 }
 
 void MainWindow::chooseSourceFolder()
 {
     try {
-        const ChosenFolder chosen = checkChosenFolder(
-            m_services.fileSystem,
-            m_services.folderPicker.browseForFolder(tr("Choose Source Folder")));
-        // The status is kept only with the path the source field will show, so that it
-        // always describes the folder the listing names.
-        if (isPathFieldFilled(chosen.path)) {
-            m_sourceStatus = chosen.status;
-            listSourceFolder(chosen.path);
-        } else {
+        const QString folder
+            = m_listing.choose(m_services.folderPicker.browseForFolder(tr("Choose Source Folder")));
+        if (folder.isEmpty())
             refreshCounter();
-        }
+        else
+            listSourceFolder(folder);
     } catch (const std::exception &error) {
         reportChoiceFailure(error);
     }
@@ -294,7 +280,7 @@ qsizetype MainWindow::selectedCount() const
 void MainWindow::refreshCounter()
 {
     const qsizetype selected = selectedCount();
-    m_counterField->setText(selectionCounterText(selected, m_model.rowCount()));
+    m_counterField->setText(selectionCounterText(selected, m_listing.model().rowCount()));
     m_copyButton->setEnabled(
         copyAllowed(selected, m_sourceField->text(), m_destinationField->text()));
 }
@@ -314,10 +300,9 @@ void MainWindow::connectCopyRun()
 
 void MainWindow::connectLook()
 {
-    connect(&m_look, &SubFolderLook::looked, &m_model, &SubFolderListModel::setInside);
     // Once a batch, not once a line: the lines a look adds change the count.
-    connect(&m_look, &SubFolderLook::progressed, this, [this](qsizetype done, qsizetype total) {
-        m_progressLabel->setText(lookProgressText(done, total));
+    connect(&m_listing, &SourceListing::lookProgressed, this, [this](const QString &line) {
+        m_progressLabel->setText(line);
         refreshCounter();
     });
 }
@@ -325,7 +310,7 @@ void MainWindow::connectLook()
 // The progress line is the copy's from here on; the lines keep what the look found.
 void MainWindow::copySelected()
 {
-    m_look.stop();
+    m_listing.stopLook();
     m_copyRuns.start({ fieldFolderPath(m_sourceField->text()),
                        fieldFolderPath(m_destinationField->text()),
                        selectedNames(*m_subFolderList->selectionModel()) },

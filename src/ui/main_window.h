@@ -8,16 +8,16 @@
 // core, which holds the logic; it reaches the outside world only through
 // PlatformServices (folder picker, message boxes, file system, clock).
 //
-// Data flows one way round it: a choose button asks the FolderPicker for a folder and
-// checks it (checkChosenFolder) -> listSourceFolder() scans it (scanSourceFolder in
-// listing/) into the SubFolderListModel that the list shows, and starts a SubFolderLook,
-// whose workers look inside each sub-folder and hand back its newest change and size;
-// the model updates the line, or inserts it where only its inside makes it recent, and
-// the progress line says how far the look is -> the list's selection model is the one
-// record of what is selected; the counter and the copy button follow its signal, the
-// model's rows and every mouse release over the list -> the copy button stops the look
-// and hands the two folders, as paths, and the selected names (selectedNames) to the
-// CopyRunController, which runs a CopyRun on a worker thread with the "Copying" dialog
+// Data flows one way round it: a choose button asks the FolderPicker for a folder ->
+// SourceListing checks it (checkChosenFolder) and keeps its status; listSourceFolder()
+// shows it and has SourceListing list it into its SubFolderListModel, which the list views,
+// and start a SubFolderLook, whose workers look inside each sub-folder and hand back its
+// newest change and size; the model updates the line, or inserts it where only its inside
+// makes it recent, and the progress line says how far the look is -> the list's selection
+// model is the one record of what is selected; the counter and the copy button follow its
+// signal, the model's rows and every mouse release over the list -> the copy button stops
+// the look and hands the two folders, as paths, and the selected names (selectedNames) to
+// the CopyRunController, which runs a CopyRun on a worker thread with the "Copying" dialog
 // and tells the window the progress line's texts and when a run starts and ends.
 //
 // Controls keep the object names inspection tools and tests know them by:
@@ -29,9 +29,7 @@
 //   cmdDest    m_chooseDestinationButton  Text2 m_destinationField
 //   Command2   m_copyButton            Label2 m_progressLabel
 
-#include "folder_choice/path_check.h"
-#include "listing/subfolder_list_model.h"
-#include "listing/subfolder_look.h"
+#include "listing/source_listing.h"
 #include "ui/copy_run_controller.h"
 #include "ui/platform_services.h"
 
@@ -76,9 +74,7 @@ private:
     void setRunning(bool running);
 
     PlatformServices m_services;
-    SubFolderListModel m_model;
-    SubFolderLook m_look;
-    PathStatus m_sourceStatus = FolderPresent;
+    SourceListing m_listing;
 
     CopyRunController m_copyRuns;
     bool m_closeWhenStopped = false;
