@@ -22,3 +22,11 @@ bool dayCountKeyPasses(char16_t typed)
 {
     return (typed >= u'0' && typed <= u'9') || typed == 8 || typed == 127;
 }
+
+std::optional<QString> cappedDayCount(QStringView text)
+{
+    const std::optional<std::int64_t> value = dayCountValue(text);
+    if (value && *value > kMaxDayCount)
+        return QStringLiteral("999999");
+    return std::nullopt;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringView>
 
 #include <cstdint>
@@ -13,6 +14,10 @@ inline constexpr std::int64_t kMaxDayCount = 1000000;
 // any clock saturates, which still reads as "above the cap". Nullopt for anything
 // that is not all digits.
 std::optional<std::int64_t> dayCountValue(QStringView text);
+
+// The text the days field shows instead of `text` when that is above the cap: "999999",
+// while 1,000,000 itself stays. Nothing when `text` stays as it is.
+std::optional<QString> cappedDayCount(QStringView text);
 
 // Whether a key typed into the days field reaches it, by the character it types: only the
 // digits, backspace (8) and the delete character (127). Cut, paste and undo type none of

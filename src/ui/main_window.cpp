@@ -7,6 +7,7 @@
 #include "listing/list_line.h"
 #include "listing/source_listing.h"
 #include "selection/selection_summary.h"
+#include "ui/day_count_keys.h"
 #include "ui/folder_picker.h"
 #include "ui/message_box_service.h"
 #include "ui/window_style.h"
@@ -14,12 +15,10 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QSignalBlocker>
 
@@ -36,30 +35,6 @@ const QString kWarning = QStringLiteral(
     "Use this program at your own risk. Files of the same name in the destination are replaced; "
     "those already up to date are left as they are. The copy asks if space looks short. "
     "Suggest, for now, to manually deselect any system or in-use folders if so listed.");
-
-// What a key press types, as the days field's filter reads it: backspace and the delete
-// character for the two deleting keys; a character the filter refuses for cut, paste, undo
-// and redo, whatever text the platform gives them; nothing for keys that type nothing
-// (arrows, Home, Tab), which the filter leaves alone.
-std::optional<char16_t> typedCharacter(const QKeyEvent &key)
-{
-    for (const auto editing :
-         { QKeySequence::Cut, QKeySequence::Paste, QKeySequence::Undo, QKeySequence::Redo }) {
-        if (key.matches(editing))
-            return u'\0';
-    }
-    switch (key.key()) {
-    case Qt::Key_Backspace:
-        return char16_t(8);
-    case Qt::Key_Delete:
-        return char16_t(127);
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return std::nullopt;
-    default:
-        return key.text().isEmpty() ? std::nullopt : std::optional(key.text().front().unicode());
-    }
-}
 
 } // namespace
 
@@ -78,8 +53,6 @@ MainWindow::MainWindow(PlatformServices services, QWidget *parent)
     createControls();
     setTabOrderAndFocus();
     connectControls();
-    connectCopyRun();
-    connectLook();
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -103,9 +76,7 @@ void MainWindow::createControls()
         = makeField(this, "daysold", twipsRect(6840, 1080, 975, 285), tr("Days to look back"));
     m_dayCountField->setText(QStringLiteral("60"));
     m_dayCountField->setAlignment(Qt::AlignCenter);
-    // Keys pass the filter in eventFilter(); this keeps pasted or dropped text to digits.
-    m_dayCountField->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[0-9]*")), m_dayCountField));
+    new DayCountKeys(m_dayCountField);
 
     m_selectionHint = makeLabel(this, "Label4_2", QStringLiteral(" Select/deselect sub-folders"),
                                 twipsRect(120, 1440, 2655, 375), Qt::AlignHCenter, true);
@@ -121,27 +92,14 @@ void MainWindow::createControls()
     // its second word under the list.
     m_modifiedHeading->setWordWrap(false);
 
-    m_counterField
-        = makeField(this, "txtFiles", twipsRect(6480, 1440, 1335, 255), tr("Selected folders"));
+    m_counterField = makeCounterField(this, "txtFiles", twipsRect(6480, 1440, 1335, 255),
+                                      tr("Selected folders"));
     m_counterField->setText(selectionCounterText(0, 0));
-    m_counterField->setReadOnly(true);
-    m_counterField->setFocusPolicy(Qt::NoFocus);
-    m_counterField->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_counterField->setCursor(Qt::ArrowCursor);
     setColours(m_counterField, Qt::white, kWindowPurple);
 
-    m_subFolderList = placeControl<QListView>(this, "ListSourceFiles",
-                                              twipsRect(120, 1680, 7695, 3840), listFont());
-    // The size column at the end of each line must show without scrolling.
-    m_subFolderList->setFont(listFontFitting(m_subFolderList, kListLineWidth));
+    m_subFolderList
+        = makeLineList(this, "ListSourceFiles", twipsRect(120, 1680, 7695, 3840), kListLineWidth);
     m_subFolderList->setModel(&m_listing.model());
-    m_subFolderList->setSelectionMode(QAbstractItemView::MultiSelection);
-    // Every line has the same height, so the view asks only for the rows it draws.
-    m_subFolderList->setUniformItemSizes(true);
-    // The font makes every line's text fit; a scroll bar would only make room for the
-    // margin the view keeps after it.
-    m_subFolderList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_subFolderList->setTextElideMode(Qt::ElideNone);
     m_subFolderList->setAccessibleName(tr("Recently changed sub-folders"));
 
     m_warningLabel = makeLabel(this, "Label7", kWarning, twipsRect(120, 5760, 7695, 735),
@@ -184,7 +142,6 @@ void MainWindow::setTabOrderAndFocus()
 void MainWindow::connectControls()
 {
     m_sourceField->installEventFilter(this);
-    m_dayCountField->installEventFilter(this);
     m_subFolderList->installEventFilter(this);
     m_subFolderList->viewport()->installEventFilter(this);
     connect(m_chooseSourceButton, &QPushButton::clicked, this, &MainWindow::chooseSourceFolder);
@@ -200,6 +157,14 @@ void MainWindow::connectControls()
     connect(m_subFolderList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::refreshCounter);
     connect(m_copyButton, &QPushButton::clicked, this, &MainWindow::copySelected);
+    connect(&m_copyRuns, &CopyRunController::progressLineChanged, m_progressLabel,
+            &QLabel::setText);
+    connect(&m_copyRuns, &CopyRunController::runningChanged, this, &MainWindow::setRunning);
+    // Once a batch, not once a line: the lines a look adds change the count.
+    connect(&m_listing, &SourceListing::lookProgressed, this, [this](const QString &line) {
+        m_progressLabel->setText(line);
+        refreshCounter();
+    });
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -208,10 +173,6 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         if (!m_copyRuns.isRunning())
             listSourceFolder(kTestFolder);
         return true;
-    }
-    if (watched == m_dayCountField && event->type() == QEvent::KeyPress) {
-        const std::optional<char16_t> typed = typedCharacter(*static_cast<QKeyEvent *>(event));
-        return typed && !dayCountKeyPasses(*typed);
     }
     // Every release of a mouse button over the list re-decides the counter and the copy
     // button, whatever the button and wherever it is released: a path field may have
@@ -250,11 +211,11 @@ void MainWindow::chooseSourceFolder()
 void MainWindow::chooseDestinationFolder()
 {
     try {
+        m_destination = checkChosenFolder(
+            m_services.fileSystem,
+            m_services.folderPicker.browseForFolder(tr("Choose Destination Folder")));
         // Shown whatever it is; the copy run checks it again before it copies.
-        m_destinationField->setText(checkChosenFolder(m_services.fileSystem,
-                                                      m_services.folderPicker.browseForFolder(
-                                                          tr("Choose Destination Folder")))
-                                        .path);
+        m_destinationField->setText(m_destination.path);
     } catch (const std::exception &error) {
         reportChoiceFailure(error);
     }
@@ -262,24 +223,18 @@ void MainWindow::chooseDestinationFolder()
 
 void MainWindow::dayCountEdited()
 {
-    const auto value = dayCountValue(m_dayCountField->text());
-    if (value && *value > kMaxDayCount) {
-        // Quietly, so the listing below runs once with the capped count.
+    // Quietly, so the listing below runs once with the capped count.
+    if (const auto capped = cappedDayCount(m_dayCountField->text())) {
         const QSignalBlocker blocker(m_dayCountField);
-        m_dayCountField->setText(QStringLiteral("999999"));
+        m_dayCountField->setText(*capped);
     }
     if (isPathFieldFilled(m_sourceField->text()))
         listSourceFolder(m_sourceField->text());
 }
 
-qsizetype MainWindow::selectedCount() const
-{
-    return m_subFolderList->selectionModel()->selectedRows().size();
-}
-
 void MainWindow::refreshCounter()
 {
-    const qsizetype selected = selectedCount();
+    const qsizetype selected = m_subFolderList->selectionModel()->selectedRows().size();
     m_counterField->setText(selectionCounterText(selected, m_listing.model().rowCount()));
     m_copyButton->setEnabled(
         copyAllowed(selected, m_sourceField->text(), m_destinationField->text()));
@@ -291,30 +246,15 @@ void MainWindow::reportChoiceFailure(const std::exception &error)
         tr("The folder could not be chosen:\n%1").arg(QString::fromLocal8Bit(error.what())));
 }
 
-void MainWindow::connectCopyRun()
-{
-    connect(&m_copyRuns, &CopyRunController::progressLineChanged, m_progressLabel,
-            &QLabel::setText);
-    connect(&m_copyRuns, &CopyRunController::runningChanged, this, &MainWindow::setRunning);
-}
-
-void MainWindow::connectLook()
-{
-    // Once a batch, not once a line: the lines a look adds change the count.
-    connect(&m_listing, &SourceListing::lookProgressed, this, [this](const QString &line) {
-        m_progressLabel->setText(line);
-        refreshCounter();
-    });
-}
-
 // The progress line is the copy's from here on; the lines keep what the look found.
 void MainWindow::copySelected()
 {
     m_listing.stopLook();
-    m_copyRuns.start({ fieldFolderPath(m_sourceField->text()),
-                       fieldFolderPath(m_destinationField->text()),
-                       selectedNames(*m_subFolderList->selectionModel()) },
-                     m_destinationField->text());
+    CopyRequest request { fieldFolderPath(m_sourceField->text()),
+                          fieldFolderPath(m_destinationField->text()),
+                          selectedNames(*m_subFolderList->selectionModel()) };
+    request.destinationPlace = m_destination.place;
+    m_copyRuns.start(std::move(request), m_destinationField->text());
 }
 
 // While a run goes on, nothing that changes what is copied or where can be used.

@@ -29,6 +29,7 @@
 //   cmdDest    m_chooseDestinationButton  Text2 m_destinationField
 //   Command2   m_copyButton            Label2 m_progressLabel
 
+#include "folder_choice/folder_choice.h"
 #include "listing/source_listing.h"
 #include "ui/copy_run_controller.h"
 #include "ui/platform_services.h"
@@ -60,21 +61,19 @@ private:
     void createControls();
     void setTabOrderAndFocus();
     void connectControls();
-    void connectCopyRun();
-    void connectLook();
 
     void chooseSourceFolder();
     void chooseDestinationFolder();
     void reportChoiceFailure(const std::exception &error);
     void dayCountEdited();
     void refreshCounter();
-    qsizetype selectedCount() const;
 
     void copySelected();
     void setRunning(bool running);
 
     PlatformServices m_services;
     SourceListing m_listing;
+    ChosenFolder m_destination; // as the destination field shows it
 
     CopyRunController m_copyRuns;
     bool m_closeWhenStopped = false;

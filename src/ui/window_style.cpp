@@ -111,3 +111,29 @@ QLineEdit *makeField(QWidget *parent, const char *name, const QRect &geometry,
     control->setAccessibleName(accessibleName);
     return control;
 }
+
+QLineEdit *makeCounterField(QWidget *parent, const char *name, const QRect &geometry,
+                            const QString &accessibleName)
+{
+    QLineEdit *control = makeField(parent, name, geometry, accessibleName);
+    control->setReadOnly(true);
+    control->setFocusPolicy(Qt::NoFocus);
+    control->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    control->setCursor(Qt::ArrowCursor);
+    return control;
+}
+
+QListView *makeLineList(QWidget *parent, const char *name, const QRect &geometry, int columns)
+{
+    auto *control = placeControl<QListView>(parent, name, geometry, listFont());
+    // The last column of each line must show without scrolling.
+    control->setFont(listFontFitting(control, columns));
+    control->setSelectionMode(QAbstractItemView::MultiSelection);
+    // Every line has the same height, so the view asks only for the rows it draws.
+    control->setUniformItemSizes(true);
+    // The font makes every line's text fit; a scroll bar would only make room for the
+    // margin the view keeps after it.
+    control->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    control->setTextElideMode(Qt::ElideNone);
+    return control;
+}

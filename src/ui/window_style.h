@@ -44,6 +44,13 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &caption, con
                   Qt::Alignment alignment, bool bold);
 QLineEdit *makeField(QWidget *parent, const char *name, const QRect &geometry,
                      const QString &accessibleName);
+// A field that only shows a count: read-only, right-aligned, never focused, with the arrow
+// pointer.
+QLineEdit *makeCounterField(QWidget *parent, const char *name, const QRect &geometry,
+                            const QString &accessibleName);
+// A list of fixed-column lines of `columns` characters, each shown whole in the list font
+// made small enough, whose rows a click selects or deselects one at a time.
+QListView *makeLineList(QWidget *parent, const char *name, const QRect &geometry, int columns);
 
 template<typename Control>
 Control *placeControl(QWidget *parent, const char *name, const QRect &geometry, const QFont &font)
