@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Copies onto loop-mounted ext4 images with the real copy run and checks two things:
+# Copies onto loop-mounted ext4 images with the real copy run and checks three things:
+# 0. a destination unmounted (umount -l) between its choice and the run is refused as "the
+#    destination was disconnected": nothing lands in the bare mount point or on the image;
 # 1. a destination unmounted (umount -l) after the first of three sub-folders ends "the
 #    destination was disconnected", writes nothing into the bare mount point, and leaves
 #    the first sub-folder whole on the image;
@@ -31,6 +33,24 @@ for s in A B C; do
     mkdir -p "$src/$s"
     for i in $(seq 40); do head -c 1M <(yes "sprigwell $s file $i") >"$src/$s/f$i"; done
 done
+
+# 0. Unmounted between its choice and the run.
+out=$scratch/run0.out status=0
+touch "$scratch/pause"
+"$copy_tree" --chosen-before "$scratch/pause" "$src/A" "$mnt" >"$out" 2>&1 &
+run=$!
+for _ in $(seq 600); do grep -q '^chosen' "$out" && break; sleep 0.05; done
+umount -l "$mnt"
+rm "$scratch/pause"
+wait "$run" || status=$?
+sed "s/^/   /" "$out"
+check "the run did not start" [ "$status" -eq 1 ]
+check "refused: the destination was disconnected" \
+    grep -q "^refused: Nothing was copied: the destination was disconnected" "$out"
+check "nothing in the bare mount point" [ -z "$(ls -A "$mnt")" ]
+for _ in $(seq 100); do losetup -j "$scratch/stick.img" | grep -q . || break; sleep 0.1; done
+mount -o loop "$scratch/stick.img" "$mnt"
+check "nothing on the image" [ "$(ls -A "$mnt")" = lost+found ]
 
 # 1. Unmounted while paused after A.
 out=$scratch/run1.out status=0

@@ -78,6 +78,10 @@ public:
     {
         return std::make_unique<Session>(*this, onDisk(destination));
     }
+    std::optional<FolderPlace> folderPlace(const std::filesystem::path &path) override
+    {
+        return m_local.folderPlace(onDisk(path));
+    }
     std::uint64_t freeBytes(const std::filesystem::path &folder) override
     {
         return std::min(mostFreeBytes, m_local.freeBytes(onDisk(folder)));

@@ -1,4 +1,5 @@
 #include "copy/copy_run.h"
+#include "folder_choice/folder_choice.h"
 #include "platform/local_file_system.h"
 #include "slow_calls.h"
 #include "temp_tree.h"
@@ -23,11 +24,11 @@ namespace {
 // What befalls a run of the sub-folders "one" and "two": pipes in both; a file of "one" linked
 // from "two", its first copy deep down or not, also linked within "one"; the source gone; "one"
 // unreadable, vanished or now a link; the destination dst inside a bind mount of a source folder,
-// unmounted after "one" or at the end, pulled while "two" is written, full while "one" is; or a
-// second drive mounted on dst/one, whose flush may fail.
+// unmounted between its choice and the run, after "one" or at the end, pulled while "two" is
+// written, full while "one" is; or a second drive mounted on dst/one, whose flush may fail.
 // clang-format off
 enum class Fault { None, Pipes, Linked, DeepLink, DeepLinks, SourceGone, Unreadable, Vanished, Link, BindLoop,
-                   BindSubFolder, BindInside, BindSource, Unmounted, UnmountedAtEnd, Pulled, DiskFull, SecondDrive,
+                   BindSubFolder, BindInside, BindSource, UnmountedBeforeRun, Unmounted, UnmountedAtEnd, Pulled, DiskFull, SecondDrive,
                    SecondDriveFails };
 
 struct Calls : SlowCalls
@@ -42,7 +43,9 @@ struct Calls : SlowCalls
     { return fs::read_symlink("/proc/self/fd/" + std::to_string(fd)).lexically_relative(root); }
     bool onSecondDrive(int fd) const { return fault >= Fault::SecondDrive && pathOf(fd) == "dst/one"; }
     Result<UniqueFd> openPath(const Path &path, int flags) override
-    { return fault == Fault::Unreadable && path.filename() == "one" ? systemError(EACCES) : S::openPath(path, flags); }
+    { if (gone && fault == Fault::UnmountedBeforeRun && path == root / "dst")
+          return S::openPath(root, flags);
+      return fault == Fault::Unreadable && path.filename() == "one" ? systemError(EACCES) : S::openPath(path, flags); }
     // Unmounted, the chosen path leads to the folder beneath; pulled, to nothing.
     Result<Placement> placement(int folder, const char *name) override
     { return !gone || folder != AT_FDCWD ? S::placement(folder, name)
@@ -121,7 +124,10 @@ QString runCopy(Calls &calls, const Path &root, const QString &into = u"dst"_s)
                      { said = "failed " + name + ": " + reason; });
     QObject::connect(&run, &CopyRun::finished, &run, [&](const QStringList &problems, const QStringList &notKept)
                      { said = (QStringList { "finished" } + problems + notKept).join("; "); });
-    run.prepare({ root / "src", into.isEmpty() ? Path() : root / into.toStdString(), { "one", "two" } });
+    CopyRequest request { root / "src", into.isEmpty() ? Path() : root / into.toStdString(), { "one", "two" } };
+    request.destinationPlace = checkChosenFolder(fileSystem, QString::fromStdString(request.destination)).place;
+    calls.gone = calls.fault == Fault::UnmountedBeforeRun;
+    run.prepare(request);
     if (said.isEmpty())
         run.copy();
     return said.replace(QString::fromStdString(root.string() + '/'), QString());
@@ -166,6 +172,7 @@ private slots:
         QTest::newRow("sub-folder unreadable") << Fault::Unreadable << "dst" << "finished; src/one: Permission denied" << "two" << "dst";
         QTest::newRow("sub-folder vanished") << Fault::Vanished << "dst" << "finished; src/one: No such file or directory" << "two" << "dst";
         QTest::newRow("sub-folder now a link") << Fault::Link << "dst" << "finished; src/one: changed since it was listed" << "two" << "dst";
+        QTest::newRow("unmounted between its choice and the run") << Fault::UnmountedBeforeRun << "dst" << refused("the destination was disconnected; \"dst\" is now another folder.\nChoose the destination folder again.") << "" << "";
         QTest::newRow("unmounted between sub-folders") << Fault::Unmounted << "dst" << "failed two: the destination was disconnected" << "one" << "";
         QTest::newRow("unmounted before the finish") << Fault::UnmountedAtEnd << "dst" << "failed two: the destination was disconnected" << "one two" << "dst";
         QTest::newRow("pulled while writing") << Fault::Pulled << "dst" << "failed two: the destination was disconnected" << "one two" << "";

@@ -328,6 +328,39 @@ private slots:
         QVERIFY(m_w->button("Command2")->isEnabled());
     }
 
+    void destinationCheckedAtTheRun_data()
+    {
+        QTest::addColumn<bool>("replaced");
+        QTest::addColumn<QString>("progressLine");
+        QTest::addColumn<QStringList>("shown"); // after the confirmation
+        QTest::newRow("the folder chosen") << false << u"FINISHED COPYING"_s << QStringList();
+        QTest::newRow("another folder there since")
+            << true << u"PREPARE TO COPY"_s
+            << QStringList { u"warn: Nothing was copied: the destination was disconnected; "
+                             "\"/backup/\" is now another folder.\nChoose the destination "
+                             "folder again."_s };
+    }
+
+    // The destination is taken as it is chosen: where the run finds another folder at its path
+    // (a drive unmounted meanwhile leaves the bare mount point), it writes nothing.
+    void destinationCheckedAtTheRun()
+    {
+        QFETCH(bool, replaced);
+        m_w->window.listSourceFolder(u"/src/"_s);
+        choose("cmdDest", u"/backup"_s);
+        m_w->select(0);
+        if (replaced) {
+            std::filesystem::rename(m_w->disk("backup"), m_w->disk("ejected"));
+            std::filesystem::create_directory(m_w->disk("backup"));
+        }
+        QTest::mouseClick(m_w->button("Command2"), Qt::LeftButton);
+        QVERIFY(waitForRunEnd());
+        QTEST(m_w->progress(), "progressLine");
+        QTEST(shown().mid(1), "shown");
+        QCOMPARE(std::filesystem::exists(m_w->disk("backup/one/data.bin")), !replaced);
+        QVERIFY(!std::filesystem::exists(m_w->disk("ejected/one")));
+    }
+
     void longRun_data()
     {
         QTest::addColumn<QString>("how");

@@ -140,6 +140,14 @@ void CopyRun::prepare(const CopyRequest &request)
         emit refused(failureText(failure, tr("destination")));
         return;
     }
+    // An eject or a lazy unmount since the choice leaves the bare mount point at the path.
+    if (request.destinationPlace && !m_session->holds(*request.destinationPlace)) {
+        m_session.reset();
+        emit refused(tr("Nothing was copied: the destination was disconnected; \"%1\" is now "
+                        "another folder.\nChoose the destination folder again.")
+                         .arg(pathText(m_destination)));
+        return;
+    }
 
     CopyProgress progress;
     Monitor monitor(*this, progress);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // The copy run (copy/, core layer on Qt Core): drives the engine for one copy of the
@@ -23,6 +24,8 @@ struct CopyRequest
     std::vector<std::filesystem::path> names;
     // Writes files already up to date at the destination again too.
     bool rewriteUpToDate = false;
+    // Where the destination was when it was chosen; the run copies only into that folder.
+    std::optional<FolderPlace> destinationPlace {};
 };
 
 // Where a run stands, for the progress dialog.

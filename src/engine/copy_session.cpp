@@ -79,6 +79,12 @@ bool CopySession::isAttached()
     return held && there && held->identity == there->identity && held->mount == there->mount;
 }
 
+bool CopySession::holds(const FolderPlace &chosen)
+{
+    const Result<Placement> held = m_calls.placement(m_folder.get(), "");
+    return held && FolderPlace { held->identity, held->mountRoot } == chosen;
+}
+
 void CopySession::checkStillAttached()
 {
     if (!isAttached())

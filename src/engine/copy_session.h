@@ -19,7 +19,16 @@
 // above (a case fold, a stop flag, progress) comes in through CaseFold and CopyMonitor.
 // Nothing here includes from another folder of src/. A run goes through a CopySession: the
 // count before the copy, then the copy of each sub-folder (TreeCopier, on a TreeWalk).
-//
+
+// Where a folder was when the user chose it: which folder, and whether it was the top of a
+// mount or a folder below one. A drive unmounted since leaves another folder at the path.
+struct FolderPlace
+{
+    FileIdentity identity;
+    bool mountRoot = false;
+    bool operator==(const FolderPlace &) const = default;
+};
+
 // The destination held for one run. It is opened once, where the user chose it, and every
 // sub-folder is written into that open folder: if the path comes to name another folder
 // (a drive unmounted meanwhile leaves the bare mount point of the disk beneath), nothing
@@ -55,6 +64,9 @@ public:
     // Throws disconnected() unless the chosen path still leads, through the same mount, to
     // the folder held.
     void checkStillAttached();
+
+    // Whether the folder held is the one the user chose, found at `chosen` then.
+    bool holds(const FolderPlace &chosen);
 
     // Writes every file again, also those already up to date at the destination.
     void rewriteUpToDate(bool rewrite) { m_run.rewriteUpToDate = rewrite; }

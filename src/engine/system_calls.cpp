@@ -118,7 +118,8 @@ Result<Placement> SystemCalls::placement(int folder, const char *name)
         return systemError(errno);
     return Placement { { std::uint64_t(makedev(info.stx_dev_major, info.stx_dev_minor)),
                          std::uint64_t(info.stx_ino) },
-                       info.stx_mask & STATX_MNT_ID ? std::uint64_t(info.stx_mnt_id) : 0 };
+                       info.stx_mask & STATX_MNT_ID ? std::uint64_t(info.stx_mnt_id) : 0,
+                       (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0 };
 }
 
 Result<EntryStatus> SystemCalls::entryStatusAt(int folder, const char *name, bool cachedOnly)

@@ -23,6 +23,7 @@ struct Placement
 {
     FileIdentity identity;
     std::uint64_t mount = 0;
+    bool mountRoot = false; // the top folder of its mount
 };
 
 // What the look inside a folder learns of one entry from one statx(), without following

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // Folder choice (folder_choice/, core layer on Qt Core): what a picked path is, and the
 // rules of the path fields.
 
@@ -13,6 +15,8 @@ struct ChosenFolder
 {
     QString path;
     PathStatus status = EmptyPath;
+    // Where an existing folder was when chosen, for a run to check that it is still there.
+    std::optional<FolderPlace> place;
 };
 
 // Classifies the picked path. May throw the engine's Failure when the file system fails.

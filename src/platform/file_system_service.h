@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // One immediate sub-folder as the file system reports it. The name is kept as raw
@@ -51,6 +52,9 @@ public:
     // folder cannot be opened.
     virtual std::unique_ptr<CopySession> holdDestination(const std::filesystem::path &destination)
         = 0;
+
+    // Where the folder at `path` is now (a link there followed), or nothing when there is none.
+    virtual std::optional<FolderPlace> folderPlace(const std::filesystem::path &path) = 0;
 
     // Bytes an unprivileged user may still write on the file system that holds `folder`.
     virtual std::uint64_t freeBytes(const std::filesystem::path &folder) = 0;

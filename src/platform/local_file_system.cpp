@@ -73,6 +73,14 @@ bool LocalFileSystem::answersAfterRoundTrips(const std::filesystem::path &folder
     return type && ::answersAfterRoundTrips(*type);
 }
 
+std::optional<FolderPlace> LocalFileSystem::folderPlace(const std::filesystem::path &path)
+{
+    const Result<Placement> placement = m_calls.placement(AT_FDCWD, path.c_str());
+    if (!placement)
+        return std::nullopt;
+    return FolderPlace { placement->identity, placement->mountRoot };
+}
+
 std::uint64_t LocalFileSystem::freeBytes(const std::filesystem::path &folder)
 {
     try {

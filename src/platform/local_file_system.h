@@ -21,6 +21,7 @@ public:
                             const std::atomic_bool &stop) override;
     bool answersAfterRoundTrips(const std::filesystem::path &folder) override;
     std::unique_ptr<CopySession> holdDestination(const std::filesystem::path &destination) override;
+    std::optional<FolderPlace> folderPlace(const std::filesystem::path &path) override;
     std::uint64_t freeBytes(const std::filesystem::path &folder) override;
 
 private:

@@ -2,14 +2,17 @@
 // destination held, the count, each sub-folder in turn, the check and the flush) and prints
 // what the run reported, a line each, and the number of files found up to date, for scripts
 // that check copies onto mounted drives.
-// Usage: sprigwell_copy_tree [--pause FILE | --stop-after SECONDS] SOURCE... INTO
+// Usage: sprigwell_copy_tree [--pause FILE | --chosen-before FILE | --stop-after SECONDS]
+//                            SOURCE... INTO
 //   The SOURCEs are sub-folders of one folder; each is copied to INTO/<its name>. With
 //   --pause, after each sub-folder but the last it prints "copied NAME" and waits while
-//   FILE exists. With --stop-after, it asks the run to stop SECONDS after the copy began
-//   and prints "stopped in S s", the time the run took to end after that. Exit 0 when the
-//   run finished, 1 when it did not.
+//   FILE exists. With --chosen-before, it takes INTO as the window's choice does, prints
+//   "chosen" and waits while FILE exists before the run. With --stop-after, it asks the run to stop
+//   SECONDS after the copy began and prints "stopped in S s", the time the run took to end after
+//   that. Exit 0 when the run finished, 1 when it did not.
 
 #include "copy/copy_run.h"
+#include "folder_choice/folder_choice.h"
 #include "platform/local_file_system.h"
 
 #include <chrono>
@@ -20,17 +23,24 @@
 
 int main(int argc, char *argv[])
 {
-    const bool pauses = argc > 3 && argv[1] == std::string_view("--pause");
-    const bool stops = argc > 3 && argv[1] == std::string_view("--stop-after");
-    const std::filesystem::path pause = pauses ? argv[2] : "";
+    const std::string_view option = argc > 3 ? argv[1] : "";
+    const bool pauses = option == "--pause", stops = option == "--stop-after";
+    const bool chosenBefore = option == "--chosen-before";
+    const std::filesystem::path pause = pauses || chosenBefore ? argv[2] : "";
+    const auto waitWhile = [&pause] {
+        while (std::filesystem::exists(pause))
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    };
     const auto stopAfter = std::chrono::duration<double>(stops ? std::atof(argv[2]) : 0);
     CopyRequest request { {}, argv[argc - 1], {} };
-    for (int i = pauses || stops ? 3 : 1; i < argc - 1; ++i) {
+    for (int i = option.starts_with("--") ? 3 : 1; i < argc - 1; ++i) {
         request.source = std::filesystem::path(argv[i]).parent_path();
         request.names.push_back(std::filesystem::path(argv[i]).filename());
     }
     if (request.names.empty()) {
-        std::cerr << "usage: " << argv[0] << " [--pause FILE] SOURCE... INTO\n";
+        std::cerr << "usage: " << argv[0]
+                  << " [--pause FILE | --chosen-before FILE | --stop-after SECONDS] SOURCE... "
+                     "INTO\n";
         return 2;
     }
     LocalFileSystem fileSystem;
@@ -44,9 +54,10 @@ int main(int argc, char *argv[])
     QObject::connect(&run, &CopyRun::refused, &run, [&](const QString &text) { print("refused: ", text); });
     QObject::connect(&run, &CopyRun::counted, &run, [&] { ended = "counted"; });
     QObject::connect(&run, &CopyRun::subFolderCopied, &run, [&](const QString &name) {
-        if (!pause.empty() && ++copied < request.names.size())
-            for (print("copied ", name); std::filesystem::exists(pause);)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (pauses && ++copied < request.names.size()) {
+            print("copied ", name);
+            waitWhile();
+        }
     });
     QObject::connect(&run, &CopyRun::failed, &run, [&](const QString &, const QString &file, const QString &reason)
                      { print("failed: ", file + QStringLiteral(": ") + reason); });
@@ -59,6 +70,12 @@ int main(int argc, char *argv[])
             print("not kept: ", line);
     });
     // clang-format on
+    if (chosenBefore) {
+        request.destinationPlace
+            = checkChosenFolder(fileSystem, QString::fromLocal8Bit(argv[argc - 1])).place;
+        print("chosen", {});
+        waitWhile();
+    }
     run.prepare(request);
     if (ended != "counted")
         return 1;
