@@ -24,6 +24,7 @@ private slots:
         QTest::newRow("entries not copied") << problemSummary(12, {}) << u"12 entries were not copied; the details name each and say why."_s;
         QTest::newRow("owners not kept") << problemSummary(0, notKeptTexts({ MetadataKind::Owner })) << u"The destination could not keep:\n- owners and groups"_s;
         QTest::newRow("space in MB") << spaceQuestion(48'200'000, 1'900'000) << u"The selected sub-folders hold 48.2 MB; the destination has 1.9 MB free. Copy anyway?"_s;
+        QTest::newRow("space beyond the largest size") << spaceQuestion(UINT64_MAX, INT64_MAX) << u"The selected sub-folders hold 9.2 EB+; the destination has 9.2 EB free. Copy anyway?"_s;
         QTest::newRow("space in GB and bytes") << spaceQuestion(5'000'000'000, 512) << u"The selected sub-folders hold 5.0 GB; the destination has 512 bytes free. Copy anyway?"_s;
         QTest::newRow("too early to tell a rate") << rateText(1'000'000, 9'000'000, 100) << u""_s;
         // Seconds left: in the window's test of the "Copying" dialog.

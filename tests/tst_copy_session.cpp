@@ -1,5 +1,6 @@
 #include "copy/copy_run.h"
 #include "folder_choice/folder_choice.h"
+#include "listing/list_line.h"
 #include "platform/local_file_system.h"
 #include "slow_calls.h"
 #include "temp_tree.h"
@@ -12,6 +13,7 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using TempTree::readFile;
@@ -219,6 +221,45 @@ private slots:
               "written");
         QTEST(calls.flushed.join(u' '), "flushed");
         QCOMPARE(shell(outsideDst), before);
+    }
+
+    void eightExbibyteFiles_data()
+    {
+        QTest::addColumn<int>("files");
+        QTest::addColumn<quint64>("counted");
+        QTest::addColumn<QString>("sizeField");
+        QTest::newRow("one") << 1 << quint64(INT64_MAX) << u"8,388,608 TB "_s;
+        QTest::newRow("three: the totals saturate")
+            << 3 << quint64(UINT64_MAX) << u"16,384 PB+"_s;
+    }
+
+    // Sparse files of 8 EiB on a RAM disk: the count before a copy and the look inside stop
+    // at the largest total and say so; they never wrap round to a few bytes.
+    void eightExbibyteFiles()
+    {
+        QFETCH(int, files);
+        if (!fs::is_directory("/dev/shm"))
+            QSKIP("no RAM file system at /dev/shm");
+        const TempTree::Folder folder(u"/dev/shm"_s);
+        const Path one = folder.path() / "src/one";
+        fs::create_directories(one);
+        fs::create_directory(folder.path() / "dst");
+        for (int i = 0; i < files; ++i) {
+            writeFile(one / std::to_string(i), "");
+            if (truncate((one / std::to_string(i)).c_str(), INT64_MAX) != 0)
+                QSKIP("the RAM file system here holds no file of 8 EiB");
+        }
+        LocalFileSystem fileSystem;
+        CopyRun run(fileSystem);
+        QSignalSpy counted(&run, &CopyRun::counted);
+        run.prepare({ folder.path() / "src", folder.path() / "dst", { "one" } });
+        QCOMPARE(counted.size(), 1);
+        QTEST(counted.front().front().toULongLong(), "counted");
+        struct stat info = {};
+        QCOMPARE(stat(one.c_str(), &info), 0);
+        const std::atomic_bool stop = false;
+        const InsideTotals inside = fileSystem.lookInside(one, { info.st_dev, info.st_ino }, stop);
+        QTEST(sizeText(inside.bytes, inside.complete, QLocale::c()), "sizeField");
     }
 
     // Cancel while the run is inside a large file on a 1 MB/s drive: the run stops within half

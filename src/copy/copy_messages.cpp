@@ -115,6 +115,8 @@ QString failureMessage(const QString &subFolder, const QString &file, const QStr
 
 QString sizeText(std::uint64_t bytes)
 {
+    // Qt counts sizes in signed 64 bits: beyond them, the largest it can say, and more.
     return QLocale::c().formattedDataSize(qint64(std::min<std::uint64_t>(bytes, INT64_MAX)), 1,
-                                          QLocale::DataSizeSIFormat);
+                                          QLocale::DataSizeSIFormat)
+        + (bytes > INT64_MAX ? QStringLiteral("+") : QString());
 }

@@ -1,6 +1,7 @@
 #include "copy_run.h"
 
 #include "copy/copy_messages.h"
+#include "engine/saturating_add.h"
 #include "platform/path_text.h"
 
 #include <QElapsedTimer>
@@ -35,7 +36,7 @@ public:
     }
     void bytesCopied(std::uint64_t bytes) override
     {
-        m_progress.bytesDone += bytes;
+        m_progress.bytesDone = saturatingAdd(m_progress.bytesDone, bytes);
         report();
     }
     void fileUpToDate(const std::filesystem::path &folder, const std::string &name,
@@ -44,8 +45,8 @@ public:
         if (!m_sinceFirstByte.isValid())
             m_sinceFirstByte.start();
         ++m_progress.filesUpToDate;
-        m_progress.bytesUpToDate += bytes;
-        m_progress.bytesDone += bytes;
+        m_progress.bytesUpToDate = saturatingAdd(m_progress.bytesUpToDate, bytes);
+        m_progress.bytesDone = saturatingAdd(m_progress.bytesDone, bytes);
         if (!reportDue())
             return;
         m_file = folder / name;
@@ -162,7 +163,7 @@ void CopyRun::prepare(const CopyRequest &request)
                 emit refused(selfCopyRefusal(name));
                 return;
             }
-            m_bytesTotal += totals.bytes;
+            m_bytesTotal = saturatingAdd(m_bytesTotal, totals.bytes);
         }
     } catch (const Failure &failure) {
         m_session.reset();
@@ -184,7 +185,8 @@ void CopyRun::prepare(const CopyRequest &request)
     // large, so it is measured only when the space looks short.
     for (std::size_t i = 0; m_bytesTotal > freeBytes && i < m_names.size(); ++i) {
         try {
-            bytesThere += m_session->measure(m_destination / m_names[i], monitor).bytes;
+            bytesThere = saturatingAdd(
+                bytesThere, m_session->measure(m_destination / m_names[i], monitor).bytes);
         } catch (const Failure &failure) {
             if (failure.isStop()) {
                 m_session.reset();

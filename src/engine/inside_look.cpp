@@ -1,5 +1,6 @@
 #include "inside_look.h"
 
+#include "saturating_add.h"
 #include "tree_walk.h"
 
 #include <fcntl.h>
@@ -72,9 +73,7 @@ public:
             return enter(entry.name, *status);
         note(ModifiedTime { status->modifiedSecs, status->modifiedNanos });
         if (status->kind == EntryKind::File)
-            m_totals.bytes = status->size > UINT64_MAX - m_totals.bytes
-                ? UINT64_MAX
-                : m_totals.bytes + status->size;
+            m_totals.bytes = saturatingAdd(m_totals.bytes, status->size);
     }
 
 private:

@@ -1,5 +1,6 @@
 #include "tree_count.h"
 
+#include "saturating_add.h"
 #include "split_work.h"
 #include "tree_walk.h"
 
@@ -36,7 +37,7 @@ public:
             = m_calls.statusAt(m_walk.current().source.fd.get(), entry.name.c_str());
         if (status && status->kind() == EntryKind::File) {
             ++totals.files;
-            totals.bytes += status->size();
+            totals.bytes = saturatingAdd(totals.bytes, status->size());
         } else if (status && status->kind() == EntryKind::Folder) {
             enter(entry.name);
         }
@@ -65,7 +66,7 @@ public:
         });
         for (std::size_t i = 0; i < files; ++i) {
             totals.files += std::uint64_t(counted[i]);
-            totals.bytes += sizes[i];
+            totals.bytes = saturatingAdd(totals.bytes, sizes[i]);
         }
         entries.erase(entries.begin(), entries.begin() + std::ptrdiff_t(files));
     }
