@@ -34,40 +34,39 @@ for s in A B C; do
     for i in $(seq 40); do head -c 1M <(yes "sprigwell $s file $i") >"$src/$s/f$i"; done
 done
 
+# Runs copy_tree with OPTION (--chosen-before or --pause, each with a file it waits on) on the
+# SOURCEs into the stick, unmounts the stick (umount -l) once the run prints WAIT_LINE, lets it
+# go on and prints what it said into $out, its status into $status; then checks that nothing
+# landed in the bare mount point and mounts the stick again.
+unmount_during() {
+    local option=$1 wait_line=$2
+    shift 2
+    out=$scratch/run.out status=0
+    touch "$scratch/pause"
+    "$copy_tree" "$option" "$scratch/pause" "$@" "$mnt" >"$out" 2>&1 &
+    local run=$!
+    for _ in $(seq 600); do grep -q "^$wait_line" "$out" && break; sleep 0.05; done
+    umount -l "$mnt"
+    rm "$scratch/pause"
+    wait "$run" || status=$?
+    sed "s/^/   /" "$out"
+    check "nothing in the bare mount point" [ -z "$(ls -A "$mnt")" ]
+    for _ in $(seq 100); do losetup -j "$scratch/stick.img" | grep -q . || break; sleep 0.1; done
+    mount -o loop "$scratch/stick.img" "$mnt"
+}
+
 # 0. Unmounted between its choice and the run.
-out=$scratch/run0.out status=0
-touch "$scratch/pause"
-"$copy_tree" --chosen-before "$scratch/pause" "$src/A" "$mnt" >"$out" 2>&1 &
-run=$!
-for _ in $(seq 600); do grep -q '^chosen' "$out" && break; sleep 0.05; done
-umount -l "$mnt"
-rm "$scratch/pause"
-wait "$run" || status=$?
-sed "s/^/   /" "$out"
+unmount_during --chosen-before chosen "$src/A"
 check "the run did not start" [ "$status" -eq 1 ]
 check "refused: the destination was disconnected" \
     grep -q "^refused: Nothing was copied: the destination was disconnected" "$out"
-check "nothing in the bare mount point" [ -z "$(ls -A "$mnt")" ]
-for _ in $(seq 100); do losetup -j "$scratch/stick.img" | grep -q . || break; sleep 0.1; done
-mount -o loop "$scratch/stick.img" "$mnt"
 check "nothing on the image" [ "$(ls -A "$mnt")" = lost+found ]
 
 # 1. Unmounted while paused after A.
-out=$scratch/run1.out status=0
-touch "$scratch/pause"
-"$copy_tree" --pause "$scratch/pause" "$src/A" "$src/B" "$src/C" "$mnt" >"$out" 2>&1 &
-run=$!
-for _ in $(seq 600); do grep -q '^copied A' "$out" && break; sleep 0.05; done
-umount -l "$mnt"
-rm "$scratch/pause"
-wait "$run" || status=$?
-sed "s/^/   /" "$out"
+unmount_during --pause "copied A" "$src/A" "$src/B" "$src/C"
 check "the run failed" [ "$status" -eq 1 ]
 check "the reason is the disconnected destination" \
     grep -qx "failed: $mnt: the destination was disconnected" "$out"
-check "nothing in the bare mount point" [ -z "$(ls -A "$mnt")" ]
-for _ in $(seq 100); do losetup -j "$scratch/stick.img" | grep -q . || break; sleep 0.1; done
-mount -o loop "$scratch/stick.img" "$mnt"
 check "A whole on the image" diff -r "$src/A" "$mnt/A"
 check "B and C not started" [ ! -e "$mnt/B" -a ! -e "$mnt/C" ]
 umount "$mnt"
