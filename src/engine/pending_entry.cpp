@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <random>
 #include <string_view>
 
@@ -77,12 +78,12 @@ bool PendingEntry::isTemporaryName(const std::string &name)
 }
 
 PendingEntry PendingEntry::file(SystemCalls &calls, int folder, std::string name,
-                                bool &unnamedRefused)
+                                bool &unnamedRefused, mode_t unnamedMode)
 {
     PendingEntry entry(calls, folder, std::move(name));
     if (!unnamedRefused && unnamedFilesLinkable(calls)) {
         Result<UniqueFd> unnamed
-            = calls.openAt(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+            = calls.openAt(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, unnamedMode);
         if (unnamed) {
             entry.m_fd = std::move(*unnamed);
             return entry;
@@ -139,8 +140,18 @@ PendingEntry::~PendingEntry()
 void PendingEntry::commit()
 {
     if (m_temporaryName.empty()) {
+        // By its descriptor where the kernel lets us (from Linux 6.10, or with the right to
+        // search any folder), else through its /proc entry, whose look-up costs more.
+        static std::atomic_bool byDescriptorRefused = false;
         const std::string self = "/proc/self/fd/" + std::to_string(m_fd.get());
         const auto linkAs = [&](const char *name) {
+            if (!byDescriptorRefused) {
+                const std::error_code linked
+                    = m_calls->linkAt(m_fd.get(), "", m_folder, name, AT_EMPTY_PATH);
+                if (linked != std::errc::no_such_file_or_directory)
+                    return linked;
+                byDescriptorRefused = true;
+            }
             return m_calls->linkAt(AT_FDCWD, self.c_str(), m_folder, name, AT_SYMLINK_FOLLOW);
         };
         const std::error_code linked = linkAs(m_name.c_str());

@@ -426,7 +426,8 @@ void TreeCopier::copyFileData(const FileJob &job)
     }
 
     bool unnamedRefused = m_unnamedRefused;
-    PendingEntry pending = PendingEntry::file(m_calls, job.destinationFolder, name, unnamedRefused);
+    PendingEntry pending = PendingEntry::file(m_calls, job.destinationFolder, name, unnamedRefused,
+                                              status.info().st_mode & 0777);
     m_unnamedRefused = unnamedRefused;
     const FileStatus created = m_calls.status(pending.fd()).orThrow(Side::Destination);
     if (!compare)
