@@ -15,6 +15,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <mutex>
+#include <thread>
+
 using namespace Qt::StringLiterals;
 using TempTree::readFile;
 using TempTree::writeFile;
@@ -38,7 +41,8 @@ struct Calls : SlowCalls
     using S = SlowCalls;
     Fault fault;
     Path root;
-    bool gone = false;
+    std::atomic_bool gone = false; // set and read by each file in flight
+    std::atomic_bool fullNow = false; // the disk fills up when a test says so
     QStringList flushed;
     Calls(Fault f, Path r) : fault(f), root(std::move(r)) { }
     std::string pathOf(int fd) const
@@ -63,7 +67,7 @@ struct Calls : SlowCalls
     Result<std::size_t> copyData(int from, int to, std::uint64_t at, std::size_t length,
                                  DataCopyMethod &method, bool &whileWriting) override
     { gone = gone || (fault == Fault::Pulled && pathOf(from).starts_with("src/two"));
-      const bool full = fault == Fault::DiskFull && pathOf(from).starts_with("src/one");
+      const bool full = (fault == Fault::DiskFull && pathOf(from).starts_with("src/one")) || fullNow;
       return (fault == Fault::Pulled && gone) || full ? (whileWriting = true, systemError(full ? ENOSPC : EIO))
                                                       : S::copyData(from, to, at, length, method, whileWriting); }
 };
@@ -120,7 +124,7 @@ QString runCopy(Calls &calls, const Path &root, const QString &into = u"dst"_s)
     CopyRun run(fileSystem);
     QString said;
     const char *goneAfter = calls.fault == Fault::Unmounted ? "one" : calls.fault == Fault::UnmountedAtEnd ? "two" : "-";
-    QObject::connect(&run, &CopyRun::subFolderCopied, &run, [&](const QString &name) { calls.gone |= name == goneAfter; });
+    QObject::connect(&run, &CopyRun::subFolderCopied, &run, [&](const QString &name) { calls.gone = calls.gone || name == goneAfter; });
     QObject::connect(&run, &CopyRun::refused, &run, [&](const QString &text) { said = "refused: " + text; });
     QObject::connect(&run, &CopyRun::failed, &run, [&](const QString &name, const QString &, const QString &reason)
                      { said = "failed " + name + ": " + reason; });
@@ -229,8 +233,7 @@ private slots:
         QTest::addColumn<quint64>("counted");
         QTest::addColumn<QString>("sizeField");
         QTest::newRow("one") << 1 << quint64(INT64_MAX) << u"8,388,608 TB "_s;
-        QTest::newRow("three: the totals saturate")
-            << 3 << quint64(UINT64_MAX) << u"16,384 PB+"_s;
+        QTest::newRow("three: the totals saturate") << 3 << quint64(UINT64_MAX) << u"16,384 PB+"_s;
     }
 
     // Sparse files of 8 EiB on a RAM disk: the count before a copy and the look inside stop
@@ -308,6 +311,100 @@ private slots:
                  QVariantList({ u"two"_s, QStringList { "one" }, QStringList { "two" } }));
         QCOMPARE(readFile(root / "dst/two/large.bin"), "old");
         QCOMPARE(std::system(("find " + root.string() + "/dst | grep -q sprigwell-").c_str()), 256);
+    }
+
+    void pauses_data()
+    {
+        QTest::addColumn<bool>("smallFiles"); // else one large file
+        QTest::addColumn<QString>("after"); // what is done once paused: resume, cancel, fill
+        QTest::addColumn<QString>("says");
+        for (const bool small : { false, true }) {
+            const QString where = small ? u"among small files"_s : u"mid large file"_s;
+            QTest::addRow("%s, resumed", qPrintable(where))
+                << small << u"resume"_s << u"finished"_s;
+            QTest::addRow("%s, Cancel while paused", qPrintable(where))
+                << small << u"cancel"_s << u"cancelled"_s;
+            QTest::addRow("%s, full disk after resume", qPrintable(where))
+                << small << u"fill"_s << u"failed one: No space left on device"_s;
+        }
+    }
+
+    // A pause holds the copy within half a second, with nothing half-written under a real
+    // name, until Resume; Cancel while paused ends the run, and a disk found full after the
+    // resume ends it as it would have before. The rate leaves the pause out.
+    void pauses()
+    {
+        QFETCH(bool, smallFiles);
+        QFETCH(QString, after);
+        const TempTree::Folder folder;
+        const Path root = folder.path();
+        makeScene(root, Fault::None);
+        const Path data = root / "src/one/data";
+        fs::create_directories(data);
+        const std::string content(smallFiles ? 16 << 10 : 4 << 20, 'p');
+        for (int i = 0; i < (smallFiles ? 100 : 1); ++i)
+            writeFile(data / std::to_string(i), content);
+        Calls calls(Fault::None, root);
+        calls.perByte = std::chrono::nanoseconds(smallFiles ? 1000 : 250);
+        LocalFileSystem fileSystem(calls);
+        CopyRun run(fileSystem);
+        QSignalSpy progressed(&run, &CopyRun::progressed), finished(&run, &CopyRun::finished),
+            cancelled(&run, &CopyRun::cancelled), failed(&run, &CopyRun::failed);
+        using Clock = std::chrono::steady_clock;
+        std::vector<Clock::time_point> steps; // when each step of data began
+        std::thread pauser;
+        Clock::time_point pausedAt, resumedAt;
+        bool halfWritten = false; // a name of data/ held fewer bytes than its source
+        const auto pauseFor = [&](std::chrono::milliseconds length) {
+            pausedAt = Clock::now();
+            run.setPaused(true);
+            std::this_thread::sleep_for(length);
+            for (const auto &entry : fs::recursive_directory_iterator(root / "dst"))
+                halfWritten |= entry.path().parent_path().filename() == "data"
+                    && entry.file_size() != content.size();
+            resumedAt = Clock::now();
+            if (after == u"cancel")
+                return run.requestStop();
+            calls.fullNow = after == u"fill";
+            run.setPaused(false);
+        };
+        std::mutex stepsLock; // steps of several files in flight come from their threads
+        calls.beforeStep = [&] {
+            const std::lock_guard lock(stepsLock);
+            steps.push_back(Clock::now());
+            if (steps.size() == (smallFiles ? 30 : 8))
+                pauser = std::thread(pauseFor, std::chrono::milliseconds(1000));
+        };
+        run.prepare({ root / "src", root / "dst", { "one", "two" } });
+        const auto started = Clock::now();
+        run.copy();
+        const auto ended = Clock::now();
+        pauser.join();
+
+        using std::chrono::milliseconds;
+        const auto late = std::find_if(steps.begin(), steps.end(), [&](Clock::time_point step) {
+            return step > pausedAt + milliseconds(500) && step < resumedAt;
+        });
+        QVERIFY2(late == steps.end(), "a step of data began more than 0.5 s into the pause");
+        QVERIFY(!halfWritten);
+        QCOMPARE(std::system(("find " + root.string() + "/dst | grep -q sprigwell-").c_str()), 256);
+        QFETCH(QString, says);
+        if (says == u"finished") {
+            QCOMPARE(finished.size(), 1);
+            QCOMPARE(readFile(root / "dst/one/data/0"), content);
+            const auto pause = std::chrono::duration_cast<milliseconds>(resumedAt - pausedAt);
+            const auto total = std::chrono::duration_cast<milliseconds>(ended - started);
+            QVERIFY2(progressed.last().at(0).value<CopyProgress>().copyingMs
+                         <= (total - pause).count(),
+                     "the rate counts the pause");
+        } else if (says == u"cancelled") {
+            QVERIFY(ended - resumedAt < milliseconds(500));
+            QCOMPARE(cancelled.size(), 1);
+        } else {
+            QCOMPARE(failed.size(), 1);
+            QCOMPARE(failed.front().at(0).toString() + u": "_s + failed.front().at(2).toString(),
+                     says.mid(7));
+        }
     }
 };
 

@@ -367,6 +367,8 @@ private slots:
         QTest::addColumn<QString>("progressLine");
         QTest::newRow("Cancel") << u"Cancel"_s << u"CANCELLED COPYING one"_s;
         QTest::newRow("close, stop the copy") << u"yes"_s << u"CANCELLED COPYING one"_s;
+        QTest::newRow("Cancel while paused") << u"paused Cancel"_s << u"CANCELLED COPYING one"_s;
+        QTest::newRow("close while paused") << u"paused yes"_s << u"CANCELLED COPYING one"_s;
         QTest::newRow("close, let it go on") << u"no"_s << u"FINISHED COPYING"_s;
         // A logout or a kill: stops like Cancel, asks nothing.
         QTest::newRow("SIGTERM") << u"SIGTERM"_s << u"CANCELLED COPYING one"_s;
@@ -383,6 +385,8 @@ private slots:
     {
         QFETCH(QString, how);
         QFETCH(QString, progressLine);
+        const bool paused = how.startsWith(u"paused ");
+        how.remove(u"paused "_s);
         const bool stops = progressLine.startsWith(u"CANCELLED");
         const bool atFlush = how.endsWith(u" at flush");
         const bool closes = how.startsWith(u"yes") || how.startsWith(u"SIGTERM");
@@ -423,6 +427,16 @@ private slots:
             QTest::keyClick(dialog->windowHandle(), Qt::Key_Escape);
         } else {
             QTRY_VERIFY(dialog && dialog->labelText().contains(u"one (1 of 2)"));
+        }
+        auto *pause = dialog->findChild<QPushButton *>(u"pauseButton"_s);
+        QCOMPARE(pause->isEnabled(), !atFlush);
+        if (paused) { // Cancel and close work as during the run, the progress line unchanged
+            const QString line = m_w->progress();
+            QTest::mouseClick(pause, Qt::LeftButton);
+            QCOMPARE(pause->text(), u"Resume"_s);
+            QVERIFY(dialog->labelText().endsWith(u"\nPaused"_s));
+            QTest::qWait(300);
+            QCOMPARE(m_w->progress(), line);
         }
         // The window's thread is free while the worker copies.
         QTRY_VERIFY(ticks > 20);

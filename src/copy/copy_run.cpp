@@ -27,10 +27,14 @@ public:
     }
 
     bool stopRequested() const override { return m_run.m_stop.load(std::memory_order_relaxed); }
+    void waitWhilePaused() const override
+    {
+        if (m_run.m_paused.load(std::memory_order_relaxed))
+            m_run.waitWhilePaused();
+    }
     void fileStarted(const std::filesystem::path &source) override
     {
-        if (!m_sinceFirstByte.isValid())
-            m_sinceFirstByte.start();
+        startClock();
         m_file = source;
         report();
     }
@@ -42,8 +46,7 @@ public:
     void fileUpToDate(const std::filesystem::path &folder, const std::string &name,
                       std::uint64_t bytes) override
     {
-        if (!m_sinceFirstByte.isValid())
-            m_sinceFirstByte.start();
+        startClock();
         ++m_progress.filesUpToDate;
         m_progress.bytesUpToDate = saturatingAdd(m_progress.bytesUpToDate, bytes);
         m_progress.bytesDone = saturatingAdd(m_progress.bytesDone, bytes);
@@ -59,16 +62,30 @@ public:
             return;
         m_sinceReport.restart();
         m_progress.file = pathText(m_file);
-        m_progress.copyingMs = m_sinceFirstByte.isValid() ? m_sinceFirstByte.elapsed() : 0;
+        m_progress.copyingMs = 0;
+        if (m_sinceFirstByte.isValid())
+            m_progress.copyingMs = m_sinceFirstByte.elapsed()
+                - std::chrono::duration_cast<std::chrono::milliseconds>(m_run.pausedFor()
+                                                                        - m_pausedBefore)
+                      .count();
         emit m_run.progressed(m_progress);
     }
 
 private:
+    void startClock()
+    {
+        if (m_sinceFirstByte.isValid())
+            return;
+        m_sinceFirstByte.start();
+        m_pausedBefore = m_run.pausedFor();
+    }
+
     CopyRun &m_run;
     CopyProgress &m_progress;
     std::filesystem::path m_file;
     QElapsedTimer m_sinceReport;
     QElapsedTimer m_sinceFirstByte;
+    std::chrono::steady_clock::duration m_pausedBefore {}; // pauses before the first byte
 };
 
 CopyRun::CopyRun(FileSystemService &fileSystem, QObject *parent)
@@ -80,12 +97,50 @@ CopyRun::CopyRun(FileSystemService &fileSystem, QObject *parent)
 
 void CopyRun::requestStop()
 {
-    m_stop = true;
+    {
+        // Under the lock, so that a thread about to wait sees it.
+        const std::lock_guard lock(m_pauseLock);
+        m_stop = true;
+    }
+    m_pauseEnded.notify_all();
 }
 
 void CopyRun::clearStop()
 {
     m_stop = false;
+    setPaused(false);
+    const std::lock_guard lock(m_pauseLock);
+    m_pausesEnded = {};
+}
+
+void CopyRun::setPaused(bool paused)
+{
+    {
+        const std::lock_guard lock(m_pauseLock);
+        if (paused == m_paused)
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (paused)
+            m_pausedSince = now;
+        else
+            m_pausesEnded += now - m_pausedSince;
+        m_paused = paused;
+    }
+    m_pauseEnded.notify_all();
+}
+
+std::chrono::steady_clock::duration CopyRun::pausedFor()
+{
+    const std::lock_guard lock(m_pauseLock);
+    return m_pausesEnded
+        + (m_paused ? std::chrono::steady_clock::now() - m_pausedSince
+                    : std::chrono::steady_clock::duration {});
+}
+
+void CopyRun::waitWhilePaused()
+{
+    std::unique_lock lock(m_pauseLock);
+    m_pauseEnded.wait(lock, [this] { return !m_paused || m_stop; });
 }
 
 QString CopyRun::folderRefusal(const std::filesystem::path &folder, const QString &role)

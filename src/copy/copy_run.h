@@ -7,8 +7,11 @@
 #include <QStringList>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -37,8 +40,8 @@ struct CopyProgress
     QString file;
     quint64 bytesDone = 0; // those of files already up to date among them
     quint64 bytesTotal = 0;
-    // Since the first file's data began to be copied: what the rate is measured over, not
-    // the count or the question before it.
+    // Since the first file's data began to be copied, pauses left out: what the rate is
+    // measured over, not the count or the question before it.
     qint64 copyingMs = 0;
     quint64 filesUpToDate = 0;
     quint64 bytesUpToDate = 0; // done without being read
@@ -67,6 +70,10 @@ public:
     // Before the next run, from the thread that asks for it: a stop asked for before
     // prepare() starts must still count.
     void clearStop();
+    // Safe from any thread: while paused, every step that copies or reads waits before its
+    // next chunk or entry, within a fraction of a second; files half-written stay unseen.
+    // A stop asked for while paused ends the run as it would otherwise.
+    void setPaused(bool paused);
 
     void prepare(const CopyRequest &request);
     void copy();
@@ -97,8 +104,17 @@ private:
     QString failureText(const Failure &failure, const QString &role);
     void reportCancelled(std::size_t current);
 
+    // The time spent paused so far, the pause under way included.
+    std::chrono::steady_clock::duration pausedFor();
+    void waitWhilePaused();
+
     FileSystemService &m_fileSystem;
     std::atomic_bool m_stop = false;
+    std::atomic_bool m_paused = false; // read unlocked on each step; changed under m_pauseLock
+    std::mutex m_pauseLock;
+    std::condition_variable m_pauseEnded;
+    std::chrono::steady_clock::time_point m_pausedSince;
+    std::chrono::steady_clock::duration m_pausesEnded {}; // the sum of the pauses ended
     std::filesystem::path m_source;
     std::filesystem::path m_destination;
     std::vector<std::filesystem::path> m_names;

@@ -14,6 +14,16 @@ public:
     // within a fraction of a second even inside a large file). Once true the copy removes
     // the file it was writing and throws stopAt().
     virtual bool stopRequested() const = 0;
+    // Returns at once unless the run is paused; then once it is resumed or a stop is asked
+    // for. Every loop over entries or file data waits here between steps, on every thread
+    // that copies, so a pause holds them all.
+    virtual void waitWhilePaused() const { }
+    // What each such loop asks between steps.
+    bool stopAfterPause() const
+    {
+        waitWhilePaused();
+        return stopRequested();
+    }
     // The data of the source file `source` is about to be copied.
     virtual void fileStarted(const std::filesystem::path &source) = 0;
     // `bytes` more bytes of file offsets are done (holes skipped in a sparse file count too,

@@ -103,7 +103,7 @@ void copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size, bool
             offset = start;
         }
         while (offset < end) {
-            if (monitor.stopRequested())
+            if (monitor.stopAfterPause())
                 throw stopAt({});
             bool whileWriting = false;
             readAheadChunk(calls, from, offset, chunks.next(), end);
@@ -139,7 +139,7 @@ bool sameFileData(SystemCalls &calls, int first, int second, std::uint64_t size,
     readAheadByChunks(calls, first, size);
     readAheadByChunks(calls, second, size);
     for (std::uint64_t offset = 0; offset < size;) {
-        if (monitor.stopRequested())
+        if (monitor.stopAfterPause())
             throw stopAt({});
         readAheadChunk(calls, first, offset, chunks.next(), size);
         readAheadChunk(calls, second, offset, chunks.next(), size);

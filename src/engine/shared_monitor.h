@@ -22,6 +22,8 @@ public:
         const std::lock_guard lock(m_mutex);
         return m_owner.stopRequested();
     }
+    // Not under the lock: every file in flight waits on its own thread.
+    void waitWhilePaused() const override { m_owner.waitWhilePaused(); }
     void fileStarted(const std::filesystem::path &source) override
     {
         const std::lock_guard lock(m_mutex);

@@ -85,7 +85,7 @@ bool TreeCopier::stopRequested()
 {
     if (m_run.files.stopping())
         waitForFiles();
-    return m_monitor.stopRequested();
+    return m_monitor.stopAfterPause();
 }
 
 void TreeCopier::waitForFiles()

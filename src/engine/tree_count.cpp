@@ -25,7 +25,7 @@ public:
         , m_watched(watched)
     { }
 
-    bool stopRequested() const { return m_monitor.stopRequested(); }
+    bool stopRequested() const { return m_monitor.stopAfterPause(); }
     void leave(Walk::Level &) { }
     void visit(const FolderEntry &entry)
     {

@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QShortcut>
 
 namespace {
@@ -27,6 +28,13 @@ CopyProgressDialog::CopyProgressDialog(QWidget *parent)
     // and two shortcuts make Escape do nothing.
     setCancelButtonText(tr("Cancel"));
     m_cancelButton = findChild<QPushButton *>();
+    m_pauseButton = new QPushButton(tr("Resume"), this);
+    m_pauseButton->setObjectName(QStringLiteral("pauseButton"));
+    // As wide as its longer caption, so that it does not change size when pressed.
+    m_pauseButton->setMinimumWidth(m_pauseButton->sizeHint().width());
+    m_pauseButton->setText(tr("Pause"));
+    m_pauseButton->setAutoDefault(false);
+    connect(m_pauseButton, &QPushButton::clicked, this, &CopyProgressDialog::togglePause);
     setMinimumDuration(1000);
     setAutoClose(false);
     setAutoReset(false);
@@ -47,9 +55,33 @@ void CopyProgressDialog::setVisible(bool visible)
     QProgressDialog::setVisible(visible && !m_ended);
 }
 
+void CopyProgressDialog::resizeEvent(QResizeEvent *event)
+{
+    QProgressDialog::resizeEvent(event);
+    // QProgressDialog lays out its own children only: Pause goes left of Cancel.
+    const QRect cancel = m_cancelButton->geometry();
+    const int width = std::max(m_pauseButton->sizeHint().width(), m_pauseButton->minimumWidth());
+    m_pauseButton->setGeometry(cancel.left() - cancel.height() / 2 - width, cancel.top(), width,
+                               cancel.height());
+}
+
+void CopyProgressDialog::togglePause()
+{
+    m_paused = !m_paused;
+    m_pauseButton->setText(m_paused ? tr("Resume") : tr("Pause"));
+    showLabel();
+    emit pauseToggled(m_paused);
+}
+
+void CopyProgressDialog::showLabel()
+{
+    setLabelText(m_paused ? m_label + QLatin1Char('\n') + tr("Paused") : m_label);
+}
+
 void CopyProgressDialog::showCounting()
 {
-    setLabelText(tr("Counting\u2026"));
+    m_label = tr("Counting\u2026");
+    showLabel();
     setValue(0);
 }
 
@@ -65,10 +97,11 @@ void CopyProgressDialog::showProgress(const CopyProgress &progress)
     const QString upToDate = progress.filesUpToDate > 0
         ? QLatin1Char('\n') + upToDateText(progress.filesUpToDate)
         : QString();
-    setLabelText(place + QLatin1Char('\n') + file + QLatin1Char('\n')
-                 + rateText(progress.bytesDone - progress.bytesUpToDate,
-                            progress.bytesTotal - progress.bytesUpToDate, progress.copyingMs)
-                 + upToDate);
+    m_label = place + QLatin1Char('\n') + file + QLatin1Char('\n')
+        + rateText(progress.bytesDone - progress.bytesUpToDate,
+                   progress.bytesTotal - progress.bytesUpToDate, progress.copyingMs)
+        + upToDate;
+    showLabel();
     const double share
         = progress.bytesTotal ? double(progress.bytesDone) / double(progress.bytesTotal) : 0.0;
     setValue(std::min(kBarSteps - 1, int(share * kBarSteps)));
@@ -76,9 +109,11 @@ void CopyProgressDialog::showProgress(const CopyProgress &progress)
 
 void CopyProgressDialog::showFlushing()
 {
-    setLabelText(flushingText());
+    m_label = flushingText();
+    setLabelText(m_label);
     setValue(kBarSteps - 1);
     m_cancelButton->setEnabled(false);
+    m_pauseButton->setEnabled(false);
     // Escape is the button's shortcut, but does not ask whether the button is enabled.
     for (QShortcut *shortcut : findChildren<QShortcut *>())
         shortcut->setEnabled(false);

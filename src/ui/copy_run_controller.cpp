@@ -86,6 +86,9 @@ void CopyRunController::start(CopyRequest request, const QString &destinationFie
     setRunning(true);
     m_dialog = new CopyProgressDialog(m_dialogParent);
     connect(m_dialog, &QProgressDialog::canceled, this, &CopyRunController::requestStop);
+    // Straight to the run: its thread is busy copying, and waits while paused.
+    connect(m_dialog, &CopyProgressDialog::pauseToggled, this,
+            [run = m_run](bool paused) { run->setPaused(paused); });
     m_dialog->showCounting();
     m_run->clearStop();
     QMetaObject::invokeMethod(m_run, [run = m_run, request] { run->prepare(request); });
