@@ -60,5 +60,6 @@ private:
     FakeFolderPicker m_picker;
     FakeMessageBox m_messageBox;
     SystemClock m_clock;
-    MainWindow m_window { { m_fileSystem, m_picker, m_messageBox, m_clock } };
+    FakeNotifier m_notifier;
+    MainWindow m_window { { m_fileSystem, m_picker, m_messageBox, m_clock, m_notifier } };
 };

@@ -17,6 +17,8 @@ packages=(
     # the benchmark's second runs are timed against rsync, also onto NTFS through ntfs-3g
     # and onto an SFTP share (sshfs) served by a private sshd on the loopback
     rsync ntfs-3g sshfs openssh-server openssh-client
+    # the notice at a run's end, tested on a private session bus
+    dbus-daemon dbus-bin
 )
 
 missing=()

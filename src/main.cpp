@@ -2,6 +2,7 @@
 #include "platform/local_file_system.h"
 #include "platform/platform_start_guard.h"
 #include "platform/termination_signals.h"
+#include "ui/desktop_notifier.h"
 #include "ui/main_window.h"
 #include "ui/qt_folder_picker.h"
 #include "ui/qt_message_box.h"
@@ -28,7 +29,8 @@ int main(int argc, char *argv[])
     QtFolderPicker folderPicker;
     QtMessageBox messageBox;
     SystemClock clock;
-    MainWindow window({ fileSystem, folderPicker, messageBox, clock });
+    DesktopNotifier notifier;
+    MainWindow window({ fileSystem, folderPicker, messageBox, clock, notifier });
     // Ctrl+C, a logout or a kill stops a copy as Cancel does, then ends the program.
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &window,

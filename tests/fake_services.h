@@ -8,6 +8,7 @@
 #include "slow_calls.h"
 #include "ui/folder_picker.h"
 #include "ui/message_box_service.h"
+#include "ui/notifier.h"
 #include "ui/platform_services.h"
 
 #include <QStringList>
@@ -163,12 +164,27 @@ public:
     QDate today() const override { return day; }
 };
 
+// Keeps each notice as "<summary>: <body>".
+class FakeNotifier : public Notifier
+{
+public:
+    QStringList notices;
+    void notify(const QString &summary, const QString &body) override
+    {
+        notices << summary + QStringLiteral(": ") + body;
+    }
+};
+
 struct FakeServices
 {
     FakeFileSystem fileSystem;
     FakeFolderPicker folderPicker;
     FakeMessageBox messageBox;
     FakeClock clock;
+    FakeNotifier notifier;
 
-    PlatformServices services() { return { fileSystem, folderPicker, messageBox, clock }; }
+    PlatformServices services()
+    {
+        return { fileSystem, folderPicker, messageBox, clock, notifier };
+    }
 };

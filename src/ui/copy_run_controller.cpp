@@ -3,12 +3,16 @@
 #include "copy/copy_messages.h"
 #include "ui/copy_progress_dialog.h"
 #include "ui/message_box_service.h"
+#include "ui/notifier.h"
+
+#include <QApplication>
 
 #include <algorithm>
 
 CopyRunController::CopyRunController(FileSystemService &fileSystem, MessageBoxService &messageBox,
-                                     QWidget *dialogParent)
+                                     Notifier &notifier, QWidget *dialogParent)
     : m_messageBox(messageBox)
+    , m_notifier(notifier)
     , m_dialogParent(dialogParent)
     , m_run(new CopyRun(fileSystem))
 {
@@ -46,6 +50,7 @@ void CopyRunController::connectRun()
     });
     connect(m_run, &CopyRun::finished, this,
             [this](const QStringList &problems, const QStringList &notKept, quint64 upToDate) {
+                noticeEnd(tr("Copy finished"), finishedText(problems.size()));
                 setRunning(false);
                 emit progressLineChanged(finishedText(problems.size()));
                 const QString summary = problemSummary(problems.size(), notKept, upToDate);
@@ -58,6 +63,7 @@ void CopyRunController::connectRun()
             });
     connect(m_run, &CopyRun::failed, this,
             [this](const QString &subFolder, const QString &file, const QString &reason) {
+                noticeEnd(tr("Copy failed"), QStringLiteral("FAILED COPYING ") + subFolder);
                 setRunning(false);
                 emit progressLineChanged(QStringLiteral("FAILED COPYING ") + subFolder);
                 m_messageBox.warn(failureMessage(subFolder, file, reason));
@@ -65,6 +71,7 @@ void CopyRunController::connectRun()
     connect(
         m_run, &CopyRun::cancelled, this,
         [this](const QString &subFolder, const QStringList &copied, const QStringList &notCopied) {
+            noticeEnd(tr("Copy cancelled"), QStringLiteral("CANCELLED COPYING ") + subFolder);
             setRunning(false);
             emit progressLineChanged(QStringLiteral("CANCELLED COPYING ") + subFolder);
             if (!m_quiet)
@@ -116,6 +123,16 @@ void CopyRunController::copyCounted(quint64 bytesToWrite, quint64 freeBytes, qui
         return;
     }
     QMetaObject::invokeMethod(m_run, [run = m_run] { run->copy(); });
+}
+
+void CopyRunController::noticeEnd(const QString &summary, const QString &ending)
+{
+    // Asked before the dialog goes, while it may still be the window in front.
+    const QWidget *window = m_dialogParent ? m_dialogParent->window() : nullptr;
+    const QWidget *active = QApplication::activeWindow();
+    const bool inFront = active && window && (active == window || window->isAncestorOf(active));
+    if (!inFront && !m_quiet)
+        m_notifier.notify(summary, ending);
 }
 
 void CopyRunController::setRunning(bool running)

@@ -8,10 +8,12 @@
 
 class CopyProgressDialog;
 class MessageBoxService;
+class Notifier;
 class QWidget;
 
 // Drives one copy at a time for the window: the confirmation, a CopyRun on a worker
-// thread, the "Copying" dialog, the free-space question and the closing messages. The
+// thread, the "Copying" dialog, the free-space question, the closing messages and a
+// desktop notice of the end when the window is not in front. The
 // window only hears the progress line's texts and when a run starts and ends.
 class CopyRunController : public QObject
 {
@@ -19,7 +21,7 @@ class CopyRunController : public QObject
 
 public:
     CopyRunController(FileSystemService &fileSystem, MessageBoxService &messageBox,
-                      QWidget *dialogParent);
+                      Notifier &notifier, QWidget *dialogParent);
     ~CopyRunController() override;
 
     // Asks to confirm, naming the destination as its field shows it, then copies on the
@@ -42,8 +44,12 @@ private:
     void connectRun();
     void copyCounted(quint64 bytesToWrite, quint64 freeBytes, quint64 bytesThere);
     void setRunning(bool running);
+    // Tells the desktop how the run ended (`ending`, the progress line's last text), unless
+    // the window or its dialog is in front or the program is closing.
+    void noticeEnd(const QString &summary, const QString &ending);
 
     MessageBoxService &m_messageBox;
+    Notifier &m_notifier;
     QWidget *m_dialogParent;
     QThread m_thread;
     CopyRun *m_run; // lives on m_thread

@@ -42,7 +42,7 @@ MainWindow::MainWindow(PlatformServices services, QWidget *parent)
     : QWidget(parent)
     , m_services(services)
     , m_listing(services.fileSystem, services.clock)
-    , m_copyRuns(services.fileSystem, services.messageBox, this)
+    , m_copyRuns(services.fileSystem, services.messageBox, services.notifier, this)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Sprigwell v1.0 beta"));

@@ -6,7 +6,7 @@
 //
 // MainWindow is the program's one window. It holds the controls and wires them to the
 // core, which holds the logic; it reaches the outside world only through
-// PlatformServices (folder picker, message boxes, file system, clock).
+// PlatformServices (folder picker, message boxes, file system, clock, desktop notices).
 //
 // Data flows one way round it: a choose button asks the FolderPicker for a folder ->
 // SourceListing checks it (checkChosenFolder) and keeps its status; listSourceFolder()

@@ -4,6 +4,7 @@ class Clock;
 class FileSystemService;
 class FolderPicker;
 class MessageBoxService;
+class Notifier;
 
 // The outside world as the window sees it. The program passes the real services;
 // tests pass fakes. The window does not own them.
@@ -13,4 +14,5 @@ struct PlatformServices
     FolderPicker &folderPicker;
     MessageBoxService &messageBox;
     const Clock &clock;
+    Notifier &notifier;
 };

@@ -1,0 +1,123 @@
+#include "ui/desktop_notifier.h"
+#include "window_fixture.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+using TempTree::writeFile;
+
+namespace {
+
+const QString serviceName = u"org.freedesktop.Notifications"_s;
+const QString objectPath = u"/org/freedesktop/Notifications"_s;
+
+// A notification service of the test's own, on a connection of its own to the bus.
+class NoticeService : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QStringList received; // "<program>: <summary>: <body>"
+
+public slots:
+    uint Notify(const QString &program, uint, const QString &, const QString &summary,
+                const QString &body, const QStringList &, const QVariantMap &, int)
+    {
+        received << program + u": "_s + summary + u": "_s + body;
+        return uint(received.size());
+    }
+    // Answered after every call sent before it: nothing more is on its way.
+    int Received() { return int(received.size()); }
+};
+
+} // namespace
+
+class TestNotice : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setApplicationName(u"Sprigwell"_s); }
+
+    void noticeAtTheEnd_data()
+    {
+        QTest::addColumn<bool>("service");
+        QTest::addColumn<bool>("inFront");
+        QTest::addColumn<bool>("problems"); // a pipe in the copied sub-folder
+        QTest::addColumn<QStringList>("notices");
+        const QString finished = u"Sprigwell: Copy finished: FINISHED COPYING"_s;
+        QTest::newRow("window behind") << true << false << false << QStringList { finished };
+        QTest::newRow("window behind, problems")
+            << true << false << true << QStringList { finished + u" WITH 1 PROBLEM"_s };
+        QTest::newRow("window in front") << true << true << false << QStringList();
+        QTest::newRow("window behind, no service") << false << false << false << QStringList();
+    }
+
+    // A run's end is told on the desktop once, only while another window is in front, and
+    // nothing goes wrong where no notification service or no session bus is there.
+    void noticeAtTheEnd()
+    {
+        QFETCH(bool, service);
+        QFETCH(bool, inFront);
+        QFETCH(bool, problems);
+        QTest::failOnWarning(QRegularExpression(u".*"_s));
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (service && !bus.isConnected())
+            QSKIP("no session bus: run under dbus-run-session");
+        QDBusConnection serviceBus
+            = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"notices"_s);
+        const auto disconnect
+            = qScopeGuard([] { QDBusConnection::disconnectFromBus(u"notices"_s); });
+        NoticeService serviceObject;
+        if (service) {
+            QVERIFY(serviceBus.registerObject(objectPath, &serviceObject,
+                                              QDBusConnection::ExportAllSlots));
+            QVERIFY(serviceBus.registerService(serviceName));
+        }
+
+        const TempTree::Folder dir;
+        FakeServices fakes;
+        fakes.fileSystem.root = dir.path();
+        DesktopNotifier notifier;
+        MainWindow window(
+            { fakes.fileSystem, fakes.folderPicker, fakes.messageBox, fakes.clock, notifier });
+        const auto folder = TempTree::makeFolder(dir.path() / "src", "one",
+                                                 TempTree::localSecs(fakes.clock.day, 60));
+        writeFile(folder / "data.bin", "data");
+        QVERIFY(!problems || mkfifo((folder / "pipe").c_str(), 0600) == 0);
+        std::filesystem::create_directories(dir.path() / "backup");
+        QWidget other;
+        QWidget &front = inFront ? static_cast<QWidget &>(window) : other;
+        window.show();
+        other.show();
+        QApplication::setActiveWindow(&front);
+        QVERIFY(QTest::qWaitForWindowActive(&front));
+
+        window.listSourceFolder(u"/src/"_s);
+        window.findChild<QLineEdit *>(u"Text2"_s)->setText(u"/backup/"_s);
+        auto *list = window.findChild<QListView *>(u"ListSourceFiles"_s);
+        list->selectionModel()->select(list->model()->index(0, 0), QItemSelectionModel::Select);
+        auto *source = window.findChild<QPushButton *>(u"cmdSource"_s);
+        window.findChild<QPushButton *>(u"Command2"_s)->click();
+        QTRY_VERIFY_WITH_TIMEOUT(source->isEnabled(), 20000);
+
+        QFETCH(QStringList, notices);
+        if (service) {
+            const QDBusMessage asked = bus.call(
+                QDBusMessage::createMethodCall(serviceName, objectPath, serviceName, u"Received"_s),
+                QDBus::BlockWithGui);
+            QCOMPARE(asked.arguments().value(0).toInt(), notices.size());
+        }
+        QCOMPARE(serviceObject.received, notices);
+    }
+};
+
+QTEST_MAIN(TestNotice)
+#include "tst_notice.moc"
