@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+    # the hash of the copies' check
+    libxxhash-dev
     # the window's fonts: Liberation Sans and Liberation Mono
     fonts-liberation fontconfig
     # headless and real-window tests, packaging checks
@@ -19,6 +21,8 @@ packages=(
     rsync ntfs-3g sshfs openssh-server openssh-client
     # the notice at a run's end, tested on a private session bus
     dbus-daemon dbus-bin
+    # the check's test finds a copy's blocks in its drive's image
+    e2fsprogs
 )
 
 missing=()

@@ -130,18 +130,19 @@ class FakeMessageBox : public MessageBoxService
 public:
     QStringList shown;
     bool confirmAnswer = true;
-    bool optionAnswer = false; // the confirmation's check box
+    bool optionAnswer = false; // the confirmation's first check box
+    bool checkAnswer = false; // its second: check the copies
     QStringList options; // offered by each confirmation
     bool askAnswer = true;
 
     void inform(const QString &text) override { shown << QStringLiteral("inform: ") + text; }
     void warn(const QString &text) override { shown << QStringLiteral("warn: ") + text; }
-    bool confirm(const QString &text, const QString &title, const QString &option,
-                 bool &checked) override
+    bool confirm(const QString &text, const QString &title, const QStringList &offered,
+                 QList<bool> &checked) override
     {
         shown << QStringLiteral("confirm ") + title + QStringLiteral(": ") + text;
-        options << option;
-        checked = optionAnswer;
+        options += offered;
+        checked = { optionAnswer, checkAnswer };
         return confirmAnswer;
     }
     bool ask(const QString &text, const QString &) override

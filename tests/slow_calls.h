@@ -7,8 +7,8 @@
 #include <thread>
 
 // The real calls on a slow drive, the one way the tests slow a copy down: each step of file
-// data takes `perByte` for every byte asked, after `beforeStep`; while `holdFlush` is set, the
-// flush waits, as one onto a slow drive does.
+// data takes `perByte` for every byte asked, after `beforeStep`, and so does each read; while
+// `holdFlush` is set, the flush waits, as one onto a slow drive does.
 struct SlowCalls : SystemCalls
 {
     std::chrono::nanoseconds perByte { 0 };
@@ -22,6 +22,13 @@ struct SlowCalls : SystemCalls
         beforeStep();
         std::this_thread::sleep_for(perByte * length);
         return SystemCalls::copyData(from, to, at, length, method, whileWriting);
+    }
+    // Reads too, as the check of the copies makes them.
+    Result<std::size_t> readAt(int fd, char *buffer, std::size_t length,
+                               std::uint64_t offset) override
+    {
+        std::this_thread::sleep_for(perByte * length);
+        return SystemCalls::readAt(fd, buffer, length, offset);
     }
     std::error_code flushFileSystem(int fd) override
     {

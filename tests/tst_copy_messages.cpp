@@ -23,6 +23,9 @@ private slots:
         QTest::newRow("nothing to close with") << problemSummary(0, {}) << u""_s;
         QTest::newRow("entries not copied") << problemSummary(12, {}) << u"12 entries were not copied; the details name each and say why."_s;
         QTest::newRow("owners not kept") << problemSummary(0, notKeptTexts({ MetadataKind::Owner })) << u"The destination could not keep:\n- owners and groups"_s;
+        // The check's notes close the message, one where it could not read from the drive.
+        QTest::newRow("copies read back") << problemSummary(0, {}, 0, { checkedText(2), notFromDriveText(u"/media/share"_s) })
+            << u"2 copies were read back from the drive as they were written.\n\nThe copies in \"/media/share\" were read back through a driver that may answer from memory (FUSE or a network share): there the check could not read from the drive itself."_s;
         QTest::newRow("space in MB") << spaceQuestion(48'200'000, 1'900'000) << u"The selected sub-folders hold 48.2 MB; the destination has 1.9 MB free. Copy anyway?"_s;
         QTest::newRow("space beyond the largest size") << spaceQuestion(UINT64_MAX, INT64_MAX) << u"The selected sub-folders hold 9.2 EB+; the destination has 9.2 EB free. Copy anyway?"_s;
         QTest::newRow("space in GB and bytes") << spaceQuestion(5'000'000'000, 512) << u"The selected sub-folders hold 5.0 GB; the destination has 512 bytes free. Copy anyway?"_s;

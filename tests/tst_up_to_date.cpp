@@ -282,8 +282,11 @@ private slots:
         QVERIFY(copy());
         QVERIFY(w.fakes.messageBox.shown.filter(u"ask: "_s).isEmpty());
 
-        QCOMPARE(w.fakes.messageBox.options,
-                 QStringList(3, u"Also rewrite files that are already up to date"_s));
+        const QStringList offered {
+            u"Also rewrite files that are already up to date"_s,
+            u"Check the copies: read them back from the drive afterwards"_s
+        };
+        QCOMPARE(w.fakes.messageBox.options, offered + offered + offered);
         QCOMPARE(w.fakes.messageBox.shown.filter(u"inform: "_s),
                  QStringList { u"inform: 3 files were already up to date."_s });
         QCOMPARE(w.progress(), u"FINISHED COPYING"_s);

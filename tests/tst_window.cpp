@@ -369,6 +369,10 @@ private slots:
         QTest::newRow("close, stop the copy") << u"yes"_s << u"CANCELLED COPYING one"_s;
         QTest::newRow("Cancel while paused") << u"paused Cancel"_s << u"CANCELLED COPYING one"_s;
         QTest::newRow("close while paused") << u"paused yes"_s << u"CANCELLED COPYING one"_s;
+        // The check of the copies after the flush: a phase of its own, which Cancel ends;
+        // the copies stay, and the closing message says what was not read back.
+        QTest::newRow("Cancel in the check") << u"check Cancel"_s << u"FINISHED COPYING"_s;
+        QTest::newRow("Cancel in the check, paused") << u"paused check Cancel"_s << u"FINISHED COPYING"_s;
         QTest::newRow("close, let it go on") << u"no"_s << u"FINISHED COPYING"_s;
         // A logout or a kill: stops like Cancel, asks nothing.
         QTest::newRow("SIGTERM") << u"SIGTERM"_s << u"CANCELLED COPYING one"_s;
@@ -387,6 +391,9 @@ private slots:
         QFETCH(QString, progressLine);
         const bool paused = how.startsWith(u"paused ");
         how.remove(u"paused "_s);
+        const bool checks = how.startsWith(u"check ");
+        how.remove(u"check "_s);
+        m_w->fakes.messageBox.checkAnswer = checks;
         const bool stops = progressLine.startsWith(u"CANCELLED");
         const bool atFlush = how.endsWith(u" at flush");
         const bool closes = how.startsWith(u"yes") || how.startsWith(u"SIGTERM");
@@ -425,6 +432,11 @@ private slots:
             QApplication::setActiveWindow(dialog);
             QVERIFY(QTest::qWaitForWindowActive(dialog));
             QTest::keyClick(dialog->windowHandle(), Qt::Key_Escape);
+        } else if (checks) { // its own bytes and rate
+            QTRY_VERIFY_WITH_TIMEOUT(dialog->labelText().startsWith(checkingText()), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(dialog->labelText().contains(u"/s, about"_s), 10000);
+            QVERIFY(dialog->labelText().contains(u"backup/one/large.bin"_s));
+            QVERIFY(cancel->isEnabled());
         } else {
             QTRY_VERIFY(dialog && dialog->labelText().contains(u"one (1 of 2)"));
         }
@@ -462,6 +474,7 @@ private slots:
         QCOMPARE(m_w->window.isVisible(), !closes);
         // Only Cancel says what was copied; a closing program leaves no message waiting.
         QCOMPARE(shown().filter(u"inform: "_s).size(), how == u"Cancel"_s ? 1 : 0);
+        QCOMPARE(shown().filter(u"read back"_s).size(), checks ? 1 : 0);
         for (const char *name : blocked)
             QVERIFY2(m_w->control(name)->isEnabled(), name);
     }

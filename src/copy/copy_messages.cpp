@@ -52,7 +52,8 @@ QString upToDateText(std::uint64_t files)
                       : tr("%1 files were already up to date").arg(locale.toString(quint64(files)));
 }
 
-QString problemSummary(qsizetype problems, const QStringList &notKept, std::uint64_t upToDate)
+QString problemSummary(qsizetype problems, const QStringList &notKept, std::uint64_t upToDate,
+                       const QStringList &notes)
 {
     QStringList parts;
     if (upToDate > 0)
@@ -64,6 +65,7 @@ QString problemSummary(qsizetype problems, const QStringList &notKept, std::uint
             tr("%1 entries were not copied; the details name each and say why.").arg(problems));
     if (!notKept.isEmpty())
         parts.append(tr("The destination could not keep:\n") + notKept.join(QLatin1Char('\n')));
+    parts += notes;
     return parts.join(QStringLiteral("\n\n"));
 }
 
@@ -97,6 +99,31 @@ QStringList problemTexts(const std::vector<CopyProblem> &problems)
 QString flushingText()
 {
     return tr("The data is being written to the drive. This cannot be cancelled.");
+}
+
+QString checkedText(std::uint64_t copies)
+{
+    return copies == 1
+        ? tr("1 copy was read back from the drive as it was written.")
+        : tr("%1 copies were read back from the drive as they were written.").arg(copies);
+}
+
+QString checkCancelledText(std::uint64_t copies)
+{
+    return tr("The check was cancelled: %1 of the copies were not read back.").arg(copies);
+}
+
+QString notFromDriveText(const QString &folder)
+{
+    return tr("The copies in \"%1\" were read back through a driver that may answer from "
+              "memory (FUSE or a network share): there the check could not read from the "
+              "drive itself.")
+        .arg(folder);
+}
+
+QString checkingText()
+{
+    return tr("Checking the copies");
 }
 
 QString cancelledMessage(const QStringList &copied, const QStringList &notCopied)

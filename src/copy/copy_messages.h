@@ -22,7 +22,9 @@ QString finishedText(qsizetype problems);
 
 // What the end-of-run message says about entries not copied and metadata not kept;
 // empty when there is nothing to say. The list itself goes to the details.
-QString problemSummary(qsizetype problems, const QStringList &notKept, std::uint64_t upToDate = 0);
+// `notes` come last.
+QString problemSummary(qsizetype problems, const QStringList &notKept, std::uint64_t upToDate = 0,
+                       const QStringList &notes = {});
 
 // "18,412 files were already up to date", with the user's thousands separator.
 QString upToDateText(std::uint64_t files);
@@ -35,6 +37,16 @@ QStringList problemTexts(const std::vector<CopyProblem> &problems);
 
 // While the data written is flushed to the drive, which cannot be interrupted.
 QString flushingText();
+
+// What reading the copies back says besides the copies that read back otherwise: how many
+// read back as written, how many were not read when it was cancelled, and where it could
+// not read from the drive itself.
+QString checkedText(std::uint64_t copies);
+QString checkCancelledText(std::uint64_t copies);
+QString notFromDriveText(const QString &folder);
+
+// The dialog's first line while the copies are read back.
+QString checkingText();
 
 // After Cancel: which sub-folders were copied and which were not.
 QString cancelledMessage(const QStringList &copied, const QStringList &notCopied);

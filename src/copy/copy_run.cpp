@@ -189,9 +189,11 @@ void CopyRun::prepare(const CopyRequest &request)
     m_source = request.source;
     m_destination = request.destination;
     m_names = request.names;
+    m_checkCopies = request.checkCopies;
     try {
         m_session = m_fileSystem.holdDestination(m_destination);
         m_session->rewriteUpToDate(request.rewriteUpToDate);
+        m_session->keepHashes(request.checkCopies);
     } catch (const Failure &failure) {
         emit refused(failureText(failure, tr("destination")));
         return;
@@ -308,7 +310,34 @@ void CopyRun::copy()
         emit failed(last, pathText(failure.path()), QString::fromLocal8Bit(failure.reason()));
         return;
     }
-    emit finished(problems, notKeptTexts(notKept), upToDate);
+    QStringList notes;
+    if (m_checkCopies) {
+        const auto [checkProblems, checkNotes] = checkCopies(*session);
+        problems += checkProblems;
+        notes = checkNotes;
+    }
+    emit finished(problems, notKeptTexts(notKept), upToDate, notes);
+}
+
+std::pair<QStringList, QStringList> CopyRun::checkCopies(CopySession &session)
+{
+    emit checking();
+    CopyProgress progress;
+    progress.checking = true;
+    progress.bytesTotal = session.bytesToCheck();
+    Monitor monitor(*this, progress);
+    CheckReport report;
+    QStringList notes;
+    try {
+        session.checkCopies(monitor, report);
+        notes += checkedText(report.checked - report.problems.size());
+    } catch (const Failure &) {
+        // Only a stop ends the check: a copy that cannot be read is a problem of its own.
+        notes += checkCancelledText(session.copiesToCheck() - report.checked);
+    }
+    for (const std::filesystem::path &folder : report.notFromDrive)
+        notes += notFromDriveText(pathText(folder));
+    return { problemTexts(report.problems), notes };
 }
 
 void CopyRun::reportCancelled(std::size_t current)

@@ -29,6 +29,9 @@ struct CopyRequest
     bool rewriteUpToDate = false;
     // Where the destination was when it was chosen; the run copies only into that folder.
     std::optional<FolderPlace> destinationPlace {};
+    // Reads every file written back from the drive after the flush and compares it with
+    // what was written.
+    bool checkCopies = false;
 };
 
 // Where a run stands, for the progress dialog.
@@ -45,6 +48,8 @@ struct CopyProgress
     qint64 copyingMs = 0;
     quint64 filesUpToDate = 0;
     quint64 bytesUpToDate = 0; // done without being read
+    // Reading the copies back: the bytes are those read of the copies, `file` a copy.
+    bool checking = false;
 };
 Q_DECLARE_METATYPE(CopyProgress)
 
@@ -89,7 +94,11 @@ signals:
     void progressed(const CopyProgress &progress);
     void subFolderCopied(const QString &name);
     void flushing();
-    void finished(const QStringList &problems, const QStringList &notKept, quint64 upToDate);
+    // After the flush, when the copies are read back.
+    void checking();
+    // `notes`: what the check has to say besides its problems.
+    void finished(const QStringList &problems, const QStringList &notKept, quint64 upToDate,
+                  const QStringList &notes = {});
     void failed(const QString &subFolder, const QString &file, const QString &reason);
     void cancelled(const QString &subFolder, const QStringList &copied,
                    const QStringList &notCopied);
@@ -103,6 +112,8 @@ private:
     QString selfCopyRefusal(const std::filesystem::path &name);
     QString failureText(const Failure &failure, const QString &role);
     void reportCancelled(std::size_t current);
+    // Reads the copies back; their problems and notes.
+    std::pair<QStringList, QStringList> checkCopies(CopySession &session);
 
     // The time spent paused so far, the pause under way included.
     std::chrono::steady_clock::duration pausedFor();
@@ -118,6 +129,7 @@ private:
     std::filesystem::path m_source;
     std::filesystem::path m_destination;
     std::vector<std::filesystem::path> m_names;
+    bool m_checkCopies = false;
     std::unique_ptr<CopySession> m_session; // from prepare() to the end of copy()
     quint64 m_bytesTotal = 0;
 };

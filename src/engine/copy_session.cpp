@@ -105,6 +105,20 @@ void CopySession::flushAll()
     }
 }
 
+void CopySession::checkCopies(CopyMonitor &monitor, CheckReport &report)
+{
+    ::checkCopies(m_calls, m_folder.get(), m_run.destinationPath, m_run.writtenCopies, monitor,
+                  report);
+}
+
+std::uint64_t CopySession::bytesToCheck() const
+{
+    std::uint64_t bytes = 0;
+    for (const WrittenCopy &copy : m_run.writtenCopies)
+        bytes += copy.size;
+    return bytes;
+}
+
 Failure CopySession::disconnected() const
 {
     return Failure(std::errc::no_such_device, Side::Destination, "the destination was disconnected",

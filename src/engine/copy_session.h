@@ -71,6 +71,15 @@ public:
     // Writes every file again, also those already up to date at the destination.
     void rewriteUpToDate(bool rewrite) { m_run.rewriteUpToDate = rewrite; }
 
+    // Hashes each file's data as it is written, for checkCopies().
+    void keepHashes(bool keep) { m_run.checkCopies = keep; }
+    // After flushAll(): reads back every file written and compares, as the free function
+    // checkCopies() says. `report` grows as it goes.
+    virtual void checkCopies(CopyMonitor &monitor, CheckReport &report);
+    // The bytes and files checkCopies() reads.
+    std::uint64_t bytesToCheck() const;
+    std::size_t copiesToCheck() const { return m_run.writtenCopies.size(); }
+
     // Writes out what each file system written holds in memory. Tries every one, then
     // throws the first failure (disconnected() when the folder is no longer attached).
     virtual void flushAll();

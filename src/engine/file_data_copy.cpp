@@ -1,6 +1,7 @@
 #include "file_data_copy.h"
 
 #include "copy_monitor.h"
+#include "stream_hash.h"
 #include "system_calls.h"
 
 #include <fcntl.h>
@@ -85,10 +86,28 @@ std::pair<std::uint64_t, std::uint64_t> nextData(SystemCalls &calls, int fd, std
     return { dataStart, end ? std::clamp(*end, dataStart, size) : size };
 }
 
+// One step through a buffer of our own, so that the bytes hashed are the bytes written:
+// in-kernel copies never show them.
+Result<std::size_t> hashedStep(SystemCalls &calls, int from, int to, std::uint64_t offset,
+                               std::size_t length, StreamHash &hash, bool &whileWriting)
+{
+    thread_local const auto buffer = std::make_unique_for_overwrite<char[]>(largestComparedChunk);
+    whileWriting = false;
+    const Result<std::size_t> got = calls.readAt(
+        from, buffer.get(), std::min<std::size_t>(length, largestComparedChunk), offset);
+    if (!got || *got == 0)
+        return got;
+    whileWriting = true;
+    if (const std::error_code error = calls.writeAt(to, buffer.get(), *got, offset))
+        return error;
+    hash.add(buffer.get(), *got);
+    return got;
+}
+
 } // namespace
 
 void copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size, bool mayHaveHoles,
-                  CopyMonitor &monitor, DataCopyMethod method)
+                  CopyMonitor &monitor, DataCopyMethod method, StreamHash *hash)
 {
     const std::uint64_t expected = size;
     std::uint64_t offset = 0;
@@ -99,6 +118,8 @@ void copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size, bool
         const auto [start, end]
             = mayHaveHoles ? nextData(calls, from, offset, size) : std::pair { offset, size };
         if (start > offset) {
+            if (hash)
+                hash->addZeros(start - offset);
             monitor.bytesCopied(start - offset);
             offset = start;
         }
@@ -108,8 +129,10 @@ void copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size, bool
             bool whileWriting = false;
             readAheadChunk(calls, from, offset, chunks.next(), end);
             const auto started = std::chrono::steady_clock::now();
-            const Result<std::size_t> moved = calls.copyData(
-                from, to, offset, std::min(chunks.next(), end - offset), method, whileWriting);
+            const std::size_t length = std::size_t(std::min(chunks.next(), end - offset));
+            const Result<std::size_t> moved = hash
+                ? hashedStep(calls, from, to, offset, length, *hash, whileWriting)
+                : calls.copyData(from, to, offset, length, method, whileWriting);
             if (!moved)
                 throw Failure(moved.error(), whileWriting ? Side::Destination : Side::Source);
             chunks.took(*moved, std::chrono::steady_clock::now() - started);
@@ -125,6 +148,8 @@ void copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size, bool
     // A hole at the end, or a file that shrank, leaves the length to be set.
     if (written != size)
         throwIfFailed(calls.setSize(to, size), Side::Destination);
+    if (hash && size > hash->bytes())
+        hash->addZeros(size - hash->bytes());
     if (expected > size)
         monitor.bytesCopied(expected - size);
 }

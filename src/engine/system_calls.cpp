@@ -271,6 +271,18 @@ void SystemCalls::adviseReading(int fd, std::uint64_t offset, std::uint64_t leng
     ::posix_fadvise(fd, off_t(offset), off_t(length), advice);
 }
 
+std::error_code SystemCalls::writeAt(int fd, const char *buffer, std::size_t length,
+                                     std::uint64_t offset)
+{
+    for (std::size_t done = 0; done < length;) {
+        const ssize_t written = ::pwrite(fd, buffer + done, length - done, off_t(offset + done));
+        if (written < 0 && errno != EINTR)
+            return systemError(errno);
+        done += std::size_t(std::max<ssize_t>(written, 0));
+    }
+    return {};
+}
+
 Result<std::uint64_t> SystemCalls::fileSystemType(int fd)
 {
     struct statfs info;

@@ -106,6 +106,9 @@ public:
     virtual std::error_code setSize(int fd, std::uint64_t size);
     // Closes `fd` now: some file systems report a failed write only here.
     virtual std::error_code closeFile(UniqueFd &fd);
+    // All `length` bytes at `offset`.
+    virtual std::error_code writeAt(int fd, const char *buffer, std::size_t length,
+                                    std::uint64_t offset);
     // One step of a file's data; see copyDataStep().
     virtual Result<std::size_t> copyData(int from, int to, std::uint64_t offset, std::size_t length,
                                          DataCopyMethod &method, bool &whileWriting);

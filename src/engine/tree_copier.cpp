@@ -307,8 +307,11 @@ void TreeCopier::copyFileData(const FileJob &job)
     const FileStatus created = m_calls.status(pending.fd()).orThrow(Side::Destination);
     if (!compare)
         m_monitor.fileStarted(job.sourcePath);
+    std::optional<StreamHash> hash;
+    if (m_run.checkCopies)
+        hash.emplace();
     ::copyFileData(m_calls, input.get(), pending.fd(), status.size(), status.mayHaveHoles(),
-                   m_monitor);
+                   m_monitor, DataCopyMethod::CopyFileRange, hash ? &*hash : nullptr);
     std::set<MetadataKind> notKept;
     MetadataCopy(m_calls, notKept)
         .apply(pending.fd(), created.info(), input.get(), status.info(),
@@ -318,6 +321,9 @@ void TreeCopier::copyFileData(const FileJob &job)
     const std::lock_guard lock(m_shared);
     m_report.notKept.merge(notKept);
     m_checks.noteWritten(*job.folder, name, created.identity(), status.identity());
+    if (hash)
+        m_run.writtenCopies.push_back(
+            { job.copyPath, created.identity(), hash->bytes(), hash->digest() });
     // A copy made because linking to the first one failed takes its place.
     if (severalNames)
         m_run.firstCopies.replace(status.identity(),

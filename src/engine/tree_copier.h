@@ -1,6 +1,7 @@
 #pragma once
 
 #include "case_fold.h"
+#include "copy_check.h"
 #include "copy_monitor.h"
 #include "copy_report.h"
 #include "copy_walk.h"
@@ -49,6 +50,9 @@ struct RunMemory
     std::map<std::uint64_t, ChangeTimes> sourceTimes;
     // Destination devices that hold no record of a copy's source (no user attributes).
     std::set<std::uint64_t> holdNoRecords;
+    // Whether the files written are read back after the flush; if so, each as written.
+    bool checkCopies = false;
+    std::vector<WrittenCopy> writtenCopies;
     // The files in flight, and how many the destination rewards, learnt over the whole run.
     FilesInFlight files;
 };

@@ -87,10 +87,11 @@ void CopyProgressDialog::showCounting()
 
 void CopyProgressDialog::showProgress(const CopyProgress &progress)
 {
-    const QString place = tr("%1 (%2 of %3)")
-                              .arg(progress.subFolder)
-                              .arg(progress.subFolderNumber)
-                              .arg(progress.subFolderCount);
+    const QString place = progress.checking ? checkingText()
+                                            : tr("%1 (%2 of %3)")
+                                                  .arg(progress.subFolder)
+                                                  .arg(progress.subFolderNumber)
+                                                  .arg(progress.subFolderCount);
     // A deep path would widen the dialog past the screen; its middle matters least.
     const QString file = fontMetrics().elidedText(progress.file, Qt::ElideMiddle, kLabelWidth);
     // Files left as they were take no time: the rate is that of the data written.
@@ -112,11 +113,24 @@ void CopyProgressDialog::showFlushing()
     m_label = flushingText();
     setLabelText(m_label);
     setValue(kBarSteps - 1);
-    m_cancelButton->setEnabled(false);
-    m_pauseButton->setEnabled(false);
+    enableButtons(false);
+}
+
+void CopyProgressDialog::showChecking()
+{
+    m_label = checkingText();
+    showLabel();
+    setValue(0);
+    enableButtons(true);
+}
+
+void CopyProgressDialog::enableButtons(bool enable)
+{
+    m_cancelButton->setEnabled(enable);
+    m_pauseButton->setEnabled(enable);
     // Escape is the button's shortcut, but does not ask whether the button is enabled.
     for (QShortcut *shortcut : findChildren<QShortcut *>())
-        shortcut->setEnabled(false);
+        shortcut->setEnabled(enable);
 }
 
 void CopyProgressDialog::reject()

@@ -21,6 +21,8 @@ public:
     void showCounting();
     void showProgress(const CopyProgress &progress);
     void showFlushing();
+    // The copies are read back: Pause and Cancel work again.
+    void showChecking();
     // The run is over: hidden for good.
     void end();
     void setVisible(bool visible) override;
@@ -39,6 +41,7 @@ private:
     void togglePause();
     // The last progress shown, with "Paused" under it while paused.
     void showLabel();
+    void enableButtons(bool enable);
 
     QPushButton *m_cancelButton = nullptr;
     QPushButton *m_pauseButton = nullptr;

@@ -48,12 +48,18 @@ void CopyRunController::connectRun()
         if (m_dialog)
             m_dialog->showFlushing();
     });
+    connect(m_run, &CopyRun::checking, this, [this] {
+        m_flushing = false;
+        if (m_dialog)
+            m_dialog->showChecking();
+    });
     connect(m_run, &CopyRun::finished, this,
-            [this](const QStringList &problems, const QStringList &notKept, quint64 upToDate) {
+            [this](const QStringList &problems, const QStringList &notKept, quint64 upToDate,
+                   const QStringList &notes) {
                 noticeEnd(tr("Copy finished"), finishedText(problems.size()));
                 setRunning(false);
                 emit progressLineChanged(finishedText(problems.size()));
-                const QString summary = problemSummary(problems.size(), notKept, upToDate);
+                const QString summary = problemSummary(problems.size(), notKept, upToDate, notes);
                 if (summary.isEmpty() || m_quiet)
                     return;
                 if (problems.isEmpty())
@@ -82,12 +88,16 @@ void CopyRunController::connectRun()
 void CopyRunController::start(CopyRequest request, const QString &destinationField)
 {
     emit progressLineChanged(QStringLiteral("PREPARE TO COPY"));
-    // The choice lasts for this run only.
+    // The choices last for this run only.
+    QList<bool> choices { request.rewriteUpToDate, request.checkCopies };
     if (!m_messageBox.confirm(copyPrompt(qsizetype(request.names.size()), destinationField),
                               QStringLiteral("Confirm Copy"),
-                              tr("Also rewrite files that are already up to date"),
-                              request.rewriteUpToDate))
+                              { tr("Also rewrite files that are already up to date"),
+                                tr("Check the copies: read them back from the drive afterwards") },
+                              choices))
         return;
+    request.rewriteUpToDate = choices.value(0);
+    request.checkCopies = choices.value(1);
 
     m_quiet = false;
     setRunning(true);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 // Modal message boxes. The window shows every message through this, so tests can
 // answer them without a person at the screen.
@@ -13,10 +15,10 @@ public:
     virtual void inform(const QString &text) = 0;
     // A failure: OK only, with a warning icon.
     virtual void warn(const QString &text) = 0;
-    // OK and Cancel, OK the default, and an unchecked check box `option`; true when the
-    // user chose OK, `checked` then telling whether the box was checked.
-    virtual bool confirm(const QString &text, const QString &title, const QString &option,
-                         bool &checked)
+    // OK and Cancel, OK the default, and a check box for each of `options`, checked as
+    // `checked` says; true when the user chose OK, `checked` then telling which boxes were.
+    virtual bool confirm(const QString &text, const QString &title, const QStringList &options,
+                         QList<bool> &checked)
         = 0;
     // Yes and No, No the default; true when the user chose Yes.
     virtual bool ask(const QString &text, const QString &title) = 0;

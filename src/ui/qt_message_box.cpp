@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QGridLayout>
 #include <QMessageBox>
 
 namespace {
@@ -31,16 +33,37 @@ void QtMessageBox::warn(const QString &text)
     showBox(QMessageBox::Warning, QCoreApplication::applicationName(), text, QMessageBox::Ok);
 }
 
-bool QtMessageBox::confirm(const QString &text, const QString &title, const QString &option,
-                           bool &checked)
+bool QtMessageBox::confirm(const QString &text, const QString &title, const QStringList &options,
+                           QList<bool> &checked)
 {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok | QMessageBox::Cancel);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Ok);
-    auto *checkBox = new QCheckBox(option, &box);
-    box.setCheckBox(checkBox);
+    QList<QCheckBox *> boxes;
+    for (qsizetype i = 0; i < options.size(); ++i) {
+        boxes.append(new QCheckBox(options[i], &box));
+        boxes.back()->setChecked(checked.value(i));
+    }
+    if (!boxes.isEmpty())
+        box.setCheckBox(boxes.front());
+    // QMessageBox holds one check box: the others go under it, above the buttons.
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    auto *buttons = box.findChild<QDialogButtonBox *>();
+    if (grid && buttons && boxes.size() > 1) {
+        int row = 0, column = 0, rows = 0, columns = 0;
+        grid->getItemPosition(grid->indexOf(boxes.front()), &row, &column, &rows, &columns);
+        int buttonRow = 0, buttonColumn = 0, buttonRows = 0, buttonColumns = 0;
+        grid->getItemPosition(grid->indexOf(buttons), &buttonRow, &buttonColumn, &buttonRows,
+                              &buttonColumns);
+        grid->removeWidget(buttons);
+        for (qsizetype i = 1; i < boxes.size(); ++i)
+            grid->addWidget(boxes[i], row + int(i), column, 1, columns);
+        grid->addWidget(buttons, row + int(boxes.size()), buttonColumn, buttonRows, buttonColumns);
+    }
     const bool confirmed = box.exec() == QMessageBox::Ok;
-    checked = checkBox->isChecked();
+    checked.clear();
+    for (const QCheckBox *option : boxes)
+        checked.append(option->isChecked());
     return confirmed;
 }
 

@@ -9,8 +9,8 @@ class QtMessageBox : public MessageBoxService
 public:
     void inform(const QString &text) override;
     void warn(const QString &text) override;
-    bool confirm(const QString &text, const QString &title, const QString &option,
-                 bool &checked) override;
+    bool confirm(const QString &text, const QString &title, const QStringList &options,
+                 QList<bool> &checked) override;
     bool ask(const QString &text, const QString &title) override;
     void informWithDetails(const QString &text, const QString &details) override;
 };

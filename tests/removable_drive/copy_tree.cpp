@@ -3,13 +3,14 @@
 // what the run reported, a line each, and the number of files found up to date, for scripts
 // that check copies onto mounted drives.
 // Usage: sprigwell_copy_tree [--pause FILE | --chosen-before FILE | --stop-after SECONDS]
-//                            SOURCE... INTO
+//                            [--check FILE] SOURCE... INTO
 //   The SOURCEs are sub-folders of one folder; each is copied to INTO/<its name>. With
 //   --pause, after each sub-folder but the last it prints "copied NAME" and waits while
 //   FILE exists. With --chosen-before, it takes INTO as the window's choice does, prints
-//   "chosen" and waits while FILE exists before the run. With --stop-after, it asks the run to stop
-//   SECONDS after the copy began and prints "stopped in S s", the time the run took to end after
-//   that. Exit 0 when the run finished, 1 when it did not.
+//   "chosen" and waits while FILE exists before the run. With --stop-after, it asks the run to
+//   stop SECONDS after the copy began and prints "stopped in S s", the time the run took to end
+//   after that. With --check the copies are read back after the flush; before that it prints
+//   "checking" and waits while FILE exists. Exit 0 when the run finished, 1 when it did not.
 
 #include "copy/copy_run.h"
 #include "folder_choice/folder_choice.h"
@@ -23,24 +24,34 @@
 
 int main(int argc, char *argv[])
 {
-    const std::string_view option = argc > 3 ? argv[1] : "";
-    const bool pauses = option == "--pause", stops = option == "--stop-after";
-    const bool chosenBefore = option == "--chosen-before";
-    const std::filesystem::path pause = pauses || chosenBefore ? argv[2] : "";
-    const auto waitWhile = [&pause] {
-        while (std::filesystem::exists(pause))
+    std::string pause, chosenWait, stopAfterText, beforeCheck;
+    int first = 1;
+    for (; first + 2 < argc && argv[first][0] == '-'; first += 2) {
+        const std::string_view option = argv[first];
+        (option == "--pause"               ? pause
+             : option == "--chosen-before" ? chosenWait
+             : option == "--stop-after"    ? stopAfterText
+                                           : beforeCheck)
+            = argv[first + 1];
+    }
+    const bool pauses = !pause.empty(), chosenBefore = !chosenWait.empty();
+    const auto waitWhile = [&](const std::string &file) {
+        while (std::filesystem::exists(file))
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
     };
-    const auto stopAfter = std::chrono::duration<double>(stops ? std::atof(argv[2]) : 0);
+    const bool stops = !stopAfterText.empty();
+    const auto stopAfter
+        = std::chrono::duration<double>(stops ? std::atof(stopAfterText.c_str()) : 0);
     CopyRequest request { {}, argv[argc - 1], {} };
-    for (int i = option.starts_with("--") ? 3 : 1; i < argc - 1; ++i) {
+    request.checkCopies = !beforeCheck.empty();
+    for (int i = first; i < argc - 1; ++i) {
         request.source = std::filesystem::path(argv[i]).parent_path();
         request.names.push_back(std::filesystem::path(argv[i]).filename());
     }
     if (request.names.empty()) {
         std::cerr << "usage: " << argv[0]
-                  << " [--pause FILE | --chosen-before FILE | --stop-after SECONDS] SOURCE... "
-                     "INTO\n";
+                  << " [--pause FILE | --chosen-before FILE | --stop-after SECONDS] [--check FILE]"
+                     " SOURCE... INTO\n";
         return 2;
     }
     LocalFileSystem fileSystem;
@@ -56,14 +67,21 @@ int main(int argc, char *argv[])
     QObject::connect(&run, &CopyRun::subFolderCopied, &run, [&](const QString &name) {
         if (pauses && ++copied < request.names.size()) {
             print("copied ", name);
-            waitWhile();
+            waitWhile(pause);
         }
     });
     QObject::connect(&run, &CopyRun::failed, &run, [&](const QString &, const QString &file, const QString &reason)
                      { print("failed: ", file + QStringLiteral(": ") + reason); });
-    QObject::connect(&run, &CopyRun::finished, &run, [&](const QStringList &problems, const QStringList &notKept, quint64 upToDate) {
+    QObject::connect(&run, &CopyRun::checking, &run, [&] {
+        print("checking", {});
+        waitWhile(beforeCheck);
+    });
+    QObject::connect(&run, &CopyRun::finished, &run, [&](const QStringList &problems, const QStringList &notKept,
+                                                         quint64 upToDate, const QStringList &notes) {
         ended = "finished";
         print("up to date: ", QString::number(upToDate));
+        for (const QString &line : notes)
+            print("note: ", line);
         for (const QString &line : problems)
             print("problem: ", line);
         for (const QString &line : notKept)
@@ -74,7 +92,7 @@ int main(int argc, char *argv[])
         request.destinationPlace
             = checkChosenFolder(fileSystem, QString::fromLocal8Bit(argv[argc - 1])).place;
         print("chosen", {});
-        waitWhile();
+        waitWhile(chosenWait);
     }
     run.prepare(request);
     if (ended != "counted")

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Checks the read-back of the copies on a loop-mounted ext4 image with the real copy run:
+# after the flush, while the run waits before its check, bytes of one copy are changed in
+# the image file behind the file system and one source file is changed; the check must
+# name that copy and no other, read the holes of a sparse copy as zeros, and not read a
+# file left up to date, though its blocks on the image were changed too.
+# Usage (as root): check_readback.sh [SPRIGWELL_COPY_TREE]; exit 0 when every check passed,
+# 1 when one failed, 77 when it cannot run here.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd) name="read-back check"
+. "$here/check_common.sh"
+[ "$(id -u)" -eq 0 ] || skip "mounting needs root"
+command -v mkfs.ext4 >/dev/null && command -v filefrag >/dev/null || skip "no mkfs.ext4 or filefrag"
+copy_tree=${1:-$here/../build/dev/tests/sprigwell_copy_tree}
+[ -x "$copy_tree" ] || skip "build sprigwell_copy_tree first"
+
+scratch=$(mktemp -d /tmp/sprigwell-readback.XXXXXX)
+mnt=$scratch/mnt src=$scratch/src img=$scratch/stick.img
+trap 'umount "$mnt" 2>/dev/null || umount -l "$mnt" 2>/dev/null || :; rm -rf --one-file-system "$scratch"' EXIT
+trap 'exit 130' INT TERM HUP
+mkdir -p "$mnt" "$src/set"
+truncate -s 64M "$img" && mkfs.ext4 -q -b 4096 "$img" || skip "mkfs.ext4 failed"
+mount -o loop "$img" "$mnt" 2>/dev/null || skip "no loop device"
+
+# Changes 8 bytes inside the first block of `file` on the image itself.
+corrupt_on_image() {
+    local block
+    block=$(filefrag -v "$1" | awk '$1 == "0:" { sub(/\.+$/, "", $4); print $4 }')
+    printf 'SPRIGWEL' | dd of="$img" bs=1 seek=$((block * 4096 + 100)) conv=notrunc status=none
+}
+
+# A first run leaves kept.bin at the destination, up to date for the second.
+head -c 1M /dev/urandom >"$src/set/kept.bin"
+"$copy_tree" "$src/set" "$mnt" >/dev/null
+for f in bad good changed; do head -c 4M /dev/urandom >"$src/set/$f.bin"; done
+truncate -s 3M "$src/set/sparse.bin" && printf 'data after a hole' | dd of="$src/set/sparse.bin" bs=1 seek=$((1 << 20)) conv=notrunc status=none
+
+out=$scratch/run.out status=0
+touch "$scratch/hold"
+"$copy_tree" --check "$scratch/hold" "$src/set" "$mnt" >"$out" 2>&1 &
+run=$!
+for _ in $(seq 600); do grep -q '^checking' "$out" && break; sleep 0.05; done
+check "the run stops before its check" grep -q '^checking' "$out"
+corrupt_on_image "$mnt/set/bad.bin"
+corrupt_on_image "$mnt/set/kept.bin"
+head -c 4M /dev/urandom >"$src/set/changed.bin"
+rm "$scratch/hold"
+wait "$run" || status=$?
+sed "s/^/   /" "$out"
+check "the run finished" [ "$status" -eq 0 ]
+
+differs="the copy reads back differently from what was written"
+# file | what befell it | named by the check (1) or not (0)
+rows=(
+    "bad.bin|changed on the drive behind the file system|1"
+    "good.bin|copied well|0"
+    "changed.bin|its source changed after its copy|0"
+    "sparse.bin|holes read back as the zeros hashed|0"
+    "kept.bin|left up to date, then changed on the drive|0"
+)
+for row in "${rows[@]}"; do
+    IFS='|' read -r file what named <<<"$row"
+    check "$file, $what: named $named time(s)" \
+        [ "$(grep -cxF "problem: $mnt/set/$file: $differs" "$out" || :)" -eq "$named" ]
+done
+check "only those problems" [ "$(grep -c '^problem: ' "$out" || :)" -eq 1 ]
+check "three copies read back as written" \
+    grep -qx "note: 3 copies were read back from the drive as they were written." "$out"
+check "no note of memory on ext4" [ "$(grep -c 'may answer from memory' "$out" || :)" -eq 0 ]
+finish
