@@ -69,6 +69,15 @@ ResultTable compareCopyRunWithCp(const std::vector<CopySet> &sets,
                                  const std::filesystem::path &scratch, int rounds, CacheState cache,
                                  CopyTimed timed);
 
+// The copy run with the check of the copies asked for, its data hashed as it streams (the
+// read-back and the flush left out), against the same run without: copy() timed, warm.
+ResultTable compareHashedCopy(const std::vector<CopySet> &sets,
+                              const std::filesystem::path &scratch, int rounds);
+
+// The check's read-back of the set's copy on `drive` (a mounted image), against `cat` of
+// the same files, each after the page cache is dropped (needs root).
+ResultTable compareCheckWithCat(const CopySet &set, const std::filesystem::path &drive, int rounds);
+
 // A tree copied a second time onto its first copy, as the same backup is made every week.
 struct SecondRunSet
 {

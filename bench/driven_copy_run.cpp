@@ -12,6 +12,7 @@ UnflushedFileSystem::holdDestination(const std::filesystem::path &destination)
     {
         using CopySession::CopySession;
         void flushAll() override { }
+        void checkCopies(CopyMonitor &, CheckReport &) override { }
     };
     return std::make_unique<Unflushed>(m_calls, destination);
 }

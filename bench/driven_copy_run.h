@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-// The local file system with a flush that returns at once, so that the copy alone is
-// timed; the flush is timed in the comparisons with it.
+// The local file system with a flush and a check of the copies that return at once, so
+// that the copy alone is timed; the flush is timed in the comparisons with it.
 class UnflushedFileSystem : public LocalFileSystem
 {
 public:

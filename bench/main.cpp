@@ -30,6 +30,8 @@ struct Arguments
     bool copies = true;
     bool secondRuns = true;
     bool localSecondRun = true; // of (b), onto the data's own drive
+    bool checks = true;
+    std::filesystem::path ext4Root;
     CacheState cache = CacheState::Warm;
     std::filesystem::path memoryRoot;
     int lookEntries = 1'000'000;
@@ -54,6 +56,10 @@ bool parseArguments(int argc, char *argv[], Arguments &arguments)
             arguments.secondRuns = false;
         else if (arg == "--only-drives")
             arguments.localSecondRun = false;
+        else if (arg == "--no-check")
+            arguments.checks = false;
+        else if (arg == "--ext4" && i + 1 < argc)
+            arguments.ext4Root = argv[++i];
         else if (arg == "--cold-cache")
             arguments.cache = CacheState::Cold;
         else if (arg == "--memory-fs" && i + 1 < argc)
@@ -164,6 +170,7 @@ int main(int argc, char *argv[])
            [--cold-cache] [--memory-fs RAM_FOLDER] [--look-entries N]
            [--exfat FOLDER [--exfat-reads COUNTER]] [--ntfs FOLDER [--ntfs-reads COUNTER]]
            [--sftp FOLDER [--sftp-reads COUNTER]] [--only-drives]
+           [--no-check] [--ext4 EXT4_FOLDER]
 Makes the data sets in DATA_FOLDER (absent or empty) and leaves them there. Every
 comparison runs one warm-up round and N timed rounds (at least 5, default 9).
 Copies start with the source in the page cache, or with the cache dropped for
@@ -177,6 +184,9 @@ share through sshfs; a COUNTER (/sys/block/loopN/stat, or /proc/PID/io of the
 process that reads the drive) counts what the second run reads from it. As root,
 second runs start with the page cache dropped. --only-drives leaves out the second run
 onto the data's own drive.
+--no-check leaves out the check of the copies: the copy with its hashing, and
+with --ext4 the read-back from EXT4_FOLDER, on a mounted ext4 image, against cat
+(needs root).
 )";
         return 2;
     }
@@ -346,6 +356,31 @@ onto the data's own drive.
                     " sshfs. Share: what the copy run read against the data set's size.");
             for (const SecondRunSet &set : secondRuns)
                 std::filesystem::remove_all(set.copy.folder);
+        }
+        if (arguments.checks) {
+            const auto copySets = makeCopySets(arguments.dataRoot);
+            std::cerr << "Timing the copies with their hashing...\n";
+            section("Copy run hashing its data for the check, against the run without",
+                    compareHashedCopy(copySets, arguments.dataRoot, arguments.rounds),
+                    rounds
+                        + " The copy run as above (copy() timed, warm, the flush left out) with"
+                          " the check of the copies asked for: the data passes through a"
+                          " buffer to be hashed (XXH3-128) as it is written; the read-back"
+                          " after the flush is left out. Plain: the same run without.");
+            if (!arguments.ext4Root.empty()) {
+                std::cerr << "Timing the check against cat...\n";
+                section("The check's read-back against cat",
+                        compareCheckWithCat(copySets[1], arguments.ext4Root, arguments.rounds),
+                        rounds
+                            + " The set copied once onto an ext4 image mounted through a loop"
+                              " device and flushed; then CopySession::checkCopies() (each"
+                              " copy's cached pages dropped, read back and hashed) against"
+                              " `find COPY -type f -exec cat {} +` to /dev/null, the whole"
+                              " page cache dropped before each. Check speed / cat = cat's"
+                              " time / the check's.");
+            }
+            for (const CopySet &set : copySets)
+                std::filesystem::remove_all(set.folder);
         }
         if (arguments.copies && !arguments.memoryRoot.empty()) {
             const std::filesystem::path root = arguments.memoryRoot / "sprigwell-bench";

@@ -88,6 +88,12 @@ if [ "$(id -u)" -eq 0 ] && [ -c /dev/fuse ]; then
     mount_image ntfs 1G "mkntfs -F -Q -q" ntfs-3g || echo "No NTFS second run." >&2
     mount_sftp || echo "No SFTP second run." >&2
 fi
+# The check's read-back is timed from an ext4 image, as a USB stick is read.
+if [ "$(id -u)" -eq 0 ]; then
+    truncate -s 1300M "$work/ext4.img" && mkfs.ext4 -q "$work/ext4.img" && mkdir "$work/ext4" \
+        && mount -o loop "$work/ext4.img" "$work/ext4" 2>/dev/null && mounts+=("$work/ext4") \
+        && extra_sets+=(--ext4 "$work/ext4")
+fi
 # Qt wants a private runtime folder; keep it with the data.
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
