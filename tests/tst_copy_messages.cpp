@@ -22,6 +22,9 @@ private slots:
         // Whatever was not copied or kept is said in the closing message too.
         QTest::newRow("nothing to close with") << problemSummary(0, {}) << u""_s;
         QTest::newRow("entries not copied") << problemSummary(12, {}) << u"12 entries were not copied; the details name each and say why."_s;
+        // A copy that reads back otherwise was copied: it is not counted among those not copied.
+        QTest::newRow("copies not read back as written") << problemSummary(3, {}, 0, {}, 2) << u"1 entry was not copied; the details name it and say why.\n\n2 copies do not read back as they were written; the details name each and say why."_s;
+        QTest::newRow("one copy not read back as written") << problemSummary(1, {}, 0, {}, 1) << u"1 copy does not read back as it was written; the details name it and say why."_s;
         QTest::newRow("owners not kept") << problemSummary(0, notKeptTexts({ MetadataKind::Owner })) << u"The destination could not keep:\n- owners and groups"_s;
         // The check's notes close the message, one where it could not read from the drive.
         QTest::newRow("copies read back") << problemSummary(0, {}, 0, { checkedText(2), notFromDriveText(u"/media/share"_s) })

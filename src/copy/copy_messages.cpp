@@ -53,16 +53,25 @@ QString upToDateText(std::uint64_t files)
 }
 
 QString problemSummary(qsizetype problems, const QStringList &notKept, std::uint64_t upToDate,
-                       const QStringList &notes)
+                       const QStringList &notes, qsizetype notReadBack)
 {
     QStringList parts;
     if (upToDate > 0)
         parts.append(upToDateText(upToDate) + QLatin1Char('.'));
-    if (problems == 1)
+    const qsizetype notCopied = problems - notReadBack;
+    if (notCopied == 1)
         parts.append(tr("1 entry was not copied; the details name it and say why."));
-    else if (problems > 1)
+    else if (notCopied > 1)
         parts.append(
-            tr("%1 entries were not copied; the details name each and say why.").arg(problems));
+            tr("%1 entries were not copied; the details name each and say why.").arg(notCopied));
+    // Those were copied: it is the copy on the drive that is not what was written.
+    if (notReadBack == 1)
+        parts.append(tr("1 copy does not read back as it was written; the details name it and "
+                        "say why."));
+    else if (notReadBack > 1)
+        parts.append(tr("%1 copies do not read back as they were written; the details name each "
+                        "and say why.")
+                         .arg(notReadBack));
     if (!notKept.isEmpty())
         parts.append(tr("The destination could not keep:\n") + notKept.join(QLatin1Char('\n')));
     parts += notes;

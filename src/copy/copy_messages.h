@@ -20,11 +20,11 @@ QString spaceQuestion(std::uint64_t bytesToWrite, std::uint64_t freeBytes);
 // The progress line at the end of a run that got to its end.
 QString finishedText(qsizetype problems);
 
-// What the end-of-run message says about entries not copied and metadata not kept;
-// empty when there is nothing to say. The list itself goes to the details.
-// `notes` come last.
+// What the end-of-run message says about entries not copied, copies that do not read back as
+// written (`notReadBack` of the `problems`) and metadata not kept; empty when there is nothing
+// to say. The list itself goes to the details. `notes` come last.
 QString problemSummary(qsizetype problems, const QStringList &notKept, std::uint64_t upToDate = 0,
-                       const QStringList &notes = {});
+                       const QStringList &notes = {}, qsizetype notReadBack = 0);
 
 // "18,412 files were already up to date", with the user's thousands separator.
 QString upToDateText(std::uint64_t files);

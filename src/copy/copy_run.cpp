@@ -311,12 +311,14 @@ void CopyRun::copy()
         return;
     }
     QStringList notes;
+    qsizetype notReadBack = 0;
     if (m_checkCopies) {
         const auto [checkProblems, checkNotes] = checkCopies(*session);
         problems += checkProblems;
         notes = checkNotes;
+        notReadBack = checkProblems.size();
     }
-    emit finished(problems, notKeptTexts(notKept), upToDate, notes);
+    emit finished(problems, notKeptTexts(notKept), upToDate, notes, notReadBack);
 }
 
 std::pair<QStringList, QStringList> CopyRun::checkCopies(CopySession &session)

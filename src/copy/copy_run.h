@@ -96,9 +96,10 @@ signals:
     void flushing();
     // After the flush, when the copies are read back.
     void checking();
-    // `notes`: what the check has to say besides its problems.
+    // `notes`: what the check has to say besides its problems, which are the last
+    // `notReadBack` of `problems`.
     void finished(const QStringList &problems, const QStringList &notKept, quint64 upToDate,
-                  const QStringList &notes = {});
+                  const QStringList &notes = {}, qsizetype notReadBack = 0);
     void failed(const QString &subFolder, const QString &file, const QString &reason);
     void cancelled(const QString &subFolder, const QStringList &copied,
                    const QStringList &notCopied);

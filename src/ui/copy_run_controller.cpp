@@ -55,11 +55,12 @@ void CopyRunController::connectRun()
     });
     connect(m_run, &CopyRun::finished, this,
             [this](const QStringList &problems, const QStringList &notKept, quint64 upToDate,
-                   const QStringList &notes) {
+                   const QStringList &notes, qsizetype notReadBack) {
                 noticeEnd(tr("Copy finished"), finishedText(problems.size()));
                 setRunning(false);
                 emit progressLineChanged(finishedText(problems.size()));
-                const QString summary = problemSummary(problems.size(), notKept, upToDate, notes);
+                const QString summary
+                    = problemSummary(problems.size(), notKept, upToDate, notes, notReadBack);
                 if (summary.isEmpty() || m_quiet)
                     return;
                 if (problems.isEmpty())
