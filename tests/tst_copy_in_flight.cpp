@@ -8,6 +8,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -61,6 +64,19 @@ struct RoundTripCalls : SystemCalls
         return SystemCalls::copyData(from, to, offset, std::min<std::size_t>(length, 4096), method,
                                      whileWriting);
     }
+    // Where each file's data is hashed as it is written, in steps as small.
+    Result<std::size_t> readAt(int fd, char *buffer, std::size_t length,
+                               std::uint64_t offset) override
+    {
+        return SystemCalls::readAt(fd, buffer, std::min<std::size_t>(length, 4096), offset);
+    }
+    std::error_code writeAt(int fd, const char *buffer, std::size_t length,
+                            std::uint64_t offset) override
+    {
+        wait(perChunk);
+        ++dataSteps;
+        return SystemCalls::writeAt(fd, buffer, length, offset);
+    }
 };
 
 struct Monitor : CopyMonitor
@@ -70,6 +86,30 @@ struct Monitor : CopyMonitor
     bool stopRequested() const override { return stop; }
     void fileStarted(const Path &) override { ++files; }
     void bytesCopied(std::uint64_t count) override { bytes += count; }
+};
+
+// Pauses as the copy run does: every thread that copies waits at its next step.
+struct PausingMonitor : Monitor
+{
+    mutable std::mutex lock;
+    mutable std::condition_variable resumed;
+    mutable std::atomic_int waitingNow = 0;
+    bool paused = false;
+    void setPaused(bool pause)
+    {
+        {
+            const std::lock_guard hold(lock);
+            paused = pause;
+        }
+        resumed.notify_all();
+    }
+    void waitWhilePaused() const override
+    {
+        std::unique_lock hold(lock);
+        ++waitingNow;
+        resumed.wait(hold, [this] { return !paused; });
+        --waitingNow;
+    }
 };
 
 // Under ThreadSanitizer every call costs many times its time: how far the number in flight
@@ -83,7 +123,7 @@ constexpr int kFolders = 3, kFilesPerFolder = 60, kFileSize = 3000;
 
 // Three folders of 60 files each, one inside the other, with the names of one file in two of
 // them, and times set on every folder.
-std::uint64_t makeTree(const Path &src)
+std::uint64_t makeTree(const Path &src, std::size_t fileSize = kFileSize)
 {
     Path folder = src;
     for (int f = 0; f < kFolders; ++f) {
@@ -91,14 +131,14 @@ std::uint64_t makeTree(const Path &src)
         fs::create_directories(folder);
         for (int i = 0; i < kFilesPerFolder; ++i)
             TempTree::writeFile(folder / ("file" + std::to_string(i)),
-                                std::string(kFileSize, char('a' + (i + f) % 26)));
+                                std::string(fileSize, char('a' + (i + f) % 26)));
     }
     fs::create_hard_link(src / "level0/file7", src / "level0/level1/file7-again");
     for (Path at = folder; at != src.parent_path(); at = at.parent_path()) {
         const timespec times[2] = { { 1'600'000'000, 5 }, { 1'600'000'000, 5 } };
         utimensat(AT_FDCWD, at.c_str(), times, AT_SYMLINK_NOFOLLOW);
     }
-    return std::uint64_t(kFolders) * kFilesPerFolder * kFileSize;
+    return std::uint64_t(kFolders) * kFilesPerFolder * fileSize;
 }
 
 } // namespace
@@ -210,6 +250,67 @@ private slots:
         QVERIFY(whole > 0);
         if (fault != u"unreadable")
             QVERIFY(whole < kFolders * kFilesPerFolder);
+    }
+
+    // A pause holds every file in flight between two steps of data until it ends; then the
+    // run goes on, and the hashes each thread took as it wrote read back whole, or a stop
+    // asked for while paused ends it at once.
+    void pausesEveryFileInFlight_data()
+    {
+        QTest::addColumn<bool>("stops");
+        QTest::newRow("resumed, then read back") << false;
+        QTest::newRow("stopped while paused") << true;
+    }
+    void pausesEveryFileInFlight()
+    {
+        QFETCH(bool, stops);
+        TempTree::Folder dir;
+        const Path src = dir.path() / "src";
+        makeTree(src, 4 * 4096); // four steps a file: a pause finds them mid-data
+        RoundTripCalls calls;
+        calls.perChunk = 5ms;
+        PausingMonitor monitor;
+        int stepsAtHold = 0, stepsAtEnd = 0, inFlightAtHold = 0;
+        std::chrono::steady_clock::time_point released;
+        std::thread pauser([&] {
+            while (calls.dataSteps < 120)
+                std::this_thread::sleep_for(1ms);
+            monitor.setPaused(true);
+            std::this_thread::sleep_for(500ms);
+            stepsAtHold = calls.dataSteps;
+            inFlightAtHold = monitor.waitingNow;
+            std::this_thread::sleep_for(500ms);
+            stepsAtEnd = calls.dataSteps;
+            released = std::chrono::steady_clock::now();
+            if (stops)
+                monitor.stop = true;
+            monitor.setPaused(false);
+        });
+        CopySession session(calls, dir.path(), asciiCaseFold);
+        session.keepHashes(true);
+        std::optional<Failure> failure;
+        try {
+            session.copyFolder(src, "dst", monitor);
+        } catch (const Failure &thrown) {
+            failure = thrown;
+        }
+        const auto ended = std::chrono::steady_clock::now();
+        pauser.join();
+
+        QCOMPARE(stepsAtEnd, stepsAtHold);
+        QVERIFY2(inFlightAtHold >= 2 || !timesAreTrue(), std::to_string(inFlightAtHold).c_str());
+        QCOMPARE(failure.has_value(), stops);
+        if (stops) {
+            QVERIFY(failure->isStop());
+            QVERIFY2(ended - released < 500ms || !timesAreTrue(),
+                     std::to_string((ended - released) / 1ms).c_str());
+            return;
+        }
+        session.flushAll();
+        CheckReport report;
+        session.checkCopies(monitor, report);
+        QCOMPARE(report.checked, std::size_t(kFolders * kFilesPerFolder));
+        QVERIFY(report.problems.empty());
     }
 };
 
