@@ -239,7 +239,7 @@ struct Scene
                 setModified(entry.path(), 1'500'000'000, ++tick);
         if (row.existing == "top link")
             fs::create_directory_symlink(root / "outside", dst);
-        else if (fs::create_directories(dst / "sub"))
+        else if (row.existing != "nothing" && fs::create_directories(dst / "sub"))
             for (const char *name :
                  { "y", "sub/k", ".sprigwell-ab12yz.tmp", ".sprigwell-ab12y.tmp" })
                 writeFile(dst / name, "old data");
@@ -372,6 +372,7 @@ private slots:
         QTest::newRow("name refused as FUSE does") << Case { "file", "", "", Call::Name, ENOENT, "dst/P/x: the destination cannot hold this name" };
         QTest::newRow("same name but case, files") << Case { "file", "", "", Call::FoldCase, 0, "dst/p/x: a name that differs only in case was already copied here" };
         QTest::newRow("same name but case, folders") << Case { "folder", "", "", Call::FoldCase, 0, "dst/p/x: a name that differs only in case was already copied here" };
+        QTest::newRow("same name but case, folder made by the run") << Case { "file", "", "nothing", Call::FoldCase, 0, "dst/p/x: a name that differs only in case was already copied here" };
         QTest::newRow("same name but case, no inodes") << Case { "file", "", "", Call::FoldCaseOwnInodes, 0, "dst/p/x: a name that differs only in case was already copied here" };
         // A full, failing or read-only destination, or a stop, ends the whole copy.
         QTest::newRow("disk full") << Case { "file", "", "file", Call::WriteData, ENOSPC, "stopped: No space left on device" };

@@ -59,6 +59,7 @@ OpenFolder DestinationChecks::openFolder(int parent, const std::string &name,
     folder.current = m_calls.status(open.fd.get()).orThrow(Side::Destination).info();
     folder.handsDownLists = m_metadata.handsDownLists(open.fd.get());
     open.identity = FileStatus(folder.current).identity();
+    folder.nothingInTheWay = created;
     if (created)
         return open;
     if (above && clashesInCase(*above, parent, name, open.identity, source.identity()))

@@ -28,6 +28,9 @@ struct DestinationFolder
     bool handsDownLists = false;
     // Temporary files an earlier run left behind may still be in it.
     bool mayHoldTemporaries = false;
+    // Made by this run, for entries whose names cannot meet: nothing can be in the way of
+    // one, and nothing there needs a look.
+    bool nothingInTheWay = false;
 };
 
 // What may stand in the way of an entry at the destination: a folder to make or merge

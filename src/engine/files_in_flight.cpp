@@ -1,5 +1,6 @@
 #include "files_in_flight.h"
 
+#include <algorithm>
 #include <utility>
 
 FilesInFlight::FilesInFlight(unsigned most)
@@ -17,24 +18,36 @@ FilesInFlight::~FilesInFlight()
         thread.join();
 }
 
-void FilesInFlight::run(std::function<void()> job)
+void FilesInFlight::run(std::function<void()> job, const void *folder)
 {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_failure || m_inFlight < m_limit.limit(); });
+    // At one in flight nothing waits: each job runs as it is handed in. Above, jobs of the
+    // folders ahead wait, so that files of several folders can be in flight at once.
+    m_changed.wait(lock, [this] {
+        const unsigned limit = m_limit.limit();
+        return m_failure || m_inFlight < (limit == 1 ? 1 : limit + kMostWaiting);
+    });
     if (m_failure)
         return;
     ++m_inFlight;
-    m_most = std::max(m_most, m_inFlight);
     if (m_limit.limit() == 1 && m_inFlight == 1) {
+        ++m_running;
+        m_most = std::max(m_most, m_running);
         lock.unlock();
         runHere(job);
         return;
     }
-    m_waiting.push_back(std::move(job));
-    if (m_idle == 0)
+    m_waiting.push_back({ std::move(job), folder });
+    addThreadIfDue();
+    m_changed.notify_all();
+}
+
+void FilesInFlight::addThreadIfDue()
+{
+    // A thread for each job that may run now; they stay until the end.
+    const std::size_t due = std::min<std::size_t>(m_limit.limit(), m_running + m_waiting.size());
+    while (!m_quit && m_threads.size() < due)
         m_threads.emplace_back([this] { serve(); });
-    else
-        m_changed.notify_all();
 }
 
 void FilesInFlight::runHere(const std::function<void()> &job)
@@ -46,6 +59,7 @@ void FilesInFlight::runHere(const std::function<void()> &job)
         failure = std::current_exception();
     }
     const std::lock_guard lock(m_mutex);
+    --m_running;
     finished(failure);
 }
 
@@ -59,8 +73,32 @@ void FilesInFlight::finished(std::exception_ptr failure)
         m_limit.measured(m_finished, now - m_since);
         m_finished = 0;
         m_since = now;
+        // A higher limit with jobs waiting needs threads now, not at the next job.
+        addThreadIfDue();
     }
     m_changed.notify_all();
+}
+
+FilesInFlight::Waiting FilesInFlight::takeJob()
+{
+    // The first job of the folder with the fewest in flight: a share takes one new name at
+    // a time in each folder.
+    auto taken = m_waiting.begin();
+    unsigned fewest = ~0U;
+    for (auto it = m_waiting.begin(); it != m_waiting.end() && fewest > 0; ++it) {
+        const auto running = m_runningIn.find(it->folder);
+        const unsigned count = running == m_runningIn.end() ? 0 : running->second;
+        if (count < fewest) {
+            fewest = count;
+            taken = it;
+        }
+    }
+    Waiting job = std::move(*taken);
+    m_waiting.erase(taken);
+    ++m_runningIn[job.folder];
+    ++m_running;
+    m_most = std::max(m_most, m_running);
+    return job;
 }
 
 void FilesInFlight::serve()
@@ -68,22 +106,25 @@ void FilesInFlight::serve()
     std::unique_lock lock(m_mutex);
     for (;;) {
         ++m_idle;
-        m_changed.wait(lock, [this] { return m_quit || !m_waiting.empty(); });
+        m_changed.wait(
+            lock, [this] { return m_quit || (!m_waiting.empty() && m_running < m_limit.limit()); });
         --m_idle;
-        if (m_waiting.empty())
+        if (m_quit)
             return;
-        const std::function<void()> job = std::move(m_waiting.front());
-        m_waiting.pop_front();
+        const Waiting job = takeJob();
         lock.unlock();
         std::exception_ptr failure;
         if (!stopping()) {
             try {
-                job();
+                job.job();
             } catch (...) {
                 failure = std::current_exception();
             }
         }
         lock.lock();
+        --m_running;
+        if (--m_runningIn[job.folder] == 0)
+            m_runningIn.erase(job.folder);
         finished(failure);
     }
 }
@@ -111,6 +152,12 @@ bool FilesInFlight::stopping() const
 {
     const std::lock_guard lock(m_mutex);
     return m_failure || m_abandoned;
+}
+
+bool FilesInFlight::idle() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_inFlight == 0 && m_waiting.empty();
 }
 
 unsigned FilesInFlight::mostInFlight() const

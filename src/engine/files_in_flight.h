@@ -10,6 +10,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 // Runs the copies of a folder's files, as many at once as its InFlightLimit finds worth it:
@@ -25,9 +26,10 @@ public:
     FilesInFlight(const FilesInFlight &) = delete;
     FilesInFlight &operator=(const FilesInFlight &) = delete;
 
-    // Runs `job`, after waiting while as many as the limit are in flight. Does nothing once
-    // a job failed.
-    void run(std::function<void()> job);
+    // Runs `job`, a copy into `folder`, after waiting while as many as the limit are in
+    // flight and as many more wait. Of the jobs waiting, the first of the folder with the
+    // fewest in flight goes next. Does nothing once a job failed.
+    void run(std::function<void()> job, const void *folder = nullptr);
     // Returns once every job handed in has ended; throws the first failure of one.
     void wait();
     // For a caller that leaves on a failure of its own: drops the jobs not started, asks
@@ -36,12 +38,25 @@ public:
     std::exception_ptr abandon();
     // A job failed: those in flight end early.
     bool stopping() const;
+    // No job handed in is waiting or in flight.
+    bool idle() const;
     // The most files in flight at once so far, and the limit now.
     unsigned mostInFlight() const;
     unsigned limit() const;
 
 private:
+    struct Waiting
+    {
+        std::function<void()> job;
+        const void *folder;
+    };
+    // Jobs handed in beyond the limit, so that the next folders' files are at hand.
+    static constexpr unsigned kMostWaiting = 256;
+
     void serve();
+    // With the lock held.
+    Waiting takeJob();
+    void addThreadIfDue();
     // With the lock held.
     void finished(std::exception_ptr failure);
     void runHere(const std::function<void()> &job);
@@ -49,10 +64,12 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     InFlightLimit m_limit;
-    std::deque<std::function<void()>> m_waiting;
+    std::deque<Waiting> m_waiting;
+    std::unordered_map<const void *, unsigned> m_runningIn; // by folder
+    unsigned m_running = 0;
     std::vector<std::thread> m_threads;
     unsigned m_idle = 0;
-    unsigned m_inFlight = 0;
+    unsigned m_inFlight = 0; // running or waiting
     unsigned m_most = 0;
     bool m_quit = false;
     bool m_abandoned = false;

@@ -29,7 +29,7 @@ FileLook LookAhead::lookAt(const std::string &name, bool mayProve)
             return ahead;
     }
     m_looks.clear();
-    sweepTemporaries(m_calls, level.destination.fd.get(), level.state.mayHoldTemporaries);
+    sweepTemporaries(m_calls, level.destination.fd.get(), level.state->mayHoldTemporaries);
     FileLook found = m_look(name, mayProve);
     m_expectUpToDate = found.verdict == UpToDate::Proven;
     if (m_expectUpToDate)
@@ -62,7 +62,7 @@ void LookAhead::lookAhead(const std::string &first)
     // Beside the looks: the folder's sweep for stale temporaries, if due, and the read of
     // the next folder.
     const int folder = level.destination.fd.get();
-    const bool sweep = level.state.mayHoldTemporaries;
+    const bool sweep = level.state->mayHoldTemporaries;
     Result<std::vector<std::string>> stale = std::vector<std::string>();
     const std::optional<std::pair<int, std::string>> next = nextFolder();
     std::vector<std::function<void()>> beside;
@@ -78,7 +78,7 @@ void LookAhead::lookAhead(const std::string &first)
     });
     if (!sweep)
         return;
-    level.state.mayHoldTemporaries = false;
+    level.state->mayHoldTemporaries = false;
     // A file found before its stale namesake was removed is looked at again.
     if (removeTemporaries(m_calls, folder, std::move(stale)))
         m_looks.clear();

@@ -38,12 +38,13 @@ TreeCopier::TreeCopier(SystemCalls &calls, CopyMonitor &monitor, CaseFold caseFo
 CopyReport TreeCopier::copy(const std::filesystem::path &source, const std::string &name)
 {
     m_report = {};
+    m_left.clear();
     m_destination = m_run.destinationPath / name;
 
     Walk::Level top;
     try {
         top = m_walk.openTop(source);
-        top.state.sourcePath = m_walk.root();
+        top.state->sourcePath = m_walk.root();
         m_walk.readEntries(top);
         filesFirst(top.entries);
     } catch (const Failure &failure) {
@@ -56,8 +57,9 @@ CopyReport TreeCopier::copy(const std::filesystem::path &source, const std::stri
     }
     try {
         top.destination
-            = m_checks.openFolder(m_run.destination, name, top.sourceStatus, nullptr, top.state);
-        noteFileSystem(top.destination.fd.get(), top.state.current, m_destination);
+            = m_checks.openFolder(m_run.destination, name, top.sourceStatus, nullptr, *top.state);
+        noteFileSystem(top.destination.fd.get(), top.state->current, m_destination);
+        noteNamesMeet(top);
     } catch (Failure &failure) {
         if (stopsRun(failure))
             throw failure.at(m_destination);
@@ -69,9 +71,11 @@ CopyReport TreeCopier::copy(const std::filesystem::path &source, const std::stri
         walked = m_walk.run(std::move(top), *this);
         waitForFiles();
     } catch (...) {
-        // Nothing in flight outlives the walk's folders; a file's failure that stops the
+        // Nothing in flight outlives the run's folders; a file's failure that stops the
         // run is what is thrown, not the stop it made the walk take.
-        if (const std::exception_ptr failure = m_run.files.abandon())
+        const std::exception_ptr failure = m_run.files.abandon();
+        m_left.clear();
+        if (failure)
             std::rethrow_exception(failure);
         throw;
     }
@@ -90,8 +94,22 @@ bool TreeCopier::stopRequested()
 
 void TreeCopier::waitForFiles()
 {
-    m_foldsInFlight.clear();
+    ++m_waits;
     m_run.files.wait();
+    // Everything in the folders left meanwhile is done: they get their times now, deepest
+    // first, as they were left.
+    for (LeftFolder &folder : m_left)
+        finish(folder);
+    m_left.clear();
+}
+
+std::unordered_set<std::string> &TreeCopier::foldsInFlight(CopyLevelState &folder) const
+{
+    if (folder.foldsSince != m_waits) {
+        folder.foldsInFlight.clear();
+        folder.foldsSince = m_waits;
+    }
+    return folder.foldsInFlight;
 }
 
 void TreeCopier::visit(const FolderEntry &entry)
@@ -135,11 +153,13 @@ void TreeCopier::copyEntry(const FolderEntry &entry)
                    .orThrow(Side::Source)
                    .kind();
     // A file's look sweeps the folder on the way. Other entries come after the folder's
-    // files (filesFirst) and after those in flight are done.
+    // files (filesFirst); a link after those in flight are done, and a sweep not while
+    // a file of the folder may be unnamed yet.
     Walk::Level &level = m_walk.current();
     if (kind != EntryKind::File) {
-        waitForFiles();
-        sweepTemporaries(m_calls, level.destination.fd.get(), level.state.mayHoldTemporaries);
+        if (kind == EntryKind::Link || level.state->mayHoldTemporaries)
+            waitForFiles();
+        sweepTemporaries(m_calls, level.destination.fd.get(), level.state->mayHoldTemporaries);
     }
     switch (kind) {
     case EntryKind::File:
@@ -156,18 +176,28 @@ void TreeCopier::copyEntry(const FolderEntry &entry)
 
 void TreeCopier::enterFolder(const std::string &name)
 {
-    waitForFiles();
+    // The files of the folders above may still be in flight, unless the walk would close
+    // a folder they are written into (it keeps so many open), or one of them has a name
+    // that folds like this one.
     Walk::Level &parent = m_walk.current();
+    if (m_walk.depth() > Walk::openLevels
+        || foldsInFlight(*parent.state).contains(m_caseFold(name)))
+        waitForFiles();
     Walk::Level level = m_walk.openChild(name);
-    level.state.sourcePath = parent.state.sourcePath / name;
+    level.state->sourcePath = parent.state->sourcePath / name;
     std::optional<std::vector<FolderEntry>> readAhead
         = m_lookAhead.takeFolder(name, level.source.identity);
-    level.destination = m_checks.openFolder(parent.destination.fd.get(), name, level.sourceStatus,
-                                            &parent.state, level.state);
-    m_checks.noteWritten(parent.state, name, level.destination.identity, level.source.identity);
+    {
+        const std::lock_guard lock(m_shared);
+        level.destination
+            = m_checks.openFolder(parent.destination.fd.get(), name, level.sourceStatus,
+                                  parent.state.shared.get(), *level.state);
+        m_checks.noteWritten(*parent.state, name, level.destination.identity,
+                             level.source.identity);
+    }
     // The path, long in a deep tree, only for a file system not met before.
-    if (!m_run.fileSystems.contains(level.state.current.st_dev))
-        noteFileSystem(level.destination.fd.get(), level.state.current,
+    if (!m_run.fileSystems.contains(level.state->current.st_dev))
+        noteFileSystem(level.destination.fd.get(), level.state->current,
                        m_walk.pathOf(m_destination, name));
     try {
         if (readAhead)
@@ -175,6 +205,7 @@ void TreeCopier::enterFolder(const std::string &name)
         else
             m_walk.readEntries(level);
         filesFirst(level.entries);
+        noteNamesMeet(level);
     } catch (const Failure &failure) {
         // The folder is there at the destination and gets its status; its contents are
         // what could not be copied.
@@ -183,16 +214,52 @@ void TreeCopier::enterFolder(const std::string &name)
     m_walk.enter(std::move(level));
 }
 
+void TreeCopier::noteNamesMeet(Walk::Level &level) const
+{
+    if (!level.state->nothingInTheWay)
+        return;
+    // On a folder that ignores case, one name may take another's place.
+    std::unordered_set<std::string> folds;
+    for (const FolderEntry &entry : level.entries)
+        if (!folds.insert(m_caseFold(entry.name)).second) {
+            level.state->nothingInTheWay = false;
+            return;
+        }
+}
+
 void TreeCopier::leave(Walk::Level &level)
 {
-    // Its files first: writing them would change the folder's times.
-    waitForFiles();
+    // Its files first: writing them would change the folder's times. While some are in
+    // flight the folder waits with its own descriptors, and the walk goes on.
+    LeftFolder left { std::move(level.source.fd),
+                      std::move(level.destination.fd),
+                      level.state.shared,
+                      level.sourceStatus,
+                      m_walk.pathOf(m_walk.root(), {}),
+                      m_walk.pathOf(m_destination, {}) };
+    const bool deep = m_walk.depth() > Walk::openLevels;
+    if (deep || (m_left.empty() && m_run.files.idle())) {
+        waitForFiles();
+        finish(left);
+        // Deep in the tree the walk gets back into the folder above through this one.
+        level.source.fd = std::move(left.source);
+        level.destination.fd = std::move(left.destination);
+        return;
+    }
+    m_left.push_back(std::move(left));
+    if (m_left.size() >= kMostLeftFolders)
+        waitForFiles();
+}
+
+void TreeCopier::finish(LeftFolder &folder)
+{
     try {
-        sweepTemporaries(m_calls, level.destination.fd.get(), level.state.mayHoldTemporaries);
-        m_metadata.apply(level.destination.fd.get(), level.state.current, level.source.fd.get(),
-                         level.sourceStatus.info(), level.state.handsDownLists);
+        sweepTemporaries(m_calls, folder.destination.get(), folder.state->mayHoldTemporaries);
+        m_metadata.apply(folder.destination.get(), folder.state->current, folder.source.get(),
+                         folder.sourceStatus.info(), folder.state->handsDownLists);
     } catch (Failure &failure) {
-        noteProblem(std::move(failure), {});
+        noteProblem(std::move(failure), folder.sourcePath, folder.destinationPath,
+                    folder.destination.get());
     }
 }
 
@@ -218,7 +285,7 @@ void TreeCopier::copyFile(const FileLook &look)
 {
     if (look.driveHoldsNoRecords) {
         const std::lock_guard lock(m_shared);
-        m_run.holdNoRecords.insert(m_walk.current().state.current.st_dev);
+        m_run.holdNoRecords.insert(m_walk.current().state->current.st_dev);
     }
     if (look.verdict == UpToDate::Proven && keptAsProven(look))
         return;
@@ -226,17 +293,18 @@ void TreeCopier::copyFile(const FileLook &look)
     FileJob job { look,
                   level.source.fd.get(),
                   level.destination.fd.get(),
-                  &level.state,
+                  level.state.shared,
                   m_walk.pathOf(m_walk.root(), look.name),
                   m_walk.pathOf(m_destination, look.name),
                   m_destination.filename() / m_walk.pathOf({}, look.name),
                   m_lookRule.sourceTimes };
     // On a folder that ignores case, a name must meet the copy of its namesake done.
-    if (!m_foldsInFlight.insert(m_caseFold(look.name)).second) {
+    if (!foldsInFlight(*level.state).insert(m_caseFold(look.name)).second) {
         waitForFiles();
-        m_foldsInFlight.insert(m_caseFold(look.name));
+        foldsInFlight(*level.state).insert(m_caseFold(look.name));
     }
-    m_run.files.run([this, job = std::move(job)] { copyFileInFlight(job); });
+    const void *folder = job.folder.get();
+    m_run.files.run([this, job = std::move(job)] { copyFileInFlight(job); }, folder);
 }
 
 void TreeCopier::copyFileInFlight(const FileJob &job)
@@ -352,7 +420,7 @@ void TreeCopier::copyLink(const std::string &name)
         throw Failure(std::error_code(), Side::Source, changed);
     const std::string target
         = m_calls.readLink(level.source.fd.get(), name.c_str()).orThrow(Side::Source);
-    m_checks.checkTarget(level.state, level.destination.fd.get(), name, EntryKind::Link,
+    m_checks.checkTarget(*level.state, level.destination.fd.get(), name, EntryKind::Link,
                          m_calls.statusAt(level.destination.fd.get(), name.c_str()),
                          status.identity());
 
@@ -374,5 +442,5 @@ void TreeCopier::copyLink(const std::string &name)
     pending.commit();
     const Result<FileStatus> written = m_calls.statusAt(level.destination.fd.get(), name.c_str());
     if (written)
-        m_checks.noteWritten(level.state, name, written->identity(), status.identity());
+        m_checks.noteWritten(*level.state, name, written->identity(), status.identity());
 }

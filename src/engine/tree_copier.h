@@ -20,10 +20,12 @@
 #include <atomic>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 class SystemCalls;
 
@@ -67,9 +69,11 @@ struct RunMemory
 // than its source is ever removed.
 //
 // Files are copied several at a time where the drive rewards it (FilesInFlight): the walk
-// hands each file on and goes on to the next. All the files of a folder are done before the
-// walk enters a folder below it or sets the folder's times, and before copy() returns; names
-// that differ only in case, and the names of a file with several, go one after the other.
+// hands each file on and goes on to the next, into the folders below and beside (files of
+// several folders in flight at once, where a share takes one name at a time per folder). A
+// folder's times are set once every file in it is done, and all are done before copy()
+// returns; names that differ only in case, and the names of a file with several, go one
+// after the other.
 // What the copies in flight share (the report, the destination folders' records, the first
 // copies, the drives that hold no records) is changed under one lock.
 class TreeCopier
@@ -96,7 +100,7 @@ private:
         FileLook look;
         int sourceFolder;
         int destinationFolder;
-        CopyLevelState *folder; // its level stays until the files in flight are done
+        std::shared_ptr<CopyLevelState> folder;
         std::filesystem::path sourcePath; // where problems and progress name it
         std::filesystem::path destinationPath;
         std::filesystem::path copyPath; // relative to the held destination
@@ -105,12 +109,30 @@ private:
 
     void copyEntry(const FolderEntry &entry);
     void enterFolder(const std::string &name);
+    // Whether two of the level's entries fold to one name; a folder this run made then
+    // needs its looks after all.
+    void noteNamesMeet(Walk::Level &level) const;
     void copyFile(const FileLook &look);
     // On the walk's thread or one of the files in flight.
     void copyFileInFlight(const FileJob &job);
     void copyFileData(const FileJob &job);
-    // Waits for the files in flight; throws a failure of one that stops the run.
+    // Waits for the files in flight and finishes the folders left meanwhile; throws a
+    // failure of one that stops the run.
     void waitForFiles();
+    // A folder the walk has left while files in it were still in flight, with what its
+    // times and status are set from once they are done.
+    struct LeftFolder
+    {
+        UniqueFd source;
+        UniqueFd destination; // the files in flight write into it
+        std::shared_ptr<CopyLevelState> state;
+        FileStatus sourceStatus;
+        std::filesystem::path sourcePath;
+        std::filesystem::path destinationPath;
+    };
+    void finish(LeftFolder &folder);
+    // The folder's names in flight, none once the copier has waited since they were noted.
+    std::unordered_set<std::string> &foldsInFlight(CopyLevelState &folder) const;
     void copyLink(const std::string &name);
     // Makes the job's file (whose source is `source`) another name of the first copy of its
     // file; false when it is copied.
@@ -119,7 +141,7 @@ private:
     void noteFileSystem(int folder, const struct stat &status, const std::filesystem::path &path);
     std::filesystem::path sourcePathOf(const std::string &name) const
     {
-        return m_walk.current().state.sourcePath / name;
+        return m_walk.current().state->sourcePath / name;
     }
     // Whether the destination folder `fd` is still there (not removed).
     bool destinationFolderStands(int fd);
@@ -168,8 +190,11 @@ private:
     std::filesystem::path m_destination;
     Walk m_walk;
     std::atomic_bool m_unnamedRefused = false;
-    // The case-folded names of the files in flight in the folder the walk is in.
-    std::unordered_set<std::string> m_foldsInFlight;
+    // How many times the copier waited for the files in flight.
+    std::uint64_t m_waits = 0;
+    // Bounds the descriptors the folders left hold.
+    static constexpr std::size_t kMostLeftFolders = 32;
+    std::vector<LeftFolder> m_left;
     // What the files of the walk's folder are looked at by: their source drive's change
     // times, and whether their destination drive may hold records.
     struct LookRule

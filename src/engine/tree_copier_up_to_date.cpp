@@ -22,16 +22,20 @@ void TreeCopier::setLookRule()
         known->second = type ? changeTimesOf(*type) : ChangeTimes::ProveNothing;
     }
     const std::lock_guard lock(m_shared);
-    m_lookRule = { known->second, !m_run.holdNoRecords.contains(level.state.current.st_dev) };
+    m_lookRule = { known->second, !m_run.holdNoRecords.contains(level.state->current.st_dev) };
 }
 
 FileLook TreeCopier::look(const std::string &name, bool mayProve) const
 {
     const Walk::Level &level = m_walk.current();
+    // Spares a round trip per file on a share, where a look would also wait for the names
+    // the files in flight take.
+    if (level.state->nothingInTheWay)
+        return { name, std::make_error_code(std::errc::no_such_file_or_directory), FileStatus() };
     const int folder = level.destination.fd.get(), sourceFolder = level.source.fd.get();
     FileLook look { name, m_calls.statusAt(folder, name.c_str()), FileStatus() };
     if (!mayProve || !look.target || look.target->kind() != EntryKind::File
-        || look.target->info().st_dev != level.state.current.st_dev)
+        || look.target->info().st_dev != level.state->current.st_dev)
         return look;
     look.source = m_calls.statusAt(sourceFolder, name.c_str());
     if (!look.source || look.source->kind() != EntryKind::File)
@@ -59,7 +63,7 @@ bool TreeCopier::keptAsProven(const FileLook &look)
         const FirstCopy *first = m_run.firstCopies.find(source.identity());
         if (source.info().st_nlink > 1 && first && first->identity != there.identity())
             return false;
-        if (m_checks.clashesInCase(level.state, level.destination.fd.get(), look.name,
+        if (m_checks.clashesInCase(*level.state, level.destination.fd.get(), look.name,
                                    there.identity(), source.identity()))
             return false;
     }
@@ -76,7 +80,7 @@ bool TreeCopier::keptAsProven(const FileLook &look)
         const std::lock_guard lock(m_shared);
         m_report.notKept.merge(notKept);
     }
-    keep(level.state, look.name, m_destination.filename() / m_walk.pathOf({}, look.name), source,
+    keep(*level.state, look.name, m_destination.filename() / m_walk.pathOf({}, look.name), source,
          there, source.size());
     return true;
 }
