@@ -78,6 +78,25 @@ ResultTable compareHashedCopy(const std::vector<CopySet> &sets,
 // the same files, each after the page cache is dropped (needs root).
 ResultTable compareCheckWithCat(const CopySet &set, const std::filesystem::path &drive, int rounds);
 
+// A tree copied for the first time onto a drive of round trips, and the most the copy run
+// may take against cp -a there.
+struct DriveCopySet
+{
+    CopySet copy;
+    std::filesystem::path drive;
+    double target = 1.0;
+    bool metadataMayBeLost = false;
+};
+
+// The copy run (copy() alone, the count before the clock, no flush) against cp -a, each into
+// an empty folder on the set's drive, the source in the page cache; with the number of
+// threads that moved file data in one more run of the engine's own.
+ResultTable compareFirstCopiesOnDrives(const std::vector<DriveCopySet> &sets, int rounds);
+
+// The window's look over every sub-folder of a set on a drive of round trips, with as many
+// workers as the window gives such a drive, against find -newermt, warm; at most `target`.
+ResultTable compareLookOnDriveWithFind(const LookSet &set, int rounds, double target);
+
 // A tree copied a second time onto its first copy, as the same backup is made every week.
 struct SecondRunSet
 {

@@ -105,6 +105,29 @@ ResultTable compareLookWithFind(const LookSet &set, int rounds)
     return table;
 }
 
+ResultTable compareLookOnDriveWithFind(const LookSet &set, int rounds, double target)
+{
+    ResultTable table({ "Entries", "Sub-folders", "Look", "find", "Look/find", "Target", "Met" });
+    LocalFileSystem fileSystem;
+    const auto command = findNewerEntriesCommand(set.folder, kBenchDayCount, QDate::currentDate());
+    // The window's number; the look adds workers of its own on a drive of round trips.
+    TimedLook look(fileSystem, set.folder, SubFolderLook::kWorkers);
+    const Contender find { [&] {
+        return Duration(runChildChecked(command).elapsed);
+    } };
+    const PairTiming timing = timeInTurns({ [&] {
+                                              return look.run();
+                                          } },
+                                          find, rounds);
+    look.check();
+    const double ratio = median(timing.first) / median(timing.second);
+    table.addRow({ std::to_string(set.entries), std::to_string(set.subFolders),
+                   milliseconds(median(timing.first).count()),
+                   milliseconds(median(timing.second).count()), ratioText(ratio),
+                   "<= " + ratioText(target), verdict(ratio <= target) });
+    return table;
+}
+
 ResultTable compareFirstLinesWithScan(const std::vector<SubFolderSet> &sets, int rounds)
 {
     ResultTable table(

@@ -40,6 +40,8 @@ struct Arguments
     std::filesystem::path exfatRoot, exfatReads;
     std::filesystem::path ntfsRoot, ntfsReads;
     std::filesystem::path sftpRoot, sftpReads;
+    // A drive that answers every call after a delay (FUSE), and the folder behind it.
+    std::filesystem::path latencyRoot, latencyBehind;
 };
 
 bool parseArguments(int argc, char *argv[], Arguments &arguments)
@@ -78,7 +80,10 @@ bool parseArguments(int argc, char *argv[], Arguments &arguments)
             arguments.sftpRoot = argv[++i];
         else if (arg == "--sftp-reads" && i + 1 < argc)
             arguments.sftpReads = argv[++i];
-        else if (arguments.dataRoot.empty() && !arg.starts_with("--"))
+        else if (arg == "--latency" && i + 2 < argc) {
+            arguments.latencyRoot = argv[++i];
+            arguments.latencyBehind = argv[++i];
+        } else if (arguments.dataRoot.empty() && !arg.starts_with("--"))
             arguments.dataRoot = arg;
         else
             return false;
@@ -133,6 +138,8 @@ const FileTreeShape kExfatFiles { 2, 9, 100, kSmallFile, 0, 0 };
 const char *const kExfatFilesTitle = "(g) 2,000 x 4 KiB in 20 folders, onto exFAT";
 const FileTreeShape kNtfsFiles { 2, 9, 10, kSmallFile, 8, std::size_t(16) << 20 };
 const char *const kNtfsFilesTitle = "(h) 8 x 16 MiB + 200 x 4 KiB, onto NTFS";
+const char *const kDriveFilesTitle = "(j) 2,000 x 4 KiB in 20 folders";
+constexpr int kDriveLookEntries = 20'000;
 const char *const kSftpFilesTitle = "(i) 2,000 x 4 KiB in 20 folders, onto SFTP";
 
 CopySet makeCopySet(const std::string &title, const std::filesystem::path &folder,
@@ -170,6 +177,7 @@ int main(int argc, char *argv[])
            [--cold-cache] [--memory-fs RAM_FOLDER] [--look-entries N]
            [--exfat FOLDER [--exfat-reads COUNTER]] [--ntfs FOLDER [--ntfs-reads COUNTER]]
            [--sftp FOLDER [--sftp-reads COUNTER]] [--only-drives]
+           [--latency FOLDER BEHIND]
            [--no-check] [--ext4 EXT4_FOLDER]
 Makes the data sets in DATA_FOLDER (absent or empty) and leaves them there. Every
 comparison runs one warm-up round and N timed rounds (at least 5, default 9).
@@ -182,8 +190,10 @@ look inside is timed on (default 1000000, in sub-folders of 1000 entries).
 through FUSE (files compared by their data), NTFS through ntfs-3g, or an SFTP
 share through sshfs; a COUNTER (/sys/block/loopN/stat, or /proc/PID/io of the
 process that reads the drive) counts what the second run reads from it. As root,
-second runs start with the page cache dropped. --only-drives leaves out the second run
-onto the data's own drive.
+second runs start with the page cache dropped. --only-drives leaves out the copies
+onto the data's own drive. --latency times first copies and the look inside on FOLDER,
+a drive answering each call after a delay, which serves the folder BEHIND; --sftp
+also times first copies there.
 --no-check leaves out the check of the copies: the copy with its hashing, and
 with --ext4 the read-back from EXT4_FOLDER, on a mounted ext4 image, against cat
 (needs root).
@@ -252,7 +262,7 @@ with --ext4 the read-back from EXT4_FOLDER, on a mounted ext4 image, against cat
                     " process itself at its end, median of "
                         + std::to_string(arguments.rounds) + " runs.");
         }
-        if (arguments.copies) {
+        if (arguments.copies && arguments.localSecondRun) {
             const auto copySets = makeCopySets(arguments.dataRoot);
             const bool warm = arguments.cache == CacheState::Warm;
             std::cerr << "Timing the copies...\n";
@@ -325,9 +335,12 @@ with --ext4 the read-back from EXT4_FOLDER, on a mounted ext4 image, against cat
                 ntfs.readShareTarget = 0.05;
                 secondRuns.push_back(ntfs);
             }
-            if (!arguments.sftpRoot.empty())
-                secondRuns.push_back(onto(kSftpFilesTitle, "again-sftp", kExfatFiles,
-                                          arguments.sftpRoot, arguments.sftpReads));
+            if (!arguments.sftpRoot.empty()) {
+                SecondRunSet sftp = onto(kSftpFilesTitle, "again-sftp", kExfatFiles,
+                                         arguments.sftpRoot, arguments.sftpReads);
+                sftp.rsyncTarget = 2.0;
+                secondRuns.push_back(sftp);
+            }
             const CacheState cache = geteuid() == 0 ? CacheState::Cold : CacheState::Warm;
             std::cerr << "Timing second runs...\n";
             const SecondRunTables tables = compareSecondRuns(secondRuns, arguments.rounds, cache);
@@ -357,7 +370,7 @@ with --ext4 the read-back from EXT4_FOLDER, on a mounted ext4 image, against cat
             for (const SecondRunSet &set : secondRuns)
                 std::filesystem::remove_all(set.copy.folder);
         }
-        if (arguments.checks) {
+        if (arguments.checks && arguments.localSecondRun) {
             const auto copySets = makeCopySets(arguments.dataRoot);
             std::cerr << "Timing the copies with their hashing...\n";
             section("Copy run hashing its data for the check, against the run without",
@@ -381,6 +394,36 @@ with --ext4 the read-back from EXT4_FOLDER, on a mounted ext4 image, against cat
             }
             for (const CopySet &set : copySets)
                 std::filesystem::remove_all(set.folder);
+        }
+        if (arguments.copies && (!arguments.latencyRoot.empty() || !arguments.sftpRoot.empty())) {
+            const CopySet set
+                = makeCopySet(kDriveFilesTitle, arguments.dataRoot / "to-drives", kExfatFiles);
+            std::vector<DriveCopySet> drives;
+            if (!arguments.latencyRoot.empty())
+                drives.push_back({ set, arguments.latencyRoot, 0.25 });
+            if (!arguments.sftpRoot.empty())
+                drives.push_back({ set, arguments.sftpRoot, 0.50, true });
+            std::cerr << "Timing first copies onto drives of round trips...\n";
+            section("First copy onto drives of round trips against cp -a",
+                    compareFirstCopiesOnDrives(drives, arguments.rounds),
+                    rounds
+                        + " As the copy run above, into an empty folder on the drive, the source"
+                          " warm: latency, every call answered 1 ms late (the tests' FUSE"
+                          " file system over a folder); sftp, sshfs to an sshd on 127.0.0.1."
+                          " Threads copying: those that moved file data in one more run.");
+            std::filesystem::remove_all(set.folder);
+        }
+        if (!arguments.latencyRoot.empty()) {
+            LookSet set = makeLookSet(arguments.latencyBehind, kDriveLookEntries);
+            const std::filesystem::path behind = set.folder;
+            set.folder = arguments.latencyRoot / behind.filename();
+            std::cerr << "Timing the look inside on a drive of round trips...\n";
+            section("Look inside on a drive of round trips against find",
+                    compareLookOnDriveWithFind(set, arguments.rounds, 0.20),
+                    rounds
+                        + " The window's look and find as above, warm, on the drive that"
+                          " answers every call 1 ms late.");
+            std::filesystem::remove_all(behind);
         }
         if (arguments.copies && !arguments.memoryRoot.empty()) {
             const std::filesystem::path root = arguments.memoryRoot / "sprigwell-bench";

@@ -80,13 +80,24 @@ CONFIG
     extra_sets+=(--sftp "$work/sftp" --sftp-reads "/proc/$server/io")
 }
 
+# A drive that answers every call 1 ms late, as a share does: the tests' FUSE file system
+# over $work/behind, mounted on $work/latency.
+mount_latency() {
+    cmake --preset dev >/dev/null && cmake --build --preset dev --target sprigwell_delay_fs >&2 || return 1
+    mkdir -p "$work/behind" "$work/latency"
+    build/dev/tests/latency_drive/sprigwell_delay_fs --delay-us 1000 "$work/behind" "$work/latency" || return 1
+    mounts+=("$work/latency")
+    extra_sets+=(--latency "$work/latency" "$work/behind")
+}
+
 # As root, second runs are also timed onto the drives people back up to: exFAT through FUSE
 # (USB sticks), NTFS through ntfs-3g (external disks formatted for Windows) and an SFTP
-# share through sshfs.
+# share through sshfs; first copies onto the share and onto a drive of 1 ms round trips.
 if [ "$(id -u)" -eq 0 ] && [ -c /dev/fuse ]; then
     mount_image exfat 512M mkfs.exfat mount.exfat-fuse || echo "No exFAT second run." >&2
     mount_image ntfs 1G "mkntfs -F -Q -q" ntfs-3g || echo "No NTFS second run." >&2
     mount_sftp || echo "No SFTP second run." >&2
+    mount_latency || echo "No copy onto a drive of round trips." >&2
 fi
 # The check's read-back is timed from an ext4 image, as a USB stick is read.
 if [ "$(id -u)" -eq 0 ]; then

@@ -1,0 +1,89 @@
+// First copies onto drives that answer each call after a round trip (a share, a FUSE
+// driver), against cp -a onto the same drive, and how many files the copy kept in flight.
+
+#include "comparisons.h"
+
+#include "child_process.h"
+#include "driven_copy_run.h"
+#include "page_cache.h"
+#include "timing.h"
+
+#include "engine/copy_session.h"
+
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace {
+
+// Notes every thread that moves file data: how many files the copy had in flight at most.
+struct ThreadCountingCalls : SystemCalls
+{
+    std::mutex mutex;
+    std::set<std::thread::id> threads;
+    Result<std::size_t> copyData(int from, int to, std::uint64_t offset, std::size_t length,
+                                 DataCopyMethod &method, bool &whileWriting) override
+    {
+        {
+            const std::lock_guard lock(mutex);
+            threads.insert(std::this_thread::get_id());
+        }
+        return SystemCalls::copyData(from, to, offset, length, method, whileWriting);
+    }
+};
+
+std::size_t threadsInFlight(const std::filesystem::path &source, const std::filesystem::path &into)
+{
+    ThreadCountingCalls calls;
+    SilentCopyMonitor monitor;
+    CopySession session(calls, into);
+    const CopyReport report = session.copyFolder(source, source.filename(), monitor);
+    if (!report.problems.empty())
+        throw std::runtime_error("the counting copy onto " + into.string() + " met problems");
+    return calls.threads.size();
+}
+
+} // namespace
+
+ResultTable compareFirstCopiesOnDrives(const std::vector<DriveCopySet> &sets, int rounds)
+{
+    ResultTable table(
+        { "Drive", "Data set", "Copy run", "cp -a", "Run/cp", "Threads copying", "Target", "Met" });
+    for (const DriveCopySet &set : sets) {
+        const std::filesystem::path into = set.drive / "first-copy";
+        const std::filesystem::path destination = into / set.copy.folder.filename();
+        // The source stays in the page cache: the drive's round trips are what is timed.
+        const auto startFresh = [&] {
+            std::filesystem::remove_all(into);
+            std::filesystem::create_directory(into);
+            flushWrites();
+            warmPageCache(set.copy.folder);
+        };
+        UnflushedFileSystem fileSystem;
+        DrivenCopyRun run(fileSystem,
+                          { set.copy.folder.parent_path(), into, { set.copy.folder.filename() } },
+                          set.metadataMayBeLost);
+        const Contender engine { [&] { return timeOnce([&] { run.copy(); }); },
+                                 [&] {
+                                     startFresh();
+                                     run.prepare();
+                                 } };
+        const std::vector<std::string> cp { "cp", "-a", set.copy.folder.string(),
+                                            destination.string() };
+        const Contender tool { [&] { return Duration(runChildChecked(cp).elapsed); }, startFresh };
+        const PairTiming timing = timeInTurns(engine, tool, rounds);
+        checkCopy(set.copy.folder, destination, "cp -a");
+        startFresh();
+        const std::size_t threads = threadsInFlight(set.copy.folder, into);
+        checkCopy(set.copy.folder, destination, "The copy run");
+        std::filesystem::remove_all(into);
+
+        const double ratio = median(timing.first) / median(timing.second);
+        table.addRow({ set.drive.filename().string(), set.copy.title,
+                       milliseconds(median(timing.first).count()),
+                       milliseconds(median(timing.second).count()), ratioText(ratio),
+                       std::to_string(threads), "<= " + ratioText(set.target),
+                       verdict(ratio <= set.target) });
+    }
+    return table;
+}
