@@ -27,203 +27,155 @@ namespace {
 int g_root = -1;
 std::chrono::microseconds g_delay { 1000 };
 
-// Every call waits its round trip first.
-const char *relative(const char *path)
+// Each call passes to the folder behind after its round trip; `fh` is the open file a call
+// on one names, and with none the call goes by path.
+struct Behind
 {
-    std::this_thread::sleep_for(g_delay);
-    return path[1] == '\0' ? "." : path + 1;
-}
+    using Info = fuse_file_info;
+    static int result(long value) { return value < 0 ? -errno : int(value); }
+    static int fh(const Info *file) { return int(file->fh); }
+    static void roundTrip() { std::this_thread::sleep_for(g_delay); }
+    // After the round trip, the path below the root, "." for the root itself.
+    static const char *at(const char *path)
+    {
+        roundTrip();
+        return path[1] == '\0' ? "." : path + 1;
+    }
+    // Attributes by path: /proc/self/fd/N of the root reaches the entry without following a
+    // link at its end only for the l*xattr calls.
+    static std::string byPath(const char *path)
+    {
+        return "/proc/self/fd/" + std::to_string(g_root) + "/" + at(path);
+    }
+    static int opened(int fd, Info *file)
+    {
+        file->fh = std::uint64_t(fd);
+        return fd < 0 ? -errno : 0;
+    }
 
-int result(int value)
-{
-    return value < 0 ? -errno : value;
-}
-
-int getAttributes(const char *path, struct stat *status, fuse_file_info *file)
-{
-    if (file)
-        return result(fstat(int(file->fh), status));
-    return result(fstatat(g_root, relative(path), status, AT_SYMLINK_NOFOLLOW));
-}
-
-int readLink(const char *path, char *buffer, size_t size)
-{
-    const ssize_t got = readlinkat(g_root, relative(path), buffer, size - 1);
-    if (got < 0)
-        return -errno;
-    buffer[got] = '\0';
-    return 0;
-}
-
-int readFolder(const char *path, void *buffer, fuse_fill_dir_t fill, off_t, fuse_file_info *,
-               fuse_readdir_flags)
-{
-    const int fd = openat(g_root, relative(path), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR *folder = fd < 0 ? nullptr : fdopendir(fd);
-    if (!folder) {
-        const int error = errno;
-        if (fd >= 0)
+    static int getattr(const char *p, struct stat *s, Info *f)
+    {
+        return result(f ? fstat(fh(f), s) : fstatat(g_root, at(p), s, AT_SYMLINK_NOFOLLOW));
+    }
+    static int readlink(const char *p, char *buffer, size_t size)
+    {
+        const ssize_t got = readlinkat(g_root, at(p), buffer, size - 1);
+        if (got < 0)
+            return -errno;
+        buffer[got] = '\0';
+        return 0;
+    }
+    static int readdir(const char *p, void *buffer, fuse_fill_dir_t fill, off_t, Info *,
+                       fuse_readdir_flags)
+    {
+        const int fd = openat(g_root, at(p), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        DIR *folder = fd < 0 ? nullptr : fdopendir(fd);
+        if (!folder) {
+            const int error = errno;
+            if (fd >= 0)
+                close(fd);
+            return -error;
+        }
+        for (const dirent *entry; (entry = ::readdir(folder));) {
+            struct stat status = {};
+            status.st_ino = entry->d_ino;
+            status.st_mode = mode_t(DTTOIF(entry->d_type));
+            if (fill(buffer, entry->d_name, &status, 0, fuse_fill_dir_flags(0)))
+                break;
+        }
+        closedir(folder);
+        return 0;
+    }
+    static int mkdir(const char *p, mode_t m) { return result(mkdirat(g_root, at(p), m)); }
+    static int unlink(const char *p) { return result(unlinkat(g_root, at(p), 0)); }
+    static int rmdir(const char *p) { return result(unlinkat(g_root, at(p), AT_REMOVEDIR)); }
+    static int symlink(const char *t, const char *p) { return result(symlinkat(t, g_root, at(p))); }
+    static int rename(const char *from, const char *to, unsigned flags)
+    {
+        return result(renameat2(g_root, at(from), g_root, to + 1, flags));
+    }
+    static int link(const char *from, const char *to)
+    {
+        return result(linkat(g_root, at(from), g_root, to + 1, 0));
+    }
+    static int chmod(const char *p, mode_t m, Info *f)
+    {
+        return result(f ? fchmod(fh(f), m) : fchmodat(g_root, at(p), m, 0));
+    }
+    static int chown(const char *p, uid_t u, gid_t g, Info *f)
+    {
+        return result(f ? fchown(fh(f), u, g) : fchownat(g_root, at(p), u, g, AT_SYMLINK_NOFOLLOW));
+    }
+    static int truncate(const char *p, off_t size, Info *f)
+    {
+        const int fd = f ? fh(f) : openat(g_root, at(p), O_WRONLY | O_CLOEXEC);
+        const int done = fd < 0 ? -errno : result(ftruncate(fd, size));
+        if (!f && fd >= 0)
             close(fd);
-        return -error;
+        return done;
     }
-    while (const dirent *entry = readdir(folder)) {
-        struct stat status = {};
-        status.st_ino = entry->d_ino;
-        status.st_mode = mode_t(DTTOIF(entry->d_type));
-        if (fill(buffer, entry->d_name, &status, 0, fuse_fill_dir_flags(0)))
-            break;
+    static int utimens(const char *p, const timespec times[2], Info *f)
+    {
+        return result(f ? futimens(fh(f), times)
+                        : utimensat(g_root, at(p), times, AT_SYMLINK_NOFOLLOW));
     }
-    closedir(folder);
-    return 0;
-}
-
-int makeFolder(const char *path, mode_t mode)
-{
-    return result(mkdirat(g_root, relative(path), mode));
-}
-
-int removeFile(const char *path)
-{
-    return result(unlinkat(g_root, relative(path), 0));
-}
-
-int removeFolder(const char *path)
-{
-    return result(unlinkat(g_root, relative(path), AT_REMOVEDIR));
-}
-
-int makeSymlink(const char *target, const char *path)
-{
-    return result(symlinkat(target, g_root, relative(path)));
-}
-
-int renameEntry(const char *from, const char *to, unsigned int flags)
-{
-    const char *source = relative(from);
-    return result(renameat2(g_root, source, g_root, to + 1, flags));
-}
-
-int makeLink(const char *from, const char *to)
-{
-    const char *source = relative(from);
-    return result(linkat(g_root, source, g_root, to + 1, 0));
-}
-
-int changeMode(const char *path, mode_t mode, fuse_file_info *file)
-{
-    if (file)
-        return result(fchmod(int(file->fh), mode));
-    return result(fchmodat(g_root, relative(path), mode, 0));
-}
-
-int changeOwner(const char *path, uid_t owner, gid_t group, fuse_file_info *file)
-{
-    if (file)
-        return result(fchown(int(file->fh), owner, group));
-    return result(fchownat(g_root, relative(path), owner, group, AT_SYMLINK_NOFOLLOW));
-}
-
-int truncateFile(const char *path, off_t size, fuse_file_info *file)
-{
-    if (file)
-        return result(ftruncate(int(file->fh), size));
-    const int fd = openat(g_root, relative(path), O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
-        return -errno;
-    const int done = result(ftruncate(fd, size));
-    close(fd);
-    return done;
-}
-
-int setTimes(const char *path, const struct timespec times[2], fuse_file_info *file)
-{
-    if (file)
-        return result(futimens(int(file->fh), times));
-    return result(utimensat(g_root, relative(path), times, AT_SYMLINK_NOFOLLOW));
-}
-
-int openFile(const char *path, fuse_file_info *file)
-{
-    const int fd = openat(g_root, relative(path), file->flags | O_CLOEXEC);
-    if (fd < 0)
-        return -errno;
-    file->fh = std::uint64_t(fd);
-    return 0;
-}
-
-int createFile(const char *path, mode_t mode, fuse_file_info *file)
-{
-    const int fd = openat(g_root, relative(path), file->flags | O_CREAT | O_CLOEXEC, mode);
-    if (fd < 0)
-        return -errno;
-    file->fh = std::uint64_t(fd);
-    return 0;
-}
-
-int readFile(const char *, char *buffer, size_t size, off_t offset, fuse_file_info *file)
-{
-    std::this_thread::sleep_for(g_delay);
-    return result(int(pread(int(file->fh), buffer, size, offset)));
-}
-
-int writeFile(const char *, const char *buffer, size_t size, off_t offset, fuse_file_info *file)
-{
-    std::this_thread::sleep_for(g_delay);
-    return result(int(pwrite(int(file->fh), buffer, size, offset)));
-}
-
-int fileSystemStatus(const char *path, struct statvfs *status)
-{
-    relative(path);
-    return result(fstatvfs(g_root, status));
-}
-
-int releaseFile(const char *, fuse_file_info *file)
-{
-    close(int(file->fh));
-    return 0;
-}
-
-int syncFile(const char *, int dataOnly, fuse_file_info *file)
-{
-    std::this_thread::sleep_for(g_delay);
-    return result(dataOnly ? fdatasync(int(file->fh)) : fsync(int(file->fh)));
-}
-
-// Attributes by path: /proc/self/fd/N of the root reaches the entry without following a link
-// at its end only for the l*xattr calls.
-std::string rootPath(const char *path)
-{
-    return "/proc/self/fd/" + std::to_string(g_root) + "/" + relative(path);
-}
-
-int setAttribute(const char *path, const char *name, const char *value, size_t size, int flags)
-{
-    return result(lsetxattr(rootPath(path).c_str(), name, value, size, flags));
-}
-
-int getAttribute(const char *path, const char *name, char *value, size_t size)
-{
-    return result(int(lgetxattr(rootPath(path).c_str(), name, value, size)));
-}
-
-int listAttributes(const char *path, char *list, size_t size)
-{
-    return result(int(llistxattr(rootPath(path).c_str(), list, size)));
-}
-
-int removeAttribute(const char *path, const char *name)
-{
-    return result(lremovexattr(rootPath(path).c_str(), name));
-}
-
-void *start(fuse_conn_info *, fuse_config *config)
-{
+    static int open(const char *p, Info *f)
+    {
+        return opened(openat(g_root, at(p), f->flags | O_CLOEXEC), f);
+    }
+    static int create(const char *p, mode_t m, Info *f)
+    {
+        return opened(openat(g_root, at(p), f->flags | O_CREAT | O_CLOEXEC, m), f);
+    }
+    static int read(const char *, char *buffer, size_t size, off_t offset, Info *f)
+    {
+        roundTrip();
+        return result(pread(fh(f), buffer, size, offset));
+    }
+    static int write(const char *, const char *buffer, size_t size, off_t offset, Info *f)
+    {
+        roundTrip();
+        return result(pwrite(fh(f), buffer, size, offset));
+    }
+    static int statfs(const char *, struct statvfs *s)
+    {
+        roundTrip();
+        return result(fstatvfs(g_root, s));
+    }
+    static int release(const char *, Info *f)
+    {
+        close(fh(f));
+        return 0;
+    }
+    static int fsync(const char *, int dataOnly, Info *f)
+    {
+        roundTrip();
+        return result(dataOnly ? fdatasync(fh(f)) : ::fsync(fh(f)));
+    }
+    static int setxattr(const char *p, const char *name, const char *value, size_t size, int flags)
+    {
+        return result(lsetxattr(byPath(p).c_str(), name, value, size, flags));
+    }
+    static int getxattr(const char *p, const char *name, char *value, size_t size)
+    {
+        return result(lgetxattr(byPath(p).c_str(), name, value, size));
+    }
+    static int listxattr(const char *p, char *list, size_t size)
+    {
+        return result(llistxattr(byPath(p).c_str(), list, size));
+    }
+    static int removexattr(const char *p, const char *name)
+    {
+        return result(lremovexattr(byPath(p).c_str(), name));
+    }
     // Inode numbers of the folder behind, so that hard links show as one file. Names and
     // statuses are kept for FUSE's usual second, as most FUSE drives and shares keep them.
-    config->use_ino = 1;
-    return nullptr;
-}
+    static void *init(fuse_conn_info *, fuse_config *config)
+    {
+        config->use_ino = 1;
+        return nullptr;
+    }
+};
 
 } // namespace
 
@@ -239,36 +191,19 @@ int main(int argc, char *argv[])
         std::perror(argv[3]);
         return 1;
     }
-    fuse_operations operations = {};
-    operations.getattr = getAttributes;
-    operations.readlink = readLink;
-    operations.mkdir = makeFolder;
-    operations.unlink = removeFile;
-    operations.rmdir = removeFolder;
-    operations.symlink = makeSymlink;
-    operations.rename = renameEntry;
-    operations.link = makeLink;
-    operations.chmod = changeMode;
-    operations.chown = changeOwner;
-    operations.truncate = truncateFile;
-    operations.open = openFile;
-    operations.read = readFile;
-    operations.write = writeFile;
-    operations.statfs = fileSystemStatus;
-    operations.release = releaseFile;
-    operations.fsync = syncFile;
-    operations.setxattr = setAttribute;
-    operations.getxattr = getAttribute;
-    operations.listxattr = listAttributes;
-    operations.removexattr = removeAttribute;
-    operations.readdir = readFolder;
-    operations.init = start;
-    operations.create = createFile;
-    operations.utimens = setTimes;
-
+    using B = Behind;
+    fuse_operations ops = {};
+    // clang-format off
+    ops.getattr = B::getattr; ops.readlink = B::readlink; ops.mkdir = B::mkdir;
+    ops.unlink = B::unlink; ops.rmdir = B::rmdir; ops.symlink = B::symlink; ops.rename = B::rename;
+    ops.link = B::link; ops.chmod = B::chmod; ops.chown = B::chown; ops.truncate = B::truncate;
+    ops.open = B::open; ops.read = B::read; ops.write = B::write; ops.statfs = B::statfs;
+    ops.release = B::release; ops.fsync = B::fsync; ops.setxattr = B::setxattr;
+    ops.getxattr = B::getxattr; ops.listxattr = B::listxattr; ops.removexattr = B::removexattr;
+    ops.readdir = B::readdir; ops.init = B::init; ops.create = B::create; ops.utimens = B::utimens;
+    // clang-format on
     // The program's name, the mount point and the options after it go to FUSE.
     std::vector<char *> fuseArguments { argv[0], argv[4] };
-    for (int i = 5; i < argc; ++i)
-        fuseArguments.push_back(argv[i]);
-    return fuse_main(int(fuseArguments.size()), fuseArguments.data(), &operations, nullptr);
+    fuseArguments.insert(fuseArguments.end(), argv + 5, argv + argc);
+    return fuse_main(int(fuseArguments.size()), fuseArguments.data(), &ops, nullptr);
 }
