@@ -26,11 +26,15 @@ class TestWindow : public QObject
 private:
     std::unique_ptr<WindowFixture> m_w;
 
-    // Lists /src/ (one, three, two), shows the destination and selects the given rows.
+    // Lists /src/ (one, three, two), chooses the destination (sets the field where it has
+    // no final separator) and selects the given rows.
     void listAndSelect(const QString &destination, const QList<int> &rows)
     {
         m_w->window.listSourceFolder(u"/src/"_s);
-        m_w->field("Text2")->setText(destination);
+        if (destination.endsWith(u'/'))
+            choose("cmdDest", destination.chopped(1));
+        else
+            m_w->field("Text2")->setText(destination);
         for (int row : rows)
             m_w->select(row);
         QVERIFY(m_w->button("Command2")->isEnabled());
@@ -283,6 +287,7 @@ private slots:
         QTest::addColumn<QString>("progressLine");
         QTest::addColumn<QString>("copied"); // in order
         QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<bool>("replaced"); // another folder at the destination since its choice
         const QString prompt
             = u"confirm Confirm Copy: Copy the %1 selected folder%2\r\n\r\ninto %3 now?"_s;
         const QString two = prompt.arg(2).arg(u"s"_s, u"/backup/"_s), done = u"FINISHED COPYING"_s;
@@ -290,14 +295,17 @@ private slots:
             = u"ask: The selected sub-folders hold 20 bytes; the destination has 10 bytes free. Copy anyway?"_s;
         const quint64 plenty = UINT64_MAX;
         // clang-format off
-        QTest::newRow("cancelled at the confirmation") << u"/backup/"_s << QList { 0 } << false << plenty << true << u"PREPARE TO COPY"_s << u""_s << QStringList { prompt.arg(1).arg(u""_s, u"/backup/"_s) };
-        QTest::newRow("copies in list order") << u"/backup/"_s << QList { 2, 0 } << true << plenty << true << done << u"one two"_s << QStringList { two };
-        QTest::newRow("destination without separator") << u"/backup"_s << QList { 0, 2 } << true << plenty << true << done << u"one two"_s << QStringList { prompt.arg(2).arg(u"s"_s, u"/backup"_s) };
-        QTest::newRow("short of space, copy anyway") << u"/backup/"_s << QList { 0, 2 } << true << quint64(10) << true << done << u"one two"_s << QStringList { two, question };
-        QTest::newRow("short of space, do not copy") << u"/backup/"_s << QList { 0, 2 } << true << quint64(10) << false << u"PREPARE TO COPY"_s << u""_s << QStringList { two, question };
+        QTest::newRow("cancelled at the confirmation") << u"/backup/"_s << QList { 0 } << false << plenty << true << u"PREPARE TO COPY"_s << u""_s << QStringList { prompt.arg(1).arg(u""_s, u"/backup/"_s) } << false;
+        QTest::newRow("copies in list order") << u"/backup/"_s << QList { 2, 0 } << true << plenty << true << done << u"one two"_s << QStringList { two } << false;
+        QTest::newRow("destination without separator") << u"/backup"_s << QList { 0, 2 } << true << plenty << true << done << u"one two"_s << QStringList { prompt.arg(2).arg(u"s"_s, u"/backup"_s) } << false;
+        QTest::newRow("short of space, copy anyway") << u"/backup/"_s << QList { 0, 2 } << true << quint64(10) << true << done << u"one two"_s << QStringList { two, question } << false;
+        QTest::newRow("short of space, do not copy") << u"/backup/"_s << QList { 0, 2 } << true << quint64(10) << false << u"PREPARE TO COPY"_s << u""_s << QStringList { two, question } << false;
         // A pipe in "three" is left out: the finish says so, and the details name it.
         QTest::newRow("a pipe left out") << u"/backup/"_s << QList { 0, 1 } << true << plenty << true << done + u" WITH 1 PROBLEM"_s << u"one three"_s
-            << QStringList { two, u"inform: 1 entry was not copied; the details name it and say why."_s, u"details: /src/three/pipe: a special file (pipe, socket or device) is not copied"_s };
+            << QStringList { two, u"inform: 1 entry was not copied; the details name it and say why."_s, u"details: /src/three/pipe: a special file (pipe, socket or device) is not copied"_s } << false;
+        // A drive unmounted meanwhile leaves the bare mount point: nothing is written there.
+        QTest::newRow("another folder there since its choice") << u"/backup/"_s << QList { 0 } << true << plenty << true << u"PREPARE TO COPY"_s << u""_s
+            << QStringList { prompt.arg(1).arg(u""_s, u"/backup/"_s), u"warn: Nothing was copied: the destination was disconnected; \"/backup/\" is now another folder.\nChoose the destination folder again."_s } << true;
         // clang-format on
     }
 
@@ -314,6 +322,11 @@ private slots:
         fakes.fileSystem.mostFreeBytes = freeBytes;
         QCOMPARE(mkfifo(m_w->disk("src/three/pipe").c_str(), 0600), 0);
         listAndSelect(destination, rows);
+        QFETCH(bool, replaced);
+        if (replaced) {
+            std::filesystem::rename(m_w->disk("backup"), m_w->disk("ejected"));
+            std::filesystem::create_directory(m_w->disk("backup"));
+        }
 
         QTest::mouseClick(m_w->button("Command2"), Qt::LeftButton);
         QVERIFY(waitForRunEnd());
@@ -323,42 +336,10 @@ private slots:
         for (const auto &path : fakes.fileSystem.copies)
             copied << QString::fromStdString(path.filename());
         QTEST(copied.join(u' '), "copied");
+        QVERIFY(!std::filesystem::exists(m_w->disk("ejected/one")));
         // Nothing is refreshed: pressing again would repeat the same copy.
         QCOMPARE(m_w->counter(), u"%1/3 Folders"_s.arg(rows.size()));
         QVERIFY(m_w->button("Command2")->isEnabled());
-    }
-
-    void destinationCheckedAtTheRun_data()
-    {
-        QTest::addColumn<bool>("replaced");
-        QTest::addColumn<QString>("progressLine");
-        QTest::addColumn<QStringList>("shown"); // after the confirmation
-        QTest::newRow("the folder chosen") << false << u"FINISHED COPYING"_s << QStringList();
-        QTest::newRow("another folder there since")
-            << true << u"PREPARE TO COPY"_s
-            << QStringList { u"warn: Nothing was copied: the destination was disconnected; "
-                             "\"/backup/\" is now another folder.\nChoose the destination "
-                             "folder again."_s };
-    }
-
-    // The destination is taken as it is chosen: where the run finds another folder at its path
-    // (a drive unmounted meanwhile leaves the bare mount point), it writes nothing.
-    void destinationCheckedAtTheRun()
-    {
-        QFETCH(bool, replaced);
-        m_w->window.listSourceFolder(u"/src/"_s);
-        choose("cmdDest", u"/backup"_s);
-        m_w->select(0);
-        if (replaced) {
-            std::filesystem::rename(m_w->disk("backup"), m_w->disk("ejected"));
-            std::filesystem::create_directory(m_w->disk("backup"));
-        }
-        QTest::mouseClick(m_w->button("Command2"), Qt::LeftButton);
-        QVERIFY(waitForRunEnd());
-        QTEST(m_w->progress(), "progressLine");
-        QTEST(shown().mid(1), "shown");
-        QCOMPARE(std::filesystem::exists(m_w->disk("backup/one/data.bin")), !replaced);
-        QVERIFY(!std::filesystem::exists(m_w->disk("ejected/one")));
     }
 
     void longRun_data()
@@ -372,7 +353,8 @@ private slots:
         // The check of the copies after the flush: a phase of its own, which Cancel ends;
         // the copies stay, and the closing message says what was not read back.
         QTest::newRow("Cancel in the check") << u"check Cancel"_s << u"FINISHED COPYING"_s;
-        QTest::newRow("Cancel in the check, paused") << u"paused check Cancel"_s << u"FINISHED COPYING"_s;
+        QTest::newRow("Cancel in the check, paused")
+            << u"paused check Cancel"_s << u"FINISHED COPYING"_s;
         QTest::newRow("close, let it go on") << u"no"_s << u"FINISHED COPYING"_s;
         // A logout or a kill: stops like Cancel, asks nothing.
         QTest::newRow("SIGTERM") << u"SIGTERM"_s << u"CANCELLED COPYING one"_s;
