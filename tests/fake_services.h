@@ -184,8 +184,9 @@ struct FakeServices
     FakeClock clock;
     FakeNotifier notifier;
 
-    PlatformServices services()
+    PlatformServices services(Notifier *realNotifier = nullptr)
     {
-        return { fileSystem, folderPicker, messageBox, clock, notifier };
+        return { fileSystem, folderPicker, messageBox, clock,
+                 realNotifier ? *realNotifier : notifier };
     }
 };

@@ -82,31 +82,25 @@ private slots:
             QVERIFY(serviceBus.registerService(serviceName));
         }
 
-        const TempTree::Folder dir;
-        FakeServices fakes;
-        fakes.fileSystem.root = dir.path();
         DesktopNotifier notifier;
-        MainWindow window(
-            { fakes.fileSystem, fakes.folderPicker, fakes.messageBox, fakes.clock, notifier });
-        const auto folder = TempTree::makeFolder(dir.path() / "src", "one",
-                                                 TempTree::localSecs(fakes.clock.day, 60));
+        WindowFixture w(&notifier);
+        const auto folder = TempTree::makeFolder(w.disk("src"), "one",
+                                                 TempTree::localSecs(w.fakes.clock.day, 60));
         writeFile(folder / "data.bin", "data");
         QVERIFY(!problems || mkfifo((folder / "pipe").c_str(), 0600) == 0);
-        std::filesystem::create_directories(dir.path() / "backup");
+        std::filesystem::create_directories(w.disk("backup"));
         QWidget other;
-        QWidget &front = inFront ? static_cast<QWidget &>(window) : other;
-        window.show();
+        QWidget &front = inFront ? static_cast<QWidget &>(w.window) : other;
+        w.window.show();
         other.show();
         QApplication::setActiveWindow(&front);
         QVERIFY(QTest::qWaitForWindowActive(&front));
 
-        window.listSourceFolder(u"/src/"_s);
-        window.findChild<QLineEdit *>(u"Text2"_s)->setText(u"/backup/"_s);
-        auto *list = window.findChild<QListView *>(u"ListSourceFiles"_s);
-        list->selectionModel()->select(list->model()->index(0, 0), QItemSelectionModel::Select);
-        auto *source = window.findChild<QPushButton *>(u"cmdSource"_s);
-        window.findChild<QPushButton *>(u"Command2"_s)->click();
-        QTRY_VERIFY_WITH_TIMEOUT(source->isEnabled(), 20000);
+        w.window.listSourceFolder(u"/src/"_s);
+        w.field("Text2")->setText(u"/backup/"_s);
+        w.select(0);
+        w.button("Command2")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w.button("cmdSource")->isEnabled(), 20000);
 
         QFETCH(QStringList, notices);
         if (service) {

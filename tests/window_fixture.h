@@ -17,9 +17,14 @@ struct WindowFixture
 {
     TempTree::Folder dir;
     FakeServices fakes;
-    MainWindow window { fakes.services() };
+    MainWindow window;
 
-    WindowFixture() { fakes.fileSystem.root = dir.path(); }
+    // On the fake notifier, or on `notifier` where one is given.
+    explicit WindowFixture(Notifier *notifier = nullptr)
+        : window(fakes.services(notifier))
+    {
+        fakes.fileSystem.root = dir.path();
+    }
     std::filesystem::path disk(const std::string &relative) const { return dir.path() / relative; }
 
     template<typename Control = QWidget> Control *control(const char *name) const
