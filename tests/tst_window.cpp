@@ -462,12 +462,15 @@ private slots:
     }
 
     // The rate shown is the run's, measured from its first byte, not since the dialog was
-    // made: a long count or question before the copy does not lower it.
+    // made: a long count or question before the copy does not lower it. The files already up
+    // to date have a line of their own.
     void dialogShowsTheRunsRate()
     {
         CopyProgressDialog dialog(nullptr);
-        dialog.showProgress({ u"one"_s, 1, 1, u"/src/one/f"_s, 10'000'000, 25'000'000, 1000 });
-        QCOMPARE(dialog.labelText().section(u'\n', 2), u"10.0 MB/s, about 2 s left"_s);
+        dialog.showProgress(
+            { u"one"_s, 1, 1, u"/src/one/f"_s, 10'000'000, 25'000'000, 1000, 18412, 0 });
+        QCOMPARE(dialog.labelText().section(u'\n', 2, 2), u"10.0 MB/s, about 2 s left"_s);
+        QVERIFY(dialog.labelText().endsWith(u"\n18,412 files were already up to date"_s));
         // A run that ended within its first second: the dialog's own timer must not show
         // it later, beside the closing message.
         CopyProgressDialog ended(nullptr);
