@@ -37,8 +37,6 @@ private slots:
     void ageBoundary();
     void largestDayCountListsEverything();
     void listsSubFoldersIntoModel();
-    void statusAndFailures_data();
-    void statusAndFailures();
     void insideKnownByIdentity_data();
     void insideKnownByIdentity();
     void selectionBeyondSixteenBits();
@@ -137,44 +135,6 @@ void TestListing::listsSubFoldersIntoModel()
     QCOMPARE(
         model.index(3).data().toString(),
         u"beta                                            06/12/2026 12:00:00               "_s);
-}
-
-void TestListing::statusAndFailures_data()
-{
-    QTest::addColumn<QString>("picked");
-    QTest::addColumn<bool>("removedAfterChoice");
-    QTest::addColumn<int>("notice");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("rows"); // of the two listed before
-    QTest::newRow("listed") << u"sub"_s << false << int(ListingNotice::Kind::None) << u""_s << 1;
-    QTest::newRow("not present") << u"gone"_s << false << int(ListingNotice::Kind::Status)
-                                 << u"SOURCE NOT PRESENT OR IS UNAVAILABLE"_s << 0;
-    // The last listing stays when the folder cannot be read.
-    QTest::newRow("removed after the choice")
-        << u"sub"_s << true << int(ListingNotice::Kind::Unreadable)
-        << u"The folder %1/sub/ cannot be read:\nNo such file or directory"_s << 2;
-}
-
-void TestListing::statusAndFailures()
-{
-    QFETCH(QString, picked);
-    QFETCH(bool, removedAfterChoice);
-    QFETCH(QString, text);
-    QFETCH(int, notice);
-    const qint64 recent = localSecs(m_clock.day, 60);
-    makeFolder(m_dir->path() / "sub", "inner", recent);
-    for (const char *name : { "one", "two" })
-        makeFolder(m_dir->path() / "first", name, recent);
-    SourceListing listing(m_fileSystem, m_clock);
-    listing.list(listing.choose(m_dir->text() + u"/first"_s), u"60");
-
-    const QString folder = listing.choose(m_dir->text() + u'/' + picked);
-    if (removedAfterChoice)
-        std::filesystem::remove_all(m_dir->path() / picked.toStdString());
-    const ListingNotice said = listing.list(folder, u"60");
-    QCOMPARE(int(said.kind), notice);
-    QCOMPARE(said.text, text.contains(u"%1") ? text.arg(m_dir->text()) : text);
-    QTEST(listing.model().rowCount(), "rows");
 }
 
 void TestListing::insideKnownByIdentity_data()
