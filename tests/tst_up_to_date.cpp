@@ -92,13 +92,16 @@ void change(const QString &changes, const Path &src, const Path &dst)
     if (changes.contains(u"copy mode")) // the mode it has "again": only its change time moves
         fs::permissions(
             dst, changes.contains(u"again") ? fs::status(dst).permissions() : fs::perms(0600));
+    if (changes.contains(u"copy size"))
+        rewrite(dst, "short", modified);
     if (changes.contains(u"copy data"))
         rewrite(dst, "THE DATA OF X", modified + std::chrono::nanoseconds(1));
     if (changes.contains(u"no record"))
         removexattr(dst.c_str(), kSourceRecordAttribute);
     // Saved as a new file, as many editors do: the copy's record names another inode.
     if (changes.contains(u"new file")) {
-        rewrite(src.string() + '~', readFile(src), modified);
+        rewrite(src.string() + '~',
+                changes.contains(u"same data") ? readFile(src) : "new data of x", modified);
         fs::rename(src.string() + '~', src);
     }
 }
@@ -118,18 +121,19 @@ private slots:
         QTest::addColumn<bool>("xKept"); // x keeps its inode at the destination
         QTest::addColumn<int>("read"); // files the second copy read or wrote
         QTest::addColumn<int>("readThird"); // and the third, nothing changed since
-        // What only decides (a copy of another size, no record, another source's) is the rule's
-        // own table; these rows take what the drives, the clock and the record really do.
         // clang-format off
         QTest::newRow("nothing changed") << "" << "" << 3 << true << 0 << 0;
         QTest::newRow("source rewritten, time put back") << "source data" << "" << 2 << false << 1 << 0;
         QTest::newRow("source rewritten, time put back, copy's mode set again") << "source data, copy mode again" << "" << 2 << false << 1 << 0;
         QTest::newRow("copy's mode changed") << "copy mode" << "" << 3 << true << 0 << 0;
+        QTest::newRow("copy of another size") << "copy size" << "" << 2 << false << 1 << 0;
         QTest::newRow("copy rewritten, its time a nanosecond off") << "copy data" << "" << 2 << false << 1 << 0;
         QTest::newRow("full copy asked for") << "full copy" << "" << 0 << false << 3 << 0;
         QTest::newRow("two names of one file rewritten") << "linked source data" << "" << 1 << true << 2 << 0;
         QTest::newRow("record missing") << "no record" << "" << 3 << true << 1 << 0;
+        QTest::newRow("record missing, source rewritten") << "no record, source data" << "" << 2 << false << 1 << 0;
         QTest::newRow("record of another source") << "new file, same data" << "" << 3 << true << 1 << 0;
+        QTest::newRow("record of another source, source rewritten") << "new file" << "" << 2 << false << 1 << 0;
         QTest::newRow("source's mode changed") << "source mode" << "" << 3 << true << 1 << 0;
         QTest::newRow("source on exFAT") << "" << "exFAT" << 3 << true << 2 << 2;
         QTest::newRow("source on exFAT, rewritten, time put back") << "source data" << "exFAT" << 2 << false << 2 << 2;
@@ -138,6 +142,7 @@ private slots:
         QTest::newRow("destination without attributes") << "" << "no attributes" << 3 << true << 2 << 2;
         QTest::newRow("destination without attributes, source rewritten") << "source data" << "no attributes" << 2 << false << 2 << 2;
         QTest::newRow("destination refusing the record") << "" << "refusing" << 3 << true << 2 << 2;
+        QTest::newRow("destination refusing the record, source rewritten") << "source data" << "refusing" << 2 << false << 2 << 2;
         // clang-format on
     }
 
