@@ -68,8 +68,9 @@ void FilesInFlight::finished(std::exception_ptr failure)
     --m_inFlight;
     if (failure && !m_failure)
         m_failure = failure;
-    if (++m_finished >= m_limit.filesPerMeasurement()) {
-        const auto now = std::chrono::steady_clock::now();
+    const auto now = std::chrono::steady_clock::now();
+    // In memory a few files take microseconds: a rate over so short a time is noise.
+    if (++m_finished >= m_limit.filesPerMeasurement() && now - m_since >= kShortestMeasurement) {
         m_limit.measured(m_finished, now - m_since);
         m_finished = 0;
         m_since = now;
@@ -85,7 +86,12 @@ FilesInFlight::Waiting FilesInFlight::takeJob()
     // a time in each folder.
     auto taken = m_waiting.begin();
     unsigned fewest = ~0U;
+    const void *counted = nullptr;
     for (auto it = m_waiting.begin(); it != m_waiting.end() && fewest > 0; ++it) {
+        // Jobs of one folder come together; its first is the one that would be taken.
+        if (it != m_waiting.begin() && it->folder == counted)
+            continue;
+        counted = it->folder;
         const auto running = m_runningIn.find(it->folder);
         const unsigned count = running == m_runningIn.end() ? 0 : running->second;
         if (count < fewest) {

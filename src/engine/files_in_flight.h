@@ -52,6 +52,7 @@ private:
     };
     // Jobs handed in beyond the limit, so that the next folders' files are at hand.
     static constexpr unsigned kMostWaiting = 256;
+    static constexpr std::chrono::milliseconds kShortestMeasurement { 20 };
 
     void serve();
     // With the lock held.
