@@ -93,6 +93,12 @@ struct DriveCopySet
 // threads that moved file data in one more run of the engine's own.
 ResultTable compareFirstCopiesOnDrives(const std::vector<DriveCopySet> &sets, int rounds);
 
+// A second copy of the set's folder, the only sub-folder of its parent, through the real
+// window (off screen, every message answered at once) from the copy button to the end of
+// the run, against a second rsync -a; both warm. Needs a QApplication.
+ResultTable compareWindowSecondRunWithRsync(const CopySet &set,
+                                            const std::filesystem::path &scratch, int rounds);
+
 // The window's look over every sub-folder of a set on a drive of round trips, with as many
 // workers as the window gives such a drive, against find -newermt, warm; at most `target`.
 ResultTable compareLookOnDriveWithFind(const LookSet &set, int rounds, double target);

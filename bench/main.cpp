@@ -5,6 +5,7 @@
 
 #include "comparisons.h"
 #include "data_sets.h"
+#include "named_sets.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -19,8 +20,7 @@
 namespace {
 
 constexpr int kMinRounds = 5;
-constexpr int kSpreadDays = 120;
-constexpr int kEntriesPerSubFolder = 1000;
+constexpr int kEntriesPerSubFolder = 1000; // as the look's data set has
 
 struct Arguments
 {
@@ -96,68 +96,6 @@ void section(const std::string &title, const ResultTable &table, const std::stri
     std::cout << "\n### " << title << "\n\n";
     table.print(std::cout);
     std::cout << '\n' << note << '\n' << std::flush;
-}
-
-std::vector<SubFolderSet> makeSubFolderSets(const std::filesystem::path &root)
-{
-    const std::int64_t now = QDateTime::currentSecsSinceEpoch();
-    std::vector<SubFolderSet> sets;
-    for (int count : { 10000, 100000 }) {
-        SubFolderSet set { root / ("subfolders-" + std::to_string(count)), count };
-        std::cerr << "Making " << count << " sub-folders...\n";
-        makeSubFolderSource(set.folder, count, kSpreadDays, now);
-        sets.push_back(set);
-    }
-    return sets;
-}
-
-SubFolderSet makeInsideSet(const std::filesystem::path &root)
-{
-    SubFolderSet set { root / "subfolders-10000-with-files", 10000 };
-    std::cerr << "Making 10000 sub-folders with a file each...\n";
-    makeSubFolderSource(set.folder, set.count, kSpreadDays, QDateTime::currentSecsSinceEpoch(),
-                        true);
-    return set;
-}
-
-LookSet makeLookSet(const std::filesystem::path &root, int entries)
-{
-    const int subFolders = entries / kEntriesPerSubFolder;
-    LookSet set { root / ("look-" + std::to_string(entries)), subFolders,
-                  std::int64_t(subFolders) * kEntriesPerSubFolder };
-    std::cerr << "Making " << set.entries << " entries in " << subFolders << " sub-folders...\n";
-    makeLookSource(set.folder, subFolders, kEntriesPerSubFolder);
-    return set;
-}
-
-constexpr std::size_t kSmallFile = 4096;
-constexpr std::size_t kLargeFile = std::size_t(256) << 20;
-const FileTreeShape kSmallFiles { 20, 9, 100, kSmallFile, 0, 0 };
-const char *const kSmallFilesTitle = "(b) 20,000 x 4 KiB in 200 folders";
-const FileTreeShape kExfatFiles { 2, 9, 100, kSmallFile, 0, 0 };
-const char *const kExfatFilesTitle = "(g) 2,000 x 4 KiB in 20 folders, onto exFAT";
-const FileTreeShape kNtfsFiles { 2, 9, 10, kSmallFile, 8, std::size_t(16) << 20 };
-const char *const kNtfsFilesTitle = "(h) 8 x 16 MiB + 200 x 4 KiB, onto NTFS";
-const char *const kDriveFilesTitle = "(j) 2,000 x 4 KiB in 20 folders";
-constexpr int kDriveLookEntries = 20'000;
-const char *const kSftpFilesTitle = "(i) 2,000 x 4 KiB in 20 folders, onto SFTP";
-
-CopySet makeCopySet(const std::string &title, const std::filesystem::path &folder,
-                    const FileTreeShape &shape)
-{
-    std::cerr << "Making " << title << "...\n";
-    makeFileTree(folder, shape);
-    return { title, folder };
-}
-
-std::vector<CopySet> makeCopySets(const std::filesystem::path &root)
-{
-    return {
-        makeCopySet(kSmallFilesTitle, root / "small-files", kSmallFiles),
-        makeCopySet("(c) 4 x 256 MiB", root / "large-files", { 0, 0, 0, 0, 4, kLargeFile }),
-        makeCopySet("(d) 10,000 x 4 KiB in 100 folders + 2 x 256 MiB", root / "mixed",
-                    { 10, 9, 100, kSmallFile, 2, kLargeFile }),
-    };
 }
 
 } // namespace
@@ -369,6 +307,18 @@ with --ext4 the read-back from EXT4_FOLDER, on a mounted ext4 image, against cat
                     " sshfs. Share: what the copy run read against the data set's size.");
             for (const SecondRunSet &set : secondRuns)
                 std::filesystem::remove_all(set.copy.folder);
+            if (arguments.localSecondRun) {
+                const CopySet set = makeCopySet(kWindowFilesTitle,
+                                                arguments.dataRoot / "window/files", kWindowFiles);
+                std::cerr << "Timing a second run through the window...\n";
+                section("Second run through the window against rsync -a",
+                        compareWindowSecondRunWithRsync(set, arguments.dataRoot, arguments.rounds),
+                        rounds
+                            + " The window off screen, every message answered at once: from a"
+                              " click on the copy button (the count, the copy, the flush, the"
+                              " finish) until the source button is back; rsync as above. Warm.");
+                std::filesystem::remove_all(set.folder.parent_path());
+            }
         }
         if (arguments.checks && arguments.localSecondRun) {
             const auto copySets = makeCopySets(arguments.dataRoot);
