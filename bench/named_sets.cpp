@@ -47,6 +47,7 @@ CopySet makeCopySet(const std::string &title, const std::filesystem::path &folde
                     const FileTreeShape &shape)
 {
     std::cerr << "Making " << title << "...\n";
+    std::filesystem::create_directories(folder.parent_path());
     makeFileTree(folder, shape);
     return { title, folder };
 }
