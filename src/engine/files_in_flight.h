@@ -13,9 +13,9 @@
 #include <unordered_map>
 #include <vector>
 
-// Runs the copies of a folder's files, as many at once as its InFlightLimit finds worth it:
-// at one, each on the caller's thread as it is handed in, as a copy without threads would;
-// above one, on threads of its own while the caller goes on to the next file. A job that
+// Runs the copies of files, of one folder or of several, as many at once as its InFlightLimit
+// finds worth it: at one, each on the caller's thread as it is handed in, as a copy without
+// threads would; above one, on threads of its own while the caller goes on. A job that
 // throws stops the rest: no job is started after it, those in flight are asked to end
 // (stopping()), and wait() throws what the first one threw.
 class FilesInFlight
