@@ -11,15 +11,8 @@ here=$(cd "$(dirname "$0")" && pwd) name="exFAT check"
 [ "$(id -u)" -eq 0 ] || skip "mounting needs root"
 [ -c /dev/fuse ] || skip "there is no /dev/fuse"
 command -v mount.exfat-fuse >/dev/null || bash "$here/setup.sh" >&2 || skip "no exfat-fuse"
-copy_tree=${1:-$here/../build/dev/tests/sprigwell_copy_tree}
-[ -x "$copy_tree" ] || skip "build sprigwell_copy_tree first"
-
-scratch=$(mktemp -d /tmp/sprigwell-exfat.XXXXXX)
-mnt=$scratch/mnt loop=
-trap 'umount "$mnt" 2>/dev/null || umount -l "$mnt" 2>/dev/null
-      [ -z "$loop" ] || losetup -d "$loop"; rm -rf --one-file-system "$scratch"' EXIT
-trap 'exit 130' INT TERM HUP
-mkdir "$mnt" && truncate -s 64M "$scratch/img"
+prepare_scratch exfat "${1:-}"
+truncate -s 64M "$scratch/img"
 mkfs.exfat "$scratch/img" >/dev/null 2>&1 || skip "mkfs.exfat failed"
 # Run by root, exfat-fuse mounts as fuseblk, which wants a block device.
 loop=$(losetup --find --show "$scratch/img" 2>/dev/null) || skip "no loop device"
@@ -39,9 +32,8 @@ problems() { sed -n 's/^problem: \(.*\): .*$/\1/p' "$out"; }
 up_to_date() { sed -n 's/^up to date: //p' "$out"; }
 copy_and_check() {
     out=$scratch/run$1.out
-    local status=0 file link kind
-    "$copy_tree" "$src" "$mnt" >"$out" 2>&1 || status=$?
-    sed "s/^/   /" "$out"
+    local file link kind
+    run_copy "$src" "$mnt"
     check "copy $1 ran to its end" [ "$status" -eq 0 ]
     while IFS= read -r -d '' file; do
         [[ $file == */case/* ]] || check "copy $1: data of ${file:${#src}+1:40}" cmp -s "$file" "$dest/${file#"$src/"}"

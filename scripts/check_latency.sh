@@ -11,15 +11,9 @@ here=$(cd "$(dirname "$0")" && pwd) name="latency check"
 . "$here/check_common.sh"
 [ "$(id -u)" -eq 0 ] || skip "mounting through FUSE needs root here"
 [ -c /dev/fuse ] || skip "there is no /dev/fuse"
-copy_tree=$1 delay_fs=$2
-[ -x "$copy_tree" ] && [ -x "$delay_fs" ] || skip "build sprigwell_copy_tree and sprigwell_delay_fs first"
-
-scratch=$(mktemp -d /tmp/sprigwell-latency.XXXXXX)
-mnt=$scratch/mnt
-trap 'umount "$mnt" 2>/dev/null || umount -l "$mnt" 2>/dev/null
-      rm -rf --one-file-system "$scratch"' EXIT
-trap 'exit 130' INT TERM HUP
-mkdir -p "$mnt" "$scratch/behind"
+delay_fs=${2:-} && [ -x "$delay_fs" ] || skip "build sprigwell_delay_fs first"
+prepare_scratch latency "${1:-}"
+mkdir "$scratch/behind"
 "$delay_fs" --delay-us 1000 "$scratch/behind" "$mnt" 2>/dev/null || skip "the FUSE mount was refused"
 
 src=$scratch/source/Cases dest=$mnt/Cases
@@ -33,9 +27,7 @@ touch -d '2021-03-04 05:06:07.123456789' "$src/2024/case3.txt"
 
 copy_and_check() {
     out=$scratch/run$1.out
-    local status=0 file
-    "$copy_tree" "$src" "$mnt" >"$out" 2>&1 || status=$?
-    sed "s/^/   /" "$out"
+    run_copy "$src" "$mnt"
     check "copy $1 ran to its end without problems" [ "$status" -eq 0 -a -z "$(grep '^problem' "$out")" ]
     check "copy $1: the same files, links and data" diff -r --no-dereference "$src" "$dest"
     check "copy $1: hard links stay one file" [ "$dest/2024/deep/notes.txt" -ef "$dest/2025/notes.txt" ]

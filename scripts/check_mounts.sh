@@ -15,19 +15,10 @@ here=$(cd "$(dirname "$0")" && pwd) name="mount check"
 . "$here/check_common.sh"
 [ "$(id -u)" -eq 0 ] || skip "mounting needs root"
 command -v mkfs.ext4 >/dev/null || skip "no mkfs.ext4"
-copy_tree=${1:-$here/../build/dev/tests/sprigwell_copy_tree}
-[ -x "$copy_tree" ] || skip "build sprigwell_copy_tree first"
-
-scratch=$(mktemp -d /tmp/sprigwell-mounts.XXXXXX)
-mnt=$scratch/mnt dst=$scratch/dst src=$scratch/src
-trap 'for m in "$dst/A" "$mnt"; do umount "$m" 2>/dev/null || umount -l "$m" 2>/dev/null || :; done
-      rm -rf --one-file-system "$scratch"' EXIT
-trap 'exit 130' INT TERM HUP
-mkdir -p "$mnt" "$dst/A"
-for image in stick:400M inner:100M; do
-    truncate -s "${image#*:}" "$scratch/${image%:*}.img" && mkfs.ext4 -q "$scratch/${image%:*}.img" || skip "mkfs.ext4 failed"
-done
-mount -o loop "$scratch/stick.img" "$mnt" 2>/dev/null || skip "no loop device"
+prepare_scratch mounts "${1:-}"
+dst=$scratch/dst src=$scratch/src && mounts="$dst/A $mnt" && mkdir -p "$dst/A"
+truncate -s 100M "$scratch/inner.img" && mkfs.ext4 -q "$scratch/inner.img" || skip "mkfs.ext4 failed"
+mount_ext4 "$scratch/stick.img" 400M
 # Each 1 MB file is text naming itself, so that it can be found in an image.
 for s in A B C; do
     mkdir -p "$src/$s"
@@ -73,11 +64,10 @@ umount "$mnt"
 
 # 2. dst/A another drive.
 mount -o loop "$scratch/inner.img" "$dst/A"
-out=$scratch/run2.out status=0
-"$copy_tree" "$src/A" "$src/B" "$dst" >"$out" 2>&1 || status=$?
+out=$scratch/run2.out
+run_copy "$src/A" "$src/B" "$dst"
 head -c 1M <(yes "sprigwell control") >"$dst/A/control"
 on_image() { grep -a -o "$1" "$scratch/inner.img" | sort -u | wc -l; }
-sed "s/^/   /" "$out"
 check "the run finished" [ "$status" -eq 0 ]
 check "all 40 files of A on the inner image's device" [ "$(on_image 'sprigwell A file [0-9]*')" -eq 40 ]
 check "an unflushed control file not yet there" [ "$(on_image 'sprigwell control')" -eq 0 ]

@@ -11,16 +11,9 @@ here=$(cd "$(dirname "$0")" && pwd) name="read-back check"
 . "$here/check_common.sh"
 [ "$(id -u)" -eq 0 ] || skip "mounting needs root"
 command -v mkfs.ext4 >/dev/null && command -v filefrag >/dev/null || skip "no mkfs.ext4 or filefrag"
-copy_tree=${1:-$here/../build/dev/tests/sprigwell_copy_tree}
-[ -x "$copy_tree" ] || skip "build sprigwell_copy_tree first"
-
-scratch=$(mktemp -d /tmp/sprigwell-readback.XXXXXX)
-mnt=$scratch/mnt src=$scratch/src img=$scratch/stick.img
-trap 'umount "$mnt" 2>/dev/null || umount -l "$mnt" 2>/dev/null || :; rm -rf --one-file-system "$scratch"' EXIT
-trap 'exit 130' INT TERM HUP
-mkdir -p "$mnt" "$src/set"
-truncate -s 64M "$img" && mkfs.ext4 -q -b 4096 "$img" || skip "mkfs.ext4 failed"
-mount -o loop "$img" "$mnt" 2>/dev/null || skip "no loop device"
+prepare_scratch readback "${1:-}"
+src=$scratch/src img=$scratch/stick.img && mkdir -p "$src/set"
+mount_ext4 "$img" 64M -b 4096
 
 # Changes 8 bytes inside the first block of `file` on the image itself.
 corrupt_on_image() {

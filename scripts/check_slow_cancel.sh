@@ -10,18 +10,9 @@ here=$(cd "$(dirname "$0")" && pwd) name="slow drive cancel"
 . "$here/check_common.sh"
 [ "$(id -u)" -eq 0 ] || skip "mounting and throttling need root"
 command -v mkfs.ext4 >/dev/null || skip "no mkfs.ext4"
-copy_tree=${1:-$here/../build/dev/tests/sprigwell_copy_tree}
-[ -x "$copy_tree" ] || skip "build sprigwell_copy_tree first"
-
-scratch=$(mktemp -d /tmp/sprigwell-slow.XXXXXX) group=""
-mnt=$scratch/mnt dst=$scratch/dst
-trap 'umount "$mnt" 2>/dev/null || umount -l "$mnt" 2>/dev/null || :
-      [ -z "$group" ] || rmdir "$group" 2>/dev/null || :
-      rm -rf --one-file-system "$scratch"' EXIT
-trap 'exit 130' INT TERM HUP
-mkdir -p "$mnt" "$dst"
-truncate -s 64M "$scratch/slow.img" && mkfs.ext4 -q "$scratch/slow.img" || skip "mkfs.ext4 failed"
-mount -o loop "$scratch/slow.img" "$mnt" 2>/dev/null || skip "no loop device"
+prepare_scratch slow "${1:-}"
+dst=$scratch/dst && mkdir "$dst"
+mount_ext4 "$scratch/slow.img" 64M
 mkdir "$mnt/A" && head -c 40M /dev/urandom >"$mnt/A/large" && sync
 loop=$(basename "$(findmnt -no SOURCE "$mnt")")
 echo 2560 >"/sys/block/$loop/queue/read_ahead_kb"
