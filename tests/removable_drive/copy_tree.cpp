@@ -24,24 +24,20 @@
 
 int main(int argc, char *argv[])
 {
-    std::string pause, chosenWait, stopAfterText, beforeCheck;
+    std::string pause, chosenWait, stopAfter, beforeCheck;
     int first = 1;
     for (; first + 2 < argc && argv[first][0] == '-'; first += 2) {
         const std::string_view option = argv[first];
         (option == "--pause"               ? pause
              : option == "--chosen-before" ? chosenWait
-             : option == "--stop-after"    ? stopAfterText
+             : option == "--stop-after"    ? stopAfter
                                            : beforeCheck)
             = argv[first + 1];
     }
-    const bool pauses = !pause.empty(), chosenBefore = !chosenWait.empty();
-    const auto waitWhile = [&](const std::string &file) {
+    const auto waitWhile = [](const std::string &file) {
         while (std::filesystem::exists(file))
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
     };
-    const bool stops = !stopAfterText.empty();
-    const auto stopAfter
-        = std::chrono::duration<double>(stops ? std::atof(stopAfterText.c_str()) : 0);
     CopyRequest request { {}, argv[argc - 1], {} };
     request.checkCopies = !beforeCheck.empty();
     for (int i = first; i < argc - 1; ++i) {
@@ -49,9 +45,8 @@ int main(int argc, char *argv[])
         request.names.push_back(std::filesystem::path(argv[i]).filename());
     }
     if (request.names.empty()) {
-        std::cerr << "usage: " << argv[0]
-                  << " [--pause FILE | --chosen-before FILE | --stop-after SECONDS] [--check FILE]"
-                     " SOURCE... INTO\n";
+        std::cerr << "usage: " << argv[0] << " [--pause FILE | --chosen-before FILE | "
+                  << "--stop-after SECONDS] [--check FILE] SOURCE... INTO\n";
         return 2;
     }
     LocalFileSystem fileSystem;
@@ -65,30 +60,22 @@ int main(int argc, char *argv[])
     QObject::connect(&run, &CopyRun::refused, &run, [&](const QString &text) { print("refused: ", text); });
     QObject::connect(&run, &CopyRun::counted, &run, [&] { ended = "counted"; });
     QObject::connect(&run, &CopyRun::subFolderCopied, &run, [&](const QString &name) {
-        if (pauses && ++copied < request.names.size()) {
-            print("copied ", name);
-            waitWhile(pause);
-        }
+        if (!pause.empty() && ++copied < request.names.size())
+            print("copied ", name), waitWhile(pause);
     });
     QObject::connect(&run, &CopyRun::failed, &run, [&](const QString &, const QString &file, const QString &reason)
                      { print("failed: ", file + QStringLiteral(": ") + reason); });
-    QObject::connect(&run, &CopyRun::checking, &run, [&] {
-        print("checking", {});
-        waitWhile(beforeCheck);
-    });
+    QObject::connect(&run, &CopyRun::checking, &run, [&] { print("checking", {}), waitWhile(beforeCheck); });
     QObject::connect(&run, &CopyRun::finished, &run, [&](const QStringList &problems, const QStringList &notKept,
                                                          quint64 upToDate, const QStringList &notes) {
         ended = "finished";
         print("up to date: ", QString::number(upToDate));
-        for (const QString &line : notes)
-            print("note: ", line);
-        for (const QString &line : problems)
-            print("problem: ", line);
-        for (const QString &line : notKept)
-            print("not kept: ", line);
+        for (const auto &[what, lines] : { std::pair("note: ", notes), { "problem: ", problems }, { "not kept: ", notKept } })
+            for (const QString &line : lines)
+                print(what, line);
     });
     // clang-format on
-    if (chosenBefore) {
+    if (!chosenWait.empty()) {
         request.destinationPlace
             = checkChosenFolder(fileSystem, QString::fromLocal8Bit(argv[argc - 1])).place;
         print("chosen", {});
@@ -98,21 +85,18 @@ int main(int argc, char *argv[])
     if (ended != "counted")
         return 1;
     std::chrono::steady_clock::time_point askedAt;
-    std::thread stopper;
-    if (stops)
-        stopper = std::thread([&] {
-            std::this_thread::sleep_for(stopAfter);
-            askedAt = std::chrono::steady_clock::now();
-            run.requestStop();
-        });
+    std::thread stopper([&] {
+        if (stopAfter.empty())
+            return;
+        std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(stopAfter.c_str())));
+        askedAt = std::chrono::steady_clock::now();
+        run.requestStop();
+    });
     run.copy();
-    if (stops) {
-        const auto done = std::chrono::steady_clock::now();
-        stopper.join();
-        const std::chrono::duration<double> took = done - askedAt;
-        if (ended != "finished")
-            std::cout << "stopped in " << std::fixed << std::setprecision(3) << took.count() << " s"
-                      << std::endl;
-    }
+    const auto done = std::chrono::steady_clock::now();
+    stopper.join();
+    const std::chrono::duration<double> took = done - askedAt;
+    if (!stopAfter.empty() && ended != "finished")
+        std::cout << "stopped in " << std::fixed << std::setprecision(3) << took.count() << " s\n";
     return ended == "finished" ? 0 : 1;
 }
