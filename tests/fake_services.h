@@ -11,6 +11,7 @@
 #include "ui/notifier.h"
 #include "ui/platform_services.h"
 
+#include <QScopeGuard>
 #include <QStringList>
 
 #include <atomic>
@@ -43,85 +44,59 @@ public:
     {
         return root.empty() ? path : root / path.relative_path();
     }
+    // clang-format off
     bool folderExists(const std::filesystem::path &path) override
-    {
-        if (path == failingFolder)
-            throw Failure(std::errc::io_error, Side::Source, {}, path);
-        return !path.empty() && m_local.folderExists(onDisk(path));
-    }
+    { if (path == failingFolder)
+          throw Failure(std::errc::io_error, Side::Source, {}, path);
+      return !path.empty() && m_local.folderExists(onDisk(path)); }
     std::vector<SubFolder> subFolders(const std::filesystem::path &folder) override
-    {
-        ++subFoldersCalls;
-        return m_local.subFolders(onDisk(folder));
-    }
+    { ++subFoldersCalls; return m_local.subFolders(onDisk(folder)); }
+    // A slow look, over once it is told to stop.
     InsideTotals lookInside(const std::filesystem::path &folder, const FileIdentity &identity,
                             const std::atomic_bool &stop) override
-    {
-        ++looksStarted;
-        // A slow look, over once it is told to stop.
-        const struct Ended
-        {
-            std::atomic_int &count;
-            std::chrono::milliseconds delay;
-            const std::atomic_bool &stop;
-            ~Ended()
-            {
-                const auto end = std::chrono::steady_clock::now() + delay;
-                while (!stop && std::chrono::steady_clock::now() < end)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                ++count;
-            }
-        } ended { looksEnded, delayPerLook, stop };
-        return m_local.lookInside(onDisk(folder), identity, stop);
-    }
+    { ++looksStarted;
+      const auto ended = qScopeGuard([&] {
+          const auto end = std::chrono::steady_clock::now() + delayPerLook;
+          while (!stop && std::chrono::steady_clock::now() < end)
+              std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          ++looksEnded;
+      });
+      return m_local.lookInside(onDisk(folder), identity, stop); }
     bool answersAfterRoundTrips(const std::filesystem::path &) override { return roundTrips; }
     std::unique_ptr<CopySession> holdDestination(const std::filesystem::path &destination) override
-    {
-        return std::make_unique<Session>(*this, onDisk(destination));
-    }
+    { return std::make_unique<Session>(*this, onDisk(destination)); }
     std::optional<FolderPlace> folderPlace(const std::filesystem::path &path) override
-    {
-        return m_local.folderPlace(onDisk(path));
-    }
+    { return m_local.folderPlace(onDisk(path)); }
     std::uint64_t freeBytes(const std::filesystem::path &folder) override
-    {
-        return std::min(mostFreeBytes, m_local.freeBytes(onDisk(folder)));
-    }
+    { return std::min(mostFreeBytes, m_local.freeBytes(onDisk(folder))); }
+    // clang-format on
 
 private:
     // The real session on the disk, with the paths the window names.
+    // clang-format off
     struct Session : CopySession
     {
         FakeFileSystem &fake;
         Session(FakeFileSystem &fileSystem, const std::filesystem::path &destination)
-            : CopySession(fileSystem.calls, destination)
-            , fake(fileSystem)
-        { }
+            : CopySession(fileSystem.calls, destination), fake(fileSystem) { }
         TreeTotals measure(const std::filesystem::path &source, CopyMonitor &monitor) override
-        {
-            return CopySession::measure(fake.onDisk(source), monitor);
-        }
-        CopyReport copyFolder(const std::filesystem::path &source, const std::string &name,
-                              CopyMonitor &monitor) override
-        {
-            fake.copies.push_back(source);
-            return CopySession::copyFolder(fake.onDisk(source), name, monitor);
-        }
+        { return CopySession::measure(fake.onDisk(source), monitor); }
+        CopyReport copyFolder(const std::filesystem::path &source, const std::string &name, CopyMonitor &monitor) override
+        { fake.copies.push_back(source); return CopySession::copyFolder(fake.onDisk(source), name, monitor); }
     };
+    // clang-format on
 
     LocalFileSystem m_local { calls };
 };
 
+// clang-format off
 class FakeFolderPicker : public FolderPicker
 {
 public:
     QStringList answers; // taken in order; none left means the user cancels
-
-    QString browseForFolder(const QString &) override
-    {
-        return answers.isEmpty() ? QString() : answers.takeFirst();
-    }
+    QString browseForFolder(const QString &) override { return answers.isEmpty() ? QString() : answers.takeFirst(); }
 };
+// clang-format on
 
 // Answers as told, and keeps what it showed in order, each text after "inform: ", "warn: ",
 // "confirm <title>: ", "ask: " or "details: ".
@@ -135,26 +110,19 @@ public:
     QStringList options; // offered by each confirmation
     bool askAnswer = true;
 
+    // clang-format off
     void inform(const QString &text) override { shown << QStringLiteral("inform: ") + text; }
     void warn(const QString &text) override { shown << QStringLiteral("warn: ") + text; }
-    bool confirm(const QString &text, const QString &title, const QStringList &offered,
-                 QList<bool> &checked) override
-    {
-        shown << QStringLiteral("confirm ") + title + QStringLiteral(": ") + text;
-        options += offered;
-        checked = { optionAnswer, checkAnswer };
-        return confirmAnswer;
-    }
+    bool confirm(const QString &text, const QString &title, const QStringList &offered, QList<bool> &checked) override
+    { shown << QStringLiteral("confirm ") + title + QStringLiteral(": ") + text;
+      options += offered;
+      checked = { optionAnswer, checkAnswer };
+      return confirmAnswer; }
     bool ask(const QString &text, const QString &) override
-    {
-        shown << QStringLiteral("ask: ") + text;
-        return askAnswer;
-    }
+    { shown << QStringLiteral("ask: ") + text; return askAnswer; }
     void informWithDetails(const QString &text, const QString &details) override
-    {
-        inform(text);
-        shown << QStringLiteral("details: ") + details;
-    }
+    { inform(text); shown << QStringLiteral("details: ") + details; }
+    // clang-format on
     bool showedAnything() const { return !shown.isEmpty(); }
 };
 
@@ -166,15 +134,14 @@ public:
 };
 
 // Keeps each notice as "<summary>: <body>".
+// clang-format off
 class FakeNotifier : public Notifier
 {
 public:
     QStringList notices;
-    void notify(const QString &summary, const QString &body) override
-    {
-        notices << summary + QStringLiteral(": ") + body;
-    }
+    void notify(const QString &summary, const QString &body) override { notices << summary + QStringLiteral(": ") + body; }
 };
+// clang-format on
 
 struct FakeServices
 {
@@ -184,9 +151,8 @@ struct FakeServices
     FakeClock clock;
     FakeNotifier notifier;
 
+    // clang-format off
     PlatformServices services(Notifier *realNotifier = nullptr)
-    {
-        return { fileSystem, folderPicker, messageBox, clock,
-                 realNotifier ? *realNotifier : notifier };
-    }
+    { return { fileSystem, folderPicker, messageBox, clock, realNotifier ? *realNotifier : notifier }; }
+    // clang-format on
 };

@@ -16,24 +16,18 @@ struct SlowCalls : SystemCalls
     };
     std::atomic_bool holdFlush = false;
 
+    // clang-format off
     Result<std::size_t> copyData(int from, int to, std::uint64_t at, std::size_t length,
                                  DataCopyMethod &method, bool &whileWriting) override
-    {
-        beforeStep();
-        std::this_thread::sleep_for(perByte * length);
-        return SystemCalls::copyData(from, to, at, length, method, whileWriting);
-    }
+    { beforeStep();
+      std::this_thread::sleep_for(perByte * length);
+      return SystemCalls::copyData(from, to, at, length, method, whileWriting); }
     // Reads too, as the check of the copies makes them.
-    Result<std::size_t> readAt(int fd, char *buffer, std::size_t length,
-                               std::uint64_t offset) override
-    {
-        std::this_thread::sleep_for(perByte * length);
-        return SystemCalls::readAt(fd, buffer, length, offset);
-    }
+    Result<std::size_t> readAt(int fd, char *buffer, std::size_t length, std::uint64_t offset) override
+    { std::this_thread::sleep_for(perByte * length); return SystemCalls::readAt(fd, buffer, length, offset); }
     std::error_code flushFileSystem(int fd) override
-    {
-        while (holdFlush)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return SystemCalls::flushFileSystem(fd);
-    }
+    { while (holdFlush)
+          std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      return SystemCalls::flushFileSystem(fd); }
+    // clang-format on
 };

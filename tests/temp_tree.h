@@ -5,9 +5,13 @@
 #include <QDateTime>
 #include <QTemporaryDir>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -75,6 +79,19 @@ inline std::string readFile(const std::filesystem::path &path)
     std::ostringstream content;
     content << std::ifstream(path, std::ios::binary).rdbuf();
     return std::move(content).str();
+}
+
+// Runs `work` in a child process as the user and group 65534 (nobody): true where the
+// switch took and `work` returned true.
+inline bool asUnprivilegedUser(const std::function<bool()> &work)
+{
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(setresgid(65534, 65534, 65534) == 0 && setresuid(65534, 65534, 65534) == 0 && work()
+                  ? 0
+                  : 1);
+    int status = -1;
+    return waitpid(child, &status, 0) == child && status == 0;
 }
 
 } // namespace TempTree

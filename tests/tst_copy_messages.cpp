@@ -1,5 +1,6 @@
 #include "copy/copy_messages.h"
 #include "copy/transfer_rate.h"
+#include "data_table.h"
 
 #include <QTest>
 
@@ -13,8 +14,7 @@ class TestCopyMessages : public QObject
 private slots:
     void text_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expected");
+        addColumns<QString, QString>("text", "expected");
         // clang-format off
         QTest::newRow("all copied") << finishedText(0) << u"FINISHED COPYING"_s;
         QTest::newRow("one problem") << finishedText(1) << u"FINISHED COPYING WITH 1 PROBLEM"_s;
@@ -27,8 +27,7 @@ private slots:
         QTest::newRow("one copy not read back as written") << problemSummary(1, {}, 0, {}, 1) << u"1 copy does not read back as it was written; the details name it and say why."_s;
         QTest::newRow("owners not kept") << problemSummary(0, notKeptTexts({ MetadataKind::Owner })) << u"The destination could not keep:\n- owners and groups"_s;
         // The check's notes close the message, one where it could not read from the drive.
-        QTest::newRow("copies read back") << problemSummary(0, {}, 0, { checkedText(2), notFromDriveText(u"/media/share"_s) })
-            << u"2 copies were read back from the drive as they were written.\n\nThe copies in \"/media/share\" were read back through a driver that may answer from memory (FUSE or a network share): there the check could not read from the drive itself."_s;
+        QTest::newRow("copies read back") << problemSummary(0, {}, 0, { checkedText(2), notFromDriveText(u"/media/share"_s) }) << u"2 copies were read back from the drive as they were written.\n\nThe copies in \"/media/share\" were read back through a driver that may answer from memory (FUSE or a network share): there the check could not read from the drive itself."_s;
         QTest::newRow("space in MB") << spaceQuestion(48'200'000, 1'900'000) << u"The selected sub-folders hold 48.2 MB; the destination has 1.9 MB free. Copy anyway?"_s;
         QTest::newRow("space beyond the largest size") << spaceQuestion(UINT64_MAX, INT64_MAX) << u"The selected sub-folders hold 9.2 EB+; the destination has 9.2 EB free. Copy anyway?"_s;
         QTest::newRow("space in GB and bytes") << spaceQuestion(5'000'000'000, 512) << u"The selected sub-folders hold 5.0 GB; the destination has 512 bytes free. Copy anyway?"_s;

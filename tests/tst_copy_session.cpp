@@ -1,4 +1,5 @@
 #include "copy/copy_run.h"
+#include "data_table.h"
 #include "folder_choice/folder_choice.h"
 #include "listing/list_line.h"
 #include "platform/local_file_system.h"
@@ -149,11 +150,9 @@ class TestCopySession : public QObject
 private slots:
     void endsAsTheDestinationAllows_data()
     {
-        QTest::addColumn<Fault>("fault");
-        QTest::addColumn<QString>("into");
-        QTest::addColumn<QString>("says");
-        QTest::addColumn<QString>("written"); // in dst
-        QTest::addColumn<QString>("flushed");
+        // written: in dst
+        addColumns<Fault, QString, QString, QString, QString>("fault", "into", "says", "written",
+                                                              "flushed");
         const QString special = u"a special file (pipe, socket or device) is not copied"_s;
         const auto refused = [](const QString &why) -> QString {
             return u"refused: Nothing was copied: "_s + why;
@@ -195,8 +194,7 @@ private slots:
     // ever outside it.
     void endsAsTheDestinationAllows()
     {
-        QFETCH(Fault, fault);
-        QFETCH(QString, into);
+        const auto [fault, into] = fetch<Fault, QString>("fault", "into");
         const TempTree::Folder folder;
         const Path root = folder.path();
         const auto remove = qScopeGuard([&] { std::system(("rm -rf " + root.string()).c_str()); });
@@ -229,9 +227,7 @@ private slots:
 
     void eightExbibyteFiles_data()
     {
-        QTest::addColumn<int>("files");
-        QTest::addColumn<quint64>("counted");
-        QTest::addColumn<QString>("sizeField");
+        addColumns<int, quint64, QString>("files", "counted", "sizeField");
         QTest::newRow("one") << 1 << quint64(INT64_MAX) << u"8,388,608 TB "_s;
         QTest::newRow("three: the totals saturate") << 3 << quint64(UINT64_MAX) << u"16,384 PB+"_s;
     }
@@ -315,17 +311,15 @@ private slots:
 
     void pauses_data()
     {
-        QTest::addColumn<bool>("smallFiles"); // else one large file
-        QTest::addColumn<QString>("after"); // what is done once paused: resume, cancel, fill
-        QTest::addColumn<QString>("says");
+        // smallFiles: else one large file; after: what is done once paused: resume, cancel, fill
+        addColumns<bool, QString, QString>("smallFiles", "after", "says");
         for (const bool small : { false, true }) {
             const QString where = small ? u"among small files"_s : u"mid large file"_s;
-            QTest::addRow("%s, resumed", qPrintable(where))
-                << small << u"resume"_s << u"finished"_s;
-            QTest::addRow("%s, Cancel while paused", qPrintable(where))
-                << small << u"cancel"_s << u"cancelled"_s;
-            QTest::addRow("%s, full disk after resume", qPrintable(where))
-                << small << u"fill"_s << u"failed one: No space left on device"_s;
+            // clang-format off
+            QTest::addRow("%s, resumed", qPrintable(where)) << small << u"resume"_s << u"finished"_s;
+            QTest::addRow("%s, Cancel while paused", qPrintable(where)) << small << u"cancel"_s << u"cancelled"_s;
+            QTest::addRow("%s, full disk after resume", qPrintable(where)) << small << u"fill"_s << u"failed one: No space left on device"_s;
+            // clang-format on
         }
     }
 
@@ -334,8 +328,8 @@ private slots:
     // resume ends it as it would have before. The rate leaves the pause out.
     void pauses()
     {
-        QFETCH(bool, smallFiles);
-        QFETCH(QString, after);
+        const auto [smallFiles, after, says]
+            = fetch<bool, QString, QString>("smallFiles", "after", "says");
         const TempTree::Folder folder;
         const Path root = folder.path();
         makeScene(root, Fault::None);
@@ -388,7 +382,6 @@ private slots:
         QVERIFY2(late == steps.end(), "a step of data began more than 0.5 s into the pause");
         QVERIFY(!halfWritten);
         QCOMPARE(std::system(("find " + root.string() + "/dst | grep -q sprigwell-").c_str()), 256);
-        QFETCH(QString, says);
         if (says == u"finished") {
             QCOMPARE(finished.size(), 1);
             QCOMPARE(readFile(root / "dst/one/data/0"), content);

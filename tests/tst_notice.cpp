@@ -1,3 +1,4 @@
+#include "data_table.h"
 #include "ui/desktop_notifier.h"
 #include "window_fixture.h"
 
@@ -48,14 +49,13 @@ private slots:
 
     void noticeAtTheEnd_data()
     {
-        QTest::addColumn<bool>("service");
-        QTest::addColumn<bool>("inFront");
-        QTest::addColumn<bool>("problems"); // a pipe in the copied sub-folder
-        QTest::addColumn<QStringList>("notices");
+        // problems: a pipe in the copied sub-folder
+        addColumns<bool, bool, bool, QStringList>("service", "inFront", "problems", "notices");
         const QString finished = u"Sprigwell: Copy finished: FINISHED COPYING"_s;
         QTest::newRow("window behind") << true << false << false << QStringList { finished };
-        QTest::newRow("window behind, problems")
-            << true << false << true << QStringList { finished + u" WITH 1 PROBLEM"_s };
+        // clang-format off
+        QTest::newRow("window behind, problems") << true << false << true << QStringList { finished + u" WITH 1 PROBLEM"_s };
+        // clang-format on
         QTest::newRow("window in front") << true << true << false << QStringList();
         QTest::newRow("window behind, no service") << false << false << false << QStringList();
     }
@@ -64,9 +64,8 @@ private slots:
     // nothing goes wrong where no notification service or no session bus is there.
     void noticeAtTheEnd()
     {
-        QFETCH(bool, service);
-        QFETCH(bool, inFront);
-        QFETCH(bool, problems);
+        const auto [service, inFront, problems]
+            = fetch<bool, bool, bool>("service", "inFront", "problems");
         QTest::failOnWarning(QRegularExpression(u".*"_s));
         QDBusConnection bus = QDBusConnection::sessionBus();
         if (service && !bus.isConnected())
@@ -96,11 +95,8 @@ private slots:
         QApplication::setActiveWindow(&front);
         QVERIFY(QTest::qWaitForWindowActive(&front));
 
-        w.window.listSourceFolder(u"/src/"_s);
-        w.field("Text2")->setText(u"/backup/"_s);
-        w.select(0);
-        w.button("Command2")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(w.button("cmdSource")->isEnabled(), 20000);
+        w.listAndSelect(u"/backup/"_s, { 0 });
+        QVERIFY(w.copy());
 
         QFETCH(QStringList, notices);
         if (service) {

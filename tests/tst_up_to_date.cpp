@@ -1,4 +1,5 @@
 #include "copy/copy_messages.h"
+#include "data_table.h"
 #include "engine/copy_session.h"
 #include "engine/source_record.h"
 #include "window_fixture.h"
@@ -106,6 +107,31 @@ void change(const QString &changes, const Path &src, const Path &dst)
     }
 }
 
+// A fresh folder holding the source `src` (below "src", made empty) and the destination
+// folder "dst", and the calls and counts of the copies of one into the other.
+struct Copies
+{
+    Folder folder;
+    Path src, dst = folder.path() / "dst";
+    Calls calls;
+    Monitor monitor;
+    explicit Copies(const char *source)
+        : src(folder.path() / source)
+    {
+        fs::create_directories(src);
+        fs::create_directories(dst);
+    }
+    // Copies src into dst as a run does, counting anew.
+    CopyReport copy(bool rewriteUpToDate = false)
+    {
+        monitor.upToDate = 0;
+        monitor.read.clear();
+        CopySession session(calls, dst);
+        session.rewriteUpToDate(rewriteUpToDate);
+        return session.copyFolder(src, src.filename(), monitor);
+    }
+};
+
 } // namespace
 
 class TestUpToDate : public QObject
@@ -115,12 +141,11 @@ class TestUpToDate : public QObject
 private slots:
     void secondCopy_data()
     {
-        QTest::addColumn<QString>("changes"); // made between the two copies, to x but "linked"
-        QTest::addColumn<QString>("drives");
-        QTest::addColumn<int>("upToDate");
-        QTest::addColumn<bool>("xKept"); // x keeps its inode at the destination
-        QTest::addColumn<int>("read"); // files the second copy read or wrote
-        QTest::addColumn<int>("readThird"); // and the third, nothing changed since
+        // changes: made between the two copies, to x but "linked"; xKept: x keeps its inode at the
+        // destination; read: files the second copy read or wrote; readThird: and the third, nothing
+        // changed since
+        addColumns<QString, QString, int, bool, int, int>("changes", "drives", "upToDate", "xKept",
+                                                          "read", "readThird");
         // clang-format off
         QTest::newRow("nothing changed") << "" << "" << 3 << true << 0 << 0;
         QTest::newRow("source rewritten, time put back") << "source data" << "" << 2 << false << 1 << 0;
@@ -153,46 +178,33 @@ private slots:
     // problem and no note where the destination holds none.
     void secondCopy()
     {
-        QFETCH(QString, changes);
-        QFETCH(QString, drives);
-        QFETCH(int, upToDate);
-        QFETCH(bool, xKept);
-        QFETCH(int, read);
-        QFETCH(int, readThird);
-        const Folder folder;
-        const Path src = folder.path() / "src/P", dst = folder.path() / "dst", x = dst / "P/x";
-        fs::create_directories(src);
-        fs::create_directories(dst);
+        const auto [changes, drives] = fetch<QString, QString>("changes", "drives");
+        Copies copies("src/P");
+        const Path &src = copies.src, &dst = copies.dst, x = dst / "P/x";
         writeFile(src / "y", "y");
         fs::create_hard_link(src / "y", src / "z");
         writeFile(src / "x", "the data of x");
         QVERIFY(recordable(src / "x"));
-        Calls calls;
-        calls.drives = drives;
-        Monitor monitor;
-        CopySession(calls, dst).copyFolder(src, "P", monitor);
+        copies.calls.drives = drives;
+        copies.copy();
         const ino_t before = inodeOf(x);
         const char *changed = changes.contains(u"linked") ? "y" : "x";
         change(changes, src / changed, dst / "P" / changed);
         QVERIFY(recordable(src / "y") && recordable(src / "x"));
 
-        CopySession session(calls, dst);
-        session.rewriteUpToDate(changes == "full copy");
-        monitor = {};
-        const CopyReport report = session.copyFolder(src, "P", monitor);
+        const CopyReport report = copies.copy(changes == "full copy");
 
-        QCOMPARE(int(report.upToDate), upToDate);
-        QCOMPARE(inodeOf(x) == before, xKept);
-        QCOMPARE(int(monitor.read.size()), read);
+        QTEST(int(report.upToDate), "upToDate");
+        QTEST(inodeOf(x) == before, "xKept");
+        QTEST(int(copies.monitor.read.size()), "read");
         QVERIFY(report.problems.empty() && report.notKept.empty());
         QCOMPARE(readFile(x), readFile(src / "x"));
         QCOMPARE(readFile(dst / "P/z"), readFile(src / "y"));
         QCOMPARE(inodeOf(dst / "P/z"), inodeOf(dst / "P/y"));
         QCOMPARE(fs::status(x).permissions(), fs::status(src / "x").permissions());
         QCOMPARE(fs::last_write_time(x), fs::last_write_time(src / "x"));
-        monitor = {};
-        QCOMPARE(int(CopySession(calls, dst).copyFolder(src, "P", monitor).upToDate), 3);
-        QCOMPARE(int(monitor.read.size()), readThird);
+        QCOMPARE(int(copies.copy().upToDate), 3);
+        QTEST(int(copies.monitor.read.size()), "readThird");
     }
 
     // Files looked at ahead, folders read ahead and the sweep for temporaries an earlier run
@@ -200,31 +212,27 @@ private slots:
     // copied again), and a file changed amid unchanged ones is still found.
     void secondCopyOfManyFolders()
     {
-        const Folder folder;
-        const Path src = folder.path() / "src/T", dst = folder.path() / "dst";
+        Copies copies("src/T");
+        const Path &src = copies.src, &dst = copies.dst;
         for (const char *sub : { "a", "a/deep", "b", "c" }) {
             fs::create_directories(src / sub);
             for (int i = 0; i < 40; ++i)
                 writeFile(src / sub / ("f" + std::to_string(i)), "same data");
             writeFile(src / sub / ".sprigwell-ab12yz.tmp", "a source file");
         }
-        fs::create_directories(dst);
         QVERIFY(recordable(src / "c/.sprigwell-ab12yz.tmp"));
-        Calls calls;
-        Monitor monitor;
-        CopySession(calls, dst).copyFolder(src, "T", monitor);
+        copies.copy();
         for (const char *sub : { "a", "a/deep", "b", "c" })
             writeFile(dst / "T" / sub / ".sprigwell-zz99zz.tmp", "half");
         const auto modified = fs::last_write_time(src / "c/f17");
         writeFile(src / "c/f17", "new! data");
         fs::last_write_time(src / "c/f17", modified);
-        monitor = {};
 
-        const CopyReport report = CopySession(calls, dst).copyFolder(src, "T", monitor);
+        const CopyReport report = copies.copy();
 
         QCOMPARE(int(report.upToDate), 4 * 40 - 1);
         // The changed file and the four bearing a temporary's name.
-        QCOMPARE(int(monitor.read.size()), 5);
+        QCOMPARE(int(copies.monitor.read.size()), 5);
         for (const auto &entry : fs::recursive_directory_iterator(dst / "T"))
             if (entry.is_regular_file())
                 QCOMPARE(readFile(src / entry.path().lexically_relative(dst / "T")),
@@ -238,28 +246,22 @@ private slots:
     // files and make a second run read it for each one.
     void recordTakesNoBlockOfItsOwn()
     {
-        const Folder folder;
-        const Path src = folder.path() / "src", dst = folder.path() / "dst";
-        fs::create_directories(src);
-        fs::create_directories(dst);
+        Copies copies("src");
+        const Path &probe = copies.folder.path() / "probe", &dst = copies.dst;
         const auto blocks = [](const Path &file) {
             struct stat info = {};
             lstat(file.c_str(), &info);
             return info.st_blocks;
         };
         const std::string data(4096, 'd'), largest(56, 'r');
-        writeFile(folder.path() / "probe", data);
-        const blkcnt_t bare = blocks(folder.path() / "probe");
-        if (setxattr((folder.path() / "probe").c_str(), kSourceRecordAttribute, largest.data(),
-                     largest.size(), 0)
-                != 0
-            || blocks(folder.path() / "probe") != bare)
+        writeFile(probe, data);
+        const blkcnt_t bare = blocks(probe);
+        if (setxattr(probe.c_str(), kSourceRecordAttribute, largest.data(), largest.size(), 0) != 0
+            || blocks(probe) != bare)
             QSKIP("This drive keeps no attribute of 56 bytes inside the inode.");
-        writeFile(src / "f", data);
-        QVERIFY(recordable(src / "f"));
-        Calls calls;
-        Monitor monitor;
-        CopySession(calls, dst).copyFolder(src, "src", monitor);
+        writeFile(copies.src / "f", data);
+        QVERIFY(recordable(copies.src / "f"));
+        copies.copy();
 
         QVERIFY(getxattr((dst / "src/f").c_str(), kSourceRecordAttribute, nullptr, 0) > 0);
         QCOMPARE(blocks(dst / "src/f"), bare);
@@ -268,20 +270,15 @@ private slots:
     // A stop among files left as they were takes effect at the next one.
     void stopsAmongFilesUpToDate()
     {
-        const Folder folder;
-        const Path src = folder.path() / "src", dst = folder.path() / "dst";
-        fs::create_directories(src);
-        fs::create_directories(dst);
+        Copies copies("src");
         for (int i = 0; i < 500; ++i)
-            writeFile(src / std::to_string(i), "same");
-        QVERIFY(recordable(src / "499"));
-        Calls calls;
-        Monitor monitor;
-        CopySession(calls, dst).copyFolder(src, "src", monitor);
-        monitor.stopAfter = 10;
+            writeFile(copies.src / std::to_string(i), "same");
+        QVERIFY(recordable(copies.src / "499"));
+        copies.copy();
+        copies.monitor.stopAfter = 10;
 
-        QVERIFY_THROWS_EXCEPTION(Failure, CopySession(calls, dst).copyFolder(src, "src", monitor));
-        QCOMPARE(monitor.upToDate, 10);
+        QVERIFY_THROWS_EXCEPTION(Failure, copies.copy());
+        QCOMPARE(copies.monitor.upToDate, 10);
     }
 
     // Through the window, two sub-folders: the confirmation offers the full copy, the
@@ -297,21 +294,14 @@ private slots:
         writeFile(w.disk("src/one/a"), "aa");
         writeFile(w.disk("src/one/inner/b"), "bb");
         writeFile(w.disk("src/two/c"), "c");
-        w.window.listSourceFolder(u"/src/"_s);
-        w.field("Text2")->setText(u"/backup/"_s);
-        w.select(0);
-        w.select(1);
-        const auto copy = [&] {
-            QTest::mouseClick(w.button("Command2"), Qt::LeftButton);
-            return QTest::qWaitFor([&] { return w.button("cmdSource")->isEnabled(); }, 20000);
-        };
+        w.listAndSelect(u"/backup/"_s, { 0, 1 });
 
-        QVERIFY(copy());
+        QVERIFY(w.copy());
         // What is already there needs no new space: no question about it.
         w.fakes.fileSystem.mostFreeBytes = 1;
-        QVERIFY(copy());
+        QVERIFY(w.copy());
         w.fakes.messageBox.optionAnswer = true;
-        QVERIFY(copy());
+        QVERIFY(w.copy());
         QVERIFY(w.fakes.messageBox.shown.filter(u"ask: "_s).isEmpty());
 
         const QStringList offered {

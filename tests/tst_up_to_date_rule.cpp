@@ -1,3 +1,4 @@
+#include "data_table.h"
 #include "engine/source_record.h"
 
 #include <QTest>
@@ -26,8 +27,7 @@ class TestUpToDateRule : public QObject
 private slots:
     void decides_data()
     {
-        QTest::addColumn<Variation>("variation");
-        QTest::addColumn<UpToDate>("verdict");
+        addColumns<Variation, UpToDate>("variation", "verdict");
         // clang-format off
         QTest::newRow("unchanged since the record") << Variation {} << UpToDate::Proven;
         QTest::newRow("full copy asked for") << Variation { .rewrite = true } << UpToDate::Copy;
@@ -67,8 +67,7 @@ private slots:
     // one of another form is none.
     void decides()
     {
-        QFETCH(Variation, variation);
-        QFETCH(UpToDate, verdict);
+        const auto [variation, verdict] = fetch<Variation, UpToDate>("variation", "verdict");
         const Variation &v = variation;
         SourceRecord record { { 12, 100, { 1000, 5 }, { 1010, v.wholeSeconds ? 0 : 7 } } };
         if (v.before1970)
@@ -96,9 +95,8 @@ private slots:
             --record.source.inode;
         if (v.form == Form::Centuries)
             record.source.changed.tv_sec -= 400LL * 365 * 24 * 3600;
-        UpToDateFacts facts { record.source,          record.source.size + v.copySize,
-                              record.copyModified,    std::nullopt,
-                              changeTimesOf(v.drive), v.rewrite };
+        UpToDateFacts facts { record.source, record.source.size + v.copySize, record.copyModified,
+                              std::nullopt,  changeTimesOf(v.drive),          v.rewrite };
         if (encoded && v.form != Form::None)
             facts.record = decodeSourceRecord(*encoded);
         QCOMPARE(facts.record.has_value(), v.form == Form::AsMade || v.form == Form::AnotherSource);

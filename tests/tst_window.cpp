@@ -1,4 +1,5 @@
 #include "copy/copy_messages.h"
+#include "data_table.h"
 #include "platform/termination_signals.h"
 #include "selection/selection_summary.h"
 #include "ui/copy_progress_dialog.h"
@@ -26,29 +27,6 @@ class TestWindow : public QObject
 private:
     std::unique_ptr<WindowFixture> m_w;
 
-    // Lists /src/ (one, three, two), chooses the destination (sets the field where it has
-    // no final separator) and selects the given rows.
-    void listAndSelect(const QString &destination, const QList<int> &rows)
-    {
-        m_w->window.listSourceFolder(u"/src/"_s);
-        if (destination.endsWith(u'/'))
-            choose("cmdDest", destination.chopped(1));
-        else
-            m_w->field("Text2")->setText(destination);
-        for (int row : rows)
-            m_w->select(row);
-        QVERIFY(m_w->button("Command2")->isEnabled());
-    }
-    void choose(const char *button, const QString &picked)
-    {
-        if (!picked.isEmpty())
-            m_w->fakes.folderPicker.answers << picked;
-        QTest::mouseClick(m_w->button(button), Qt::LeftButton);
-    }
-    bool waitForRunEnd() const
-    {
-        return QTest::qWaitFor([this] { return m_w->button("cmdSource")->isEnabled(); }, 20000);
-    }
     QStringList &shown() const { return m_w->fakes.messageBox.shown; }
 
 private slots:
@@ -100,11 +78,9 @@ private slots:
 
     void choice_data()
     {
-        QTest::addColumn<QString>("action"); // a button, or a double-click on the source field
-        QTest::addColumn<QString>("picked");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<QString>("counter");
-        QTest::addColumn<QString>("message");
+        // action: a button, or a double-click on the source field
+        addColumns<QString, QString, QString, QString, QString>("action", "picked", "shown",
+                                                                "counter", "message");
         // Each row starts from /src/ listed, with an entry selected behind the counter's back
         // and a destination: "1/2" shows that the counter alone was refreshed, "0/2" a new
         // listing or none. Nothing follows a destination choice, the copy button included.
@@ -126,10 +102,9 @@ private slots:
 
     void choice()
     {
-        QFETCH(QString, action);
-        QFETCH(QString, picked);
-        QFETCH(QString, counter);
-        choose("cmdSource", u"/src"_s);
+        const auto [action, picked, counter]
+            = fetch<QString, QString, QString>("action", "picked", "counter");
+        m_w->choose("cmdSource", u"/src"_s);
         m_w->field("Text2")->setText(u"/old/"_s);
         {
             const QSignalBlocker quiet(m_w->list()->selectionModel());
@@ -139,7 +114,7 @@ private slots:
         if (action == u"double-click")
             QTest::mouseDClick(m_w->field("Text1"), Qt::LeftButton);
         else
-            choose(qPrintable(action), picked);
+            m_w->choose(qPrintable(action), picked);
         QTEST(m_w->field(action == u"cmdDest" ? "Text2" : "Text1")->text(), "shown");
         QTEST(shown().join(QString()), "message");
         QCOMPARE(m_w->counter(), counter + u" Folders"_s);
@@ -153,8 +128,7 @@ private slots:
         // again, S cancels that choice; R and B release the right and left button over the
         // list's blank area; K types a digit into the day count; D and U press and release
         // the left button over row 0, apart.
-        QTest::addColumn<QString>("actions");
-        QTest::addColumn<QString>("copied");
+        addColumns<QString, QString>("actions", "copied");
         // clang-format off
         QTest::newRow("clicks") << "02" << "one two";
         QTest::newRow("All, then a click") << "A1" << "one two";
@@ -203,7 +177,7 @@ private slots:
             else if (action == u'K')
                 QTest::keyClick(m_w->field("daysold"), '0');
             else
-                choose(choices.at(action).first, choices.at(action).second);
+                m_w->choose(choices.at(action).first, choices.at(action).second);
             const auto selected = list->selectionModel()->selectedRows().size();
             QCOMPARE(m_w->counter(), u"%1/3 Folders"_s.arg(selected));
             if (!u"PWC"_s.contains(action))
@@ -224,13 +198,9 @@ private slots:
 
     void daysField_data()
     {
-        QTest::addColumn<QString>("start");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("shortcuts"); // pressed after the typing
-        QTest::addColumn<QString>("clipboard");
-        QTest::addColumn<bool>("menuPaste"); // as the field's context menu pastes
-        QTest::addColumn<QString>("fieldAfter");
-        QTest::addColumn<int>("scans");
+        // shortcuts: pressed after the typing; menuPaste: as the field's context menu pastes
+        addColumns<QString, QString, QString, QString, bool, QString, int>(
+            "start", "typed", "shortcuts", "clipboard", "menuPaste", "fieldAfter", "scans");
         // /src's folders are from today, so every count lists all three.
         // clang-format off
         QTest::newRow("digit relists") << u"1"_s << u"2"_s << u""_s << u""_s << false << u"12"_s << 1;
@@ -249,12 +219,9 @@ private slots:
 
     void daysField()
     {
-        QFETCH(QString, start);
-        QFETCH(QString, typed);
-        QFETCH(QString, shortcuts);
-        QFETCH(QString, clipboard);
-        QFETCH(bool, menuPaste);
-        QFETCH(int, scans);
+        const auto [start, typed, shortcuts, clipboard, menuPaste, scans]
+            = fetch<QString, QString, QString, QString, bool, int>(
+                "start", "typed", "shortcuts", "clipboard", "menuPaste", "scans");
         QLineEdit *days = m_w->field("daysold");
         days->setText(start);
         m_w->window.listSourceFolder(u"/src/"_s);
@@ -279,15 +246,10 @@ private slots:
 
     void copyRun_data()
     {
-        QTest::addColumn<QString>("destination");
-        QTest::addColumn<QList<int>>("rows");
-        QTest::addColumn<bool>("confirmed");
-        QTest::addColumn<quint64>("freeBytes");
-        QTest::addColumn<bool>("copyAnyway");
-        QTest::addColumn<QString>("progressLine");
-        QTest::addColumn<QString>("copied"); // in order
-        QTest::addColumn<QStringList>("shown");
-        QTest::addColumn<bool>("replaced"); // another folder at the destination since its choice
+        // copied: in order; replaced: another folder at the destination since its choice
+        addColumns<QString, QList<int>, bool, quint64, bool, QString, QString, QStringList, bool>(
+            "destination", "rows", "confirmed", "freeBytes", "copyAnyway", "progressLine", "copied",
+            "shown", "replaced");
         const QString prompt
             = u"confirm Confirm Copy: Copy the %1 selected folder%2\r\n\r\ninto %3 now?"_s;
         const QString two = prompt.arg(2).arg(u"s"_s, u"/backup/"_s), done = u"FINISHED COPYING"_s;
@@ -301,35 +263,28 @@ private slots:
         QTest::newRow("short of space, copy anyway") << u"/backup/"_s << QList { 0, 2 } << true << quint64(10) << true << done << u"one two"_s << QStringList { two, question } << false;
         QTest::newRow("short of space, do not copy") << u"/backup/"_s << QList { 0, 2 } << true << quint64(10) << false << u"PREPARE TO COPY"_s << u""_s << QStringList { two, question } << false;
         // A pipe in "three" is left out: the finish says so, and the details name it.
-        QTest::newRow("a pipe left out") << u"/backup/"_s << QList { 0, 1 } << true << plenty << true << done + u" WITH 1 PROBLEM"_s << u"one three"_s
-            << QStringList { two, u"inform: 1 entry was not copied; the details name it and say why."_s, u"details: /src/three/pipe: a special file (pipe, socket or device) is not copied"_s } << false;
+        QTest::newRow("a pipe left out") << u"/backup/"_s << QList { 0, 1 } << true << plenty << true << done + u" WITH 1 PROBLEM"_s << u"one three"_s << QStringList { two, u"inform: 1 entry was not copied; the details name it and say why."_s, u"details: /src/three/pipe: a special file (pipe, socket or device) is not copied"_s } << false;
         // A drive unmounted meanwhile leaves the bare mount point: nothing is written there.
-        QTest::newRow("another folder there since its choice") << u"/backup/"_s << QList { 0 } << true << plenty << true << u"PREPARE TO COPY"_s << u""_s
-            << QStringList { prompt.arg(1).arg(u""_s, u"/backup/"_s), u"warn: Nothing was copied: the destination was disconnected; \"/backup/\" is now another folder.\nChoose the destination folder again."_s } << true;
+        QTest::newRow("another folder there since its choice") << u"/backup/"_s << QList { 0 } << true << plenty << true << u"PREPARE TO COPY"_s << u""_s << QStringList { prompt.arg(1).arg(u""_s, u"/backup/"_s), u"warn: Nothing was copied: the destination was disconnected; \"/backup/\" is now another folder.\nChoose the destination folder again."_s } << true;
         // clang-format on
     }
 
     void copyRun()
     {
-        QFETCH(QString, destination);
-        QFETCH(QList<int>, rows);
         FakeServices &fakes = m_w->fakes;
-        QFETCH(bool, confirmed);
-        QFETCH(bool, copyAnyway);
-        fakes.messageBox.confirmAnswer = confirmed;
-        fakes.messageBox.askAnswer = copyAnyway;
-        QFETCH(quint64, freeBytes);
-        fakes.fileSystem.mostFreeBytes = freeBytes;
+        const auto [destination, rows, replaced]
+            = fetch<QString, QList<int>, bool>("destination", "rows", "replaced");
+        std::tie(fakes.messageBox.confirmAnswer, fakes.messageBox.askAnswer,
+                 fakes.fileSystem.mostFreeBytes)
+            = fetch<bool, bool, quint64>("confirmed", "copyAnyway", "freeBytes");
         QCOMPARE(mkfifo(m_w->disk("src/three/pipe").c_str(), 0600), 0);
-        listAndSelect(destination, rows);
-        QFETCH(bool, replaced);
+        m_w->listAndSelect(destination, rows);
         if (replaced) {
             std::filesystem::rename(m_w->disk("backup"), m_w->disk("ejected"));
             std::filesystem::create_directory(m_w->disk("backup"));
         }
 
-        QTest::mouseClick(m_w->button("Command2"), Qt::LeftButton);
-        QVERIFY(waitForRunEnd());
+        QVERIFY(m_w->copy());
         QTEST(m_w->progress(), "progressLine");
         QTEST(shown().replaceInStrings(m_w->dir.text(), QString()), "shown");
         QStringList copied;
@@ -344,8 +299,7 @@ private slots:
 
     void longRun_data()
     {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("progressLine");
+        addColumns<QString, QString>("how", "progressLine");
         QTest::newRow("Cancel") << u"Cancel"_s << u"CANCELLED COPYING one"_s;
         QTest::newRow("close, stop the copy") << u"yes"_s << u"CANCELLED COPYING one"_s;
         QTest::newRow("Cancel while paused") << u"paused Cancel"_s << u"CANCELLED COPYING one"_s;
@@ -353,8 +307,9 @@ private slots:
         // The check of the copies after the flush: a phase of its own, which Cancel ends;
         // the copies stay, and the closing message says what was not read back.
         QTest::newRow("Cancel in the check") << u"check Cancel"_s << u"FINISHED COPYING"_s;
-        QTest::newRow("Cancel in the check, paused")
-            << u"paused check Cancel"_s << u"FINISHED COPYING"_s;
+        // clang-format off
+        QTest::newRow("Cancel in the check, paused") << u"paused check Cancel"_s << u"FINISHED COPYING"_s;
+        // clang-format on
         QTest::newRow("close, let it go on") << u"no"_s << u"FINISHED COPYING"_s;
         // A logout or a kill: stops like Cancel, asks nothing.
         QTest::newRow("SIGTERM") << u"SIGTERM"_s << u"CANCELLED COPYING one"_s;
@@ -369,8 +324,7 @@ private slots:
     // changes what is copied is blocked, and each way of stopping ends the run cleanly.
     void longRun()
     {
-        QFETCH(QString, how);
-        QFETCH(QString, progressLine);
+        auto [how, progressLine] = fetch<QString, QString>("how", "progressLine");
         const bool paused = how.startsWith(u"paused ");
         how.remove(u"paused "_s);
         const bool checks = how.startsWith(u"check ");
@@ -392,7 +346,7 @@ private slots:
                 &MainWindow::stopAndClose);
         m_w->window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&m_w->window));
-        listAndSelect(u"/backup/"_s, { 0, 1 });
+        m_w->listAndSelect(u"/backup/"_s, { 0, 1 });
         int ticks = 0;
         QTimer timer;
         connect(&timer, &QTimer::timeout, this, [&ticks] { ++ticks; });
@@ -450,7 +404,7 @@ private slots:
             QVERIFY(dialog->isVisible() && m_w->window.isVisible());
             drive.holdFlush = false;
         }
-        QVERIFY(waitForRunEnd());
+        QVERIFY(m_w->runEnded());
         QCOMPARE(m_w->progress(), progressLine);
         QCOMPARE(std::filesystem::exists(m_w->disk("backup/one/large.bin")), !stops);
         QCOMPARE(m_w->window.isVisible(), !closes);
