@@ -56,8 +56,7 @@ check "nothing on the image" [ "$(ls -A "$mnt")" = lost+found ]
 # 1. Unmounted while paused after A.
 unmount_during --pause "copied A" "$src/A" "$src/B" "$src/C"
 check "the run failed" [ "$status" -eq 1 ]
-check "the reason is the disconnected destination" \
-    grep -qx "failed: $mnt: the destination was disconnected" "$out"
+check "the reason is the disconnected destination" grep -qx "failed: $mnt: the destination was disconnected" "$out"
 check "A whole on the image" diff -r "$src/A" "$mnt/A"
 check "B and C not started" [ ! -e "$mnt/B" -a ! -e "$mnt/C" ]
 umount "$mnt"

@@ -6,8 +6,7 @@
 #
 # Usage: real_window_test.sh SPRIGWELL CLOSE_REQUEST [SCREENSHOT.png]
 set -euo pipefail
-[ -n "${SPRIGWELL_UNDER_XVFB:-}" ] \
-    || SPRIGWELL_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+[ -n "${SPRIGWELL_UNDER_XVFB:-}" ] || SPRIGWELL_UNDER_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
 
 program=$1 close_request=$2 scratch=$(mktemp -d) pid=
 screenshot=${3:-$scratch/window.png} log=$scratch/stderr.log
@@ -20,8 +19,7 @@ fail() {
 trap '[ -z "$pid" ] || kill "$pid" 2>/dev/null || :; rm -rf "$scratch"' EXIT
 # "R,G,B" of one pixel of the screenshot, in client coordinates.
 pixel() {
-    convert "$screenshot" -format \
-        "%[fx:round(255*p{$1}.r)],%[fx:round(255*p{$1}.g)],%[fx:round(255*p{$1}.b)]" info:
+    convert "$screenshot" -format "%[fx:round(255*p{$1}.r)],%[fx:round(255*p{$1}.g)],%[fx:round(255*p{$1}.b)]" info:
 }
 
 QT_QPA_PLATFORM=xcb "$program" 2>"$log" &
