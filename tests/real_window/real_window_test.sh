@@ -11,16 +11,10 @@ set -euo pipefail
 program=$1 close_request=$2 scratch=$(mktemp -d) pid=
 screenshot=${3:-$scratch/window.png} log=$scratch/stderr.log
 caption='Sprigwell v1.0 beta' purple=128,0,128
-fail() {
-    echo "FAIL: $*" >&2
-    [ ! -s "$log" ] || { echo "--- the program's stderr:" && cat "$log"; } >&2
-    exit 1
-}
+fail() { echo "FAIL: $*" >&2; [ ! -s "$log" ] || { echo "--- the program's stderr:" && cat "$log"; } >&2; exit 1; }
 trap '[ -z "$pid" ] || kill "$pid" 2>/dev/null || :; rm -rf "$scratch"' EXIT
 # "R,G,B" of one pixel of the screenshot, in client coordinates.
-pixel() {
-    convert "$screenshot" -format "%[fx:round(255*p{$1}.r)],%[fx:round(255*p{$1}.g)],%[fx:round(255*p{$1}.b)]" info:
-}
+pixel() { convert "$screenshot" -format "%[fx:round(255*p{$1}.r)],%[fx:round(255*p{$1}.g)],%[fx:round(255*p{$1}.b)]" info:; }
 
 QT_QPA_PLATFORM=xcb "$program" 2>"$log" &
 pid=$!
