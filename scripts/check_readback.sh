@@ -42,20 +42,16 @@ wait "$run" || status=$?
 sed "s/^/   /" "$out"
 check "the run finished" [ "$status" -eq 0 ]
 
-differs="the copy reads back differently from what was written"
-# file | what befell it | named by the check (1) or not (0)
-rows=(
-    "bad.bin|changed on the drive behind the file system|1"
-    "good.bin|copied well|0"
-    "changed.bin|its source changed after its copy|0"
-    "sparse.bin|holes read back as the zeros hashed|0"
-    "kept.bin|left up to date, then changed on the drive|0"
-)
-for row in "${rows[@]}"; do
-    IFS='|' read -r file what named <<<"$row"
-    check "$file, $what: named $named time(s)" \
-        [ "$(grep -cxF "problem: $mnt/set/$file: $differs" "$out" || :)" -eq "$named" ]
-done
+# FILE, what befell it, and how many times the check names it (1 or 0).
+named() {
+    check "$1, $2: named $3 time(s)" \
+        [ "$(grep -cxF "problem: $mnt/set/$1: the copy reads back differently from what was written" "$out" || :)" -eq "$3" ]
+}
+named bad.bin "changed on the drive behind the file system" 1
+named good.bin "copied well" 0
+named changed.bin "its source changed after its copy" 0
+named sparse.bin "holes read back as the zeros hashed" 0
+named kept.bin "left up to date, then changed on the drive" 0
 check "only those problems" [ "$(grep -c '^problem: ' "$out" || :)" -eq 1 ]
 check "three copies read back as written" \
     grep -qx "note: 3 copies were read back from the drive as they were written." "$out"
