@@ -1,4 +1,3 @@
-#include "data_table.h"
 #include "engine/failure.h"
 #include "engine/files_in_flight.h"
 
@@ -46,8 +45,10 @@ private slots:
     // where more in flight only keeps up or costs more, and found again when the drive changes.
     void settlesWhereTheDriveRewardsIt_data()
     {
-        // later: the drive after 100 measurements
-        addColumns<Drive, Drive, unsigned, unsigned>("drive", "later", "lowest", "highest");
+        QTest::addColumn<Drive>("drive");
+        QTest::addColumn<Drive>("later"); // the drive after 100 measurements
+        QTest::addColumn<unsigned>("lowest");
+        QTest::addColumn<unsigned>("highest");
         const Drive share = [](unsigned n) {
             return 900.0 * std::min(n, 40U);
         };
@@ -55,19 +56,24 @@ private slots:
             return 20'000.0;
         };
         QTest::newRow("share, 1 ms a call") << share << share << 16U << 32U;
-        // clang-format off
-        QTest::newRow("share that saturates at 6") << Drive([](unsigned n) { return 900.0 * std::min(n, 6U); }) << Drive() << 4U << 8U;
+        QTest::newRow("share that saturates at 6")
+            << Drive([](unsigned n) { return 900.0 * std::min(n, 6U); }) << Drive() << 4U << 8U;
         QTest::newRow("local disk, flat") << disk << disk << 1U << 1U;
-        QTest::newRow("USB stick, worse with more") << Drive([](unsigned n) { return 300.0 / n; }) << Drive() << 1U << 1U;
-        QTest::newRow("a tenth faster with two") << Drive([](unsigned n) { return n > 1 ? 1100.0 : 1000.0; }) << Drive() << 1U << 1U;
-        QTest::newRow("share, then a local disk") << share << Drive([](unsigned n) { return 500.0 / n; }) << 1U << 1U;
-        QTest::newRow("local disk, then a share") << disk << Drive([](unsigned n) { return 50.0 * n; }) << 16U << 32U;
-        // clang-format on
+        QTest::newRow("USB stick, worse with more")
+            << Drive([](unsigned n) { return 300.0 / n; }) << Drive() << 1U << 1U;
+        QTest::newRow("a tenth faster with two")
+            << Drive([](unsigned n) { return n > 1 ? 1100.0 : 1000.0; }) << Drive() << 1U << 1U;
+        QTest::newRow("share, then a local disk")
+            << share << Drive([](unsigned n) { return 500.0 / n; }) << 1U << 1U;
+        QTest::newRow("local disk, then a share")
+            << disk << Drive([](unsigned n) { return 50.0 * n; }) << 16U << 32U;
     }
     void settlesWhereTheDriveRewardsIt()
     {
-        const auto [drive, later, lowest, highest]
-            = fetch<Drive, Drive, unsigned, unsigned>("drive", "later", "lowest", "highest");
+        QFETCH(Drive, drive);
+        QFETCH(Drive, later);
+        QFETCH(unsigned, lowest);
+        QFETCH(unsigned, highest);
         InFlightLimit limit(32);
         settle(limit, drive, 100);
         const unsigned settled = settle(limit, later ? later : drive, 100).first;
@@ -79,21 +85,23 @@ private slots:
     void runsEachJobOnceWithinTheLimit()
     {
         std::atomic<int> ran = 0, inFlight = 0, most = 0;
-        FilesInFlight files(8);
-        for (int i = 0; i < 400; ++i)
-            files.run([&] {
-                const int now = ++inFlight;
-                for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) { }
-                std::this_thread::sleep_for(1ms);
-                --inFlight;
-                ++ran;
-            });
-        files.wait();
-        QCOMPARE(ran.load(), 400);
-        QVERIFY(unsigned(most.load()) <= files.mostInFlight());
-        QVERIFY(files.mostInFlight() <= 8);
-        if (timesAreTrue())
-            QVERIFY2(most >= 4, std::to_string(most).c_str());
+        {
+            FilesInFlight files(8);
+            for (int i = 0; i < 400; ++i)
+                files.run([&] {
+                    const int now = ++inFlight;
+                    for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) { }
+                    std::this_thread::sleep_for(1ms);
+                    --inFlight;
+                    ++ran;
+                });
+            files.wait();
+            QCOMPARE(ran.load(), 400);
+            QVERIFY(unsigned(most.load()) <= files.mostInFlight());
+            QVERIFY(files.mostInFlight() <= 8);
+            if (timesAreTrue())
+                QVERIFY2(most >= 4, std::to_string(most).c_str());
+        }
     }
 
     // A job that fails stops the others early; those not started never start, and the failure
