@@ -18,17 +18,20 @@ bool timesAreTrue()
     return qEnvironmentVariable("SPRIGWELL_SANITIZER") != u"thread";
 }
 
-// A drive as the limit sees it: files per second at each number in flight.
+// A drive as the limit sees it: files per second at each number in flight; or the cores
+// busy on average at each number in flight.
 using Drive = std::function<double(unsigned inFlight)>;
 
 // The limit after `measurements` on `drive`, and the highest it tried.
-std::pair<unsigned, unsigned> settle(InFlightLimit &limit, const Drive &drive, int measurements)
+std::pair<unsigned, unsigned> settle(InFlightLimit &limit, const Drive &drive, int measurements,
+                                     const Drive &busyCores = {})
 {
     unsigned highest = limit.limit();
     for (int i = 0; i < measurements; ++i) {
         const std::uint64_t files = limit.filesPerMeasurement();
         const double seconds = double(files) / drive(limit.limit());
-        limit.measured(files, std::chrono::nanoseconds(std::int64_t(seconds * 1e9)));
+        limit.measured(files, std::chrono::nanoseconds(std::int64_t(seconds * 1e9)),
+                       busyCores ? busyCores(limit.limit()) : 0);
         highest = std::max(highest, limit.limit());
     }
     return { limit.limit(), highest };
@@ -49,24 +52,36 @@ private slots:
         QTest::addColumn<Drive>("later"); // the drive after 100 measurements
         QTest::addColumn<unsigned>("lowest");
         QTest::addColumn<unsigned>("highest");
+        QTest::addColumn<Drive>("busyCores"); // of two; none busy where not given
         const Drive share = [](unsigned n) {
             return 900.0 * std::min(n, 40U);
         };
         const Drive disk = [](unsigned) {
             return 20'000.0;
         };
-        QTest::newRow("share, 1 ms a call") << share << share << 16U << 32U;
+        QTest::newRow("share, 1 ms a call") << share << share << 16U << 32U << Drive();
         QTest::newRow("share that saturates at 6")
-            << Drive([](unsigned n) { return 900.0 * std::min(n, 6U); }) << Drive() << 4U << 8U;
-        QTest::newRow("local disk, flat") << disk << disk << 1U << 1U;
+            << Drive([](unsigned n) { return 900.0 * std::min(n, 6U); }) << Drive() << 4U << 8U
+            << Drive();
+        QTest::newRow("local disk, flat") << disk << disk << 1U << 1U << Drive();
         QTest::newRow("USB stick, worse with more")
-            << Drive([](unsigned n) { return 300.0 / n; }) << Drive() << 1U << 1U;
+            << Drive([](unsigned n) { return 300.0 / n; }) << Drive() << 1U << 1U << Drive();
         QTest::newRow("a tenth faster with two")
-            << Drive([](unsigned n) { return n > 1 ? 1100.0 : 1000.0; }) << Drive() << 1U << 1U;
+            << Drive([](unsigned n) { return n > 1 ? 1100.0 : 1000.0; }) << Drive() << 1U << 1U
+            << Drive();
         QTest::newRow("share, then a local disk")
-            << share << Drive([](unsigned n) { return 500.0 / n; }) << 1U << 1U;
+            << share << Drive([](unsigned n) { return 500.0 / n; }) << 1U << 1U << Drive();
         QTest::newRow("local disk, then a share")
-            << disk << Drive([](unsigned n) { return 50.0 * n; }) << 16U << 32U;
+            << disk << Drive([](unsigned n) { return 50.0 * n; }) << 16U << 32U << Drive();
+        // In memory the cores set the pace: past two, what seems a gain is noise.
+        const Drive seemsToGain = [](unsigned n) {
+            return 1000.0 * n;
+        };
+        QTest::newRow("in memory, both cores busy from two")
+            << seemsToGain << Drive() << 2U << 2U
+            << Drive([](unsigned n) { return std::min(n, 2U) * 0.95; });
+        QTest::newRow("a share, the cores idle")
+            << seemsToGain << Drive() << 16U << 32U << Drive([](unsigned) { return 0.2; });
     }
     void settlesWhereTheDriveRewardsIt()
     {
@@ -74,9 +89,10 @@ private slots:
         QFETCH(Drive, later);
         QFETCH(unsigned, lowest);
         QFETCH(unsigned, highest);
-        InFlightLimit limit(32);
-        settle(limit, drive, 100);
-        const unsigned settled = settle(limit, later ? later : drive, 100).first;
+        QFETCH(Drive, busyCores);
+        InFlightLimit limit(32, 2);
+        settle(limit, drive, 100, busyCores);
+        const unsigned settled = settle(limit, later ? later : drive, 100, busyCores).first;
         QVERIFY2(settled >= lowest && settled <= highest, std::to_string(settled).c_str());
     }
 

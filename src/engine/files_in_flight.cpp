@@ -1,6 +1,7 @@
 #include "files_in_flight.h"
 
 #include <algorithm>
+#include <ctime>
 #include <utility>
 
 FilesInFlight::FilesInFlight(unsigned most)
@@ -13,7 +14,7 @@ FilesInFlight::~FilesInFlight()
         const std::lock_guard lock(m_mutex);
         m_quit = true;
     }
-    m_changed.notify_all();
+    m_jobReady.notify_all();
     for (std::thread &thread : m_threads)
         thread.join();
 }
@@ -23,7 +24,7 @@ void FilesInFlight::run(std::function<void()> job, const void *folder)
     std::unique_lock lock(m_mutex);
     // At one in flight nothing waits: each job runs as it is handed in. Above, jobs of the
     // folders ahead wait, so that files of several folders can be in flight at once.
-    m_changed.wait(lock, [this] {
+    m_callerMayGoOn.wait(lock, [this] {
         const unsigned limit = m_limit.limit();
         return m_failure || m_inFlight < (limit == 1 ? 1 : limit + kMostWaiting);
     });
@@ -39,7 +40,7 @@ void FilesInFlight::run(std::function<void()> job, const void *folder)
     }
     m_waiting.push_back({ std::move(job), folder });
     addThreadIfDue();
-    m_changed.notify_all();
+    m_jobReady.notify_one();
 }
 
 void FilesInFlight::addThreadIfDue()
@@ -71,13 +72,22 @@ void FilesInFlight::finished(std::exception_ptr failure)
     const auto now = std::chrono::steady_clock::now();
     // In memory a few files take microseconds: a rate over so short a time is noise.
     if (++m_finished >= m_limit.filesPerMeasurement() && now - m_since >= kShortestMeasurement) {
-        m_limit.measured(m_finished, now - m_since);
+        const unsigned before = m_limit.limit();
+        const std::clock_t processorTime = std::clock();
+        const double busyCores = double(processorTime - m_processorTimeSince) / CLOCKS_PER_SEC
+            / std::chrono::duration<double>(now - m_since).count();
+        m_limit.measured(m_finished, now - m_since, busyCores);
         m_finished = 0;
         m_since = now;
+        m_processorTimeSince = processorTime;
         // A higher limit with jobs waiting needs threads now, not at the next job.
         addThreadIfDue();
+        if (m_limit.limit() > before)
+            m_jobReady.notify_all();
     }
-    m_changed.notify_all();
+    // Only the caller waits for a job to end: a thread that ends one takes the next itself.
+    // Waking every thread at each end cost dozens of wake-ups a file in memory.
+    m_callerMayGoOn.notify_all();
 }
 
 FilesInFlight::Waiting FilesInFlight::takeJob()
@@ -111,10 +121,8 @@ void FilesInFlight::serve()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        ++m_idle;
-        m_changed.wait(
+        m_jobReady.wait(
             lock, [this] { return m_quit || (!m_waiting.empty() && m_running < m_limit.limit()); });
-        --m_idle;
         if (m_quit)
             return;
         const Waiting job = takeJob();
@@ -138,7 +146,7 @@ void FilesInFlight::serve()
 void FilesInFlight::wait()
 {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_inFlight == 0; });
+    m_callerMayGoOn.wait(lock, [this] { return m_inFlight == 0; });
     if (m_failure)
         std::rethrow_exception(std::exchange(m_failure, nullptr));
 }
@@ -149,7 +157,7 @@ std::exception_ptr FilesInFlight::abandon()
     m_abandoned = true;
     m_inFlight -= unsigned(m_waiting.size());
     m_waiting.clear();
-    m_changed.wait(lock, [this] { return m_inFlight == 0; });
+    m_callerMayGoOn.wait(lock, [this] { return m_inFlight == 0; });
     m_abandoned = false;
     return std::exchange(m_failure, nullptr);
 }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <ctime>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -63,13 +64,14 @@ private:
     void runHere(const std::function<void()> &job);
 
     mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
+    // Threads wait for a job, the caller (run(), wait(), abandon()) for jobs to end.
+    std::condition_variable m_jobReady;
+    std::condition_variable m_callerMayGoOn;
     InFlightLimit m_limit;
     std::deque<Waiting> m_waiting;
     std::unordered_map<const void *, unsigned> m_runningIn; // by folder
     unsigned m_running = 0;
     std::vector<std::thread> m_threads;
-    unsigned m_idle = 0;
     unsigned m_inFlight = 0; // running or waiting
     unsigned m_most = 0;
     bool m_quit = false;
@@ -78,4 +80,5 @@ private:
     // The measurement under way: files finished since it began.
     std::uint64_t m_finished = 0;
     std::chrono::steady_clock::time_point m_since = std::chrono::steady_clock::now();
+    std::clock_t m_processorTimeSince = std::clock(); // of the whole process
 };

@@ -11,11 +11,14 @@ constexpr double kClearGain = 1.15;
 constexpr double kFallen = 0.6;
 // Measurements at a settled limit before one more doubling is tried.
 constexpr unsigned kRetryAfter = 16;
+// The share of the cores in use from which the processor is taken to set the pace.
+constexpr double kBusy = 0.75;
 
 } // namespace
 
-InFlightLimit::InFlightLimit(unsigned most)
+InFlightLimit::InFlightLimit(unsigned most, unsigned cores)
     : m_most(std::max(most, 1U))
+    , m_cores(std::max(cores, 1U))
 { }
 
 std::uint64_t InFlightLimit::filesPerMeasurement() const
@@ -23,14 +26,14 @@ std::uint64_t InFlightLimit::filesPerMeasurement() const
     return std::max<std::uint64_t>(16, 4 * std::uint64_t(m_limit));
 }
 
-void InFlightLimit::measured(std::uint64_t files, std::chrono::nanoseconds took)
+void InFlightLimit::measured(std::uint64_t files, std::chrono::nanoseconds took, double busyCores)
 {
     const double seconds = std::max(std::chrono::duration<double>(took).count(), 1e-9);
     const double rate = double(files) / seconds;
     if (m_before != 0) {
         // The answer to the last doubling.
         if (rate >= m_rateBefore * kClearGain) {
-            if (m_limit < m_most) {
+            if (mayRaise(busyCores)) {
                 m_rateBefore = rate;
                 raise();
                 return;
@@ -46,7 +49,7 @@ void InFlightLimit::measured(std::uint64_t files, std::chrono::nanoseconds took)
     }
     if (m_settledRate == 0) { // the first measurement, at one file in flight
         m_rateBefore = rate;
-        if (m_limit < m_most)
+        if (mayRaise(busyCores))
             raise();
         return;
     }
@@ -58,11 +61,16 @@ void InFlightLimit::measured(std::uint64_t files, std::chrono::nanoseconds took)
         m_rateBefore = 0;
         return;
     }
-    if (++m_settledMeasurements >= kRetryAfter && m_limit < m_most) {
+    if (++m_settledMeasurements >= kRetryAfter && mayRaise(busyCores)) {
         m_settledMeasurements = 0;
         m_rateBefore = rate;
         raise();
     }
+}
+
+bool InFlightLimit::mayRaise(double busyCores) const
+{
+    return m_limit < m_most && (m_limit < m_cores || busyCores < kBusy * m_cores);
 }
 
 void InFlightLimit::raise()
