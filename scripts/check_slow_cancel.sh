@@ -24,8 +24,7 @@ if grep -qw io /sys/fs/cgroup/cgroup.controllers 2>/dev/null; then
     mkdir "$group" && echo "$device rbps=1048576" >"$group/io.max" || skip "cannot throttle reads (io.max)"
 elif [ -f /sys/fs/cgroup/blkio/blkio.throttle.read_bps_device ]; then
     group=/sys/fs/cgroup/blkio/sprigwell-slow.$$
-    mkdir "$group" && echo "$device 1048576" >"$group/blkio.throttle.read_bps_device" ||
-        skip "cannot throttle reads (blkio)"
+    mkdir "$group" && echo "$device 1048576" >"$group/blkio.throttle.read_bps_device" || skip "cannot throttle reads (blkio)"
 else
     skip "no block-I/O cgroup to throttle reads"
 fi

@@ -10,12 +10,10 @@
 //     const auto [name, count] = fetch<QString, int>("name", "count");
 template<typename... Types, typename... Names> void addColumns(Names... names)
 {
-    static_assert(sizeof...(Types) == sizeof...(Names));
     (QTest::addColumn<Types>(names), ...);
 }
 
 template<typename... Types, typename... Names> std::tuple<Types...> fetch(Names... names)
 {
-    static_assert(sizeof...(Types) == sizeof...(Names));
     return { *static_cast<Types *>(QTest::qData(names, qMetaTypeId<Types>()))... };
 }

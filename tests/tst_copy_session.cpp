@@ -20,10 +20,7 @@
 #include <thread>
 
 using namespace Qt::StringLiterals;
-using TempTree::readFile;
-using TempTree::writeFile;
-using Path = std::filesystem::path;
-namespace fs = std::filesystem;
+using namespace TempTree;
 
 namespace {
 
@@ -195,7 +192,7 @@ private slots:
     void endsAsTheDestinationAllows()
     {
         const auto [fault, into] = fetch<Fault, QString>("fault", "into");
-        const TempTree::Folder folder;
+        const Folder folder;
         const Path root = folder.path();
         const auto remove = qScopeGuard([&] { std::system(("rm -rf " + root.string()).c_str()); });
         makeScene(root, fault);
@@ -239,7 +236,7 @@ private slots:
         QFETCH(int, files);
         if (!fs::is_directory("/dev/shm"))
             QSKIP("no RAM file system at /dev/shm");
-        const TempTree::Folder folder(u"/dev/shm"_s);
+        const Folder folder(u"/dev/shm"_s);
         const Path one = folder.path() / "src/one";
         fs::create_directories(one);
         fs::create_directory(folder.path() / "dst");
@@ -254,8 +251,7 @@ private slots:
         run.prepare({ folder.path() / "src", folder.path() / "dst", { "one" } });
         QCOMPARE(counted.size(), 1);
         QTEST(counted.front().front().toULongLong(), "counted");
-        struct stat info = {};
-        QCOMPARE(stat(one.c_str(), &info), 0);
+        const struct stat info = statusOf(one);
         const std::atomic_bool stop = false;
         const InsideTotals inside = fileSystem.lookInside(one, { info.st_dev, info.st_ino }, stop);
         QTEST(sizeText(inside.bytes, inside.complete, QLocale::c()), "sizeField");
@@ -266,7 +262,7 @@ private slots:
     // the run names it. Until then it says where it stands, ten times a second at most.
     void cancelsInsideLargeFile()
     {
-        const TempTree::Folder folder;
+        const Folder folder;
         const Path root = folder.path();
         makeScene(root, Fault::None);
         const std::string large(8 << 20, 'n');
@@ -330,7 +326,7 @@ private slots:
     {
         const auto [smallFiles, after, says]
             = fetch<bool, QString, QString>("smallFiles", "after", "says");
-        const TempTree::Folder folder;
+        const Folder folder;
         const Path root = folder.path();
         makeScene(root, Fault::None);
         const Path data = root / "src/one/data";

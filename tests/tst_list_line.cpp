@@ -29,14 +29,11 @@ private slots:
 
     void lineLayout()
     {
-        const auto [name, date] = fetch<QString, QString>("name", "date");
-        QString nameInOut = name;
-        QString dateInOut = date;
-        const QString line
-            = formatListLine(nameInOut, kListNameWidth, QString(), dateInOut, QString());
+        auto [name, date] = fetch<QString, QString>("name", "date"); // both in and out
+        const QString line = formatListLine(name, kListNameWidth, QString(), date, QString());
         QTEST(line, "line");
         // The fields come back as the line holds them.
-        QCOMPARE(nameInOut + u' ' + dateInOut, line.left(nameInOut.size() + 1 + dateInOut.size()));
+        QCOMPARE(name + u' ' + date, line.left(name.size() + 1 + date.size()));
     }
 
     void dateText_data()

@@ -11,10 +11,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
-using TempTree::localSecs;
-using TempTree::makeFolder;
-
 using namespace Qt::StringLiterals;
+using namespace TempTree;
 
 namespace {
 
@@ -36,7 +34,7 @@ private slots:
     void init()
     {
         m_clock.day = QDate(2026, 12, 6);
-        m_dir = std::make_unique<TempTree::Folder>();
+        m_dir = std::make_unique<Folder>();
     }
 
     void ageBoundary_data()
@@ -87,12 +85,12 @@ private slots:
     // model whose lines are the fixed-column lines and whose name role is the raw name.
     void listsSubFoldersIntoModel()
     {
-        const std::filesystem::path root = m_dir->path();
+        const fs::path root = m_dir->path();
         for (const char *name : { "beta", "Alpha", "ALPHA2", "alpha", "caf\xe9" })
             makeFolder(root, name, localSecs(m_clock.day, 12 * 3600));
         makeFolder(root, "old", localSecs(m_clock.day.addDays(-100)));
-        TempTree::writeFile(root / "file.txt", "x");
-        std::filesystem::create_directory_symlink(root / "beta", root / "link-to-folder");
+        writeFile(root / "file.txt", "x");
+        fs::create_directory_symlink(root / "beta", root / "link-to-folder");
 
         SourceListing listing(m_fileSystem, m_clock);
         SubFolderListModel &model = listing.model();
@@ -105,7 +103,7 @@ private slots:
         QCOMPARE(model.rowCount(), 5);
         for (int row = 0; row < 5; ++row) {
             const QVariant name = model.index(row).data(SubFolderListModel::NameRole);
-            QCOMPARE(name.value<std::filesystem::path>().native(), names[std::size_t(row)]);
+            QCOMPARE(name.value<fs::path>().native(), names[std::size_t(row)]);
         }
         QCOMPARE(
             model.index(3).data().toString(),
@@ -161,10 +159,7 @@ private slots:
 
         QCOMPARE(selectionCounterText(selection.selectedRows().size(), model.rowCount()),
                  QStringLiteral("2/40000 Folders"));
-        const auto names = selectedNames(selection);
-        QCOMPARE(names.size(), 2u);
-        QCOMPARE(names[0].native(), std::string("f133000"));
-        QCOMPARE(names[1].native(), std::string("f139999"));
+        QCOMPARE(selectedNames(selection), (std::vector<fs::path> { "f133000", "f139999" }));
     }
 
 private:
@@ -180,7 +175,7 @@ private:
     }
 
     FixedClock m_clock;
-    std::unique_ptr<TempTree::Folder> m_dir;
+    std::unique_ptr<Folder> m_dir;
     LocalFileSystem m_fileSystem;
 };
 

@@ -9,8 +9,6 @@
 
 using namespace Qt::StringLiterals;
 using namespace TempTree;
-using Path = std::filesystem::path;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -30,19 +28,11 @@ std::string timesOf(const std::vector<Path> &entries)
 {
     std::string result;
     for (const Path &entry : entries) {
-        struct stat info = {};
-        lstat(entry.c_str(), &info);
+        const struct stat info = statusOf(entry);
         for (const timespec &t : { info.st_atim, info.st_mtim, info.st_ctim })
             result += std::to_string(t.tv_sec) + '.' + std::to_string(t.tv_nsec) + ' ';
     }
     return result;
-}
-
-FileIdentity identityOf(const Path &path)
-{
-    struct stat info = {};
-    lstat(path.c_str(), &info);
-    return { info.st_dev, info.st_ino };
 }
 
 // Fails one call for the folder "c" or the file "f", or stops the look when it reaches "b".
@@ -152,13 +142,12 @@ private slots:
         for (int i = 0; kind == "many" && i < 300; ++i)
             fs::create_directory(deeper /= "\xe9");
         for (int i = 0; kind == "many" && i < 100'000; ++i) { // names, not inodes: quick to make
-            const auto name = [&made](int n) {
-                return made / ("\xff" + std::to_string(n));
-            };
+            const Path name = made / ("\xff" + std::to_string(i));
             if (i == 0 || i == 1 || i == 50'000)
-                writeFile(i ? name(i) : deeper / "f", i ? "x" : "123456");
+                writeFile(i ? name : deeper / "f", i ? "x" : "123456");
             else // up to 65,000 names an inode
-                fs::create_hard_link(name(i < 50'000 ? 1 : 50'000), name(i));
+                fs::create_hard_link(made / ("\xff" + std::to_string(i < 50'000 ? 1 : 50'000)),
+                                     name);
         }
         if (kind == "locked") {
             chmod(made.parent_path().c_str(), 0700);
@@ -176,7 +165,9 @@ private slots:
         const std::string before = timesOf(entries);
         FaultyCalls calls;
         calls.fault = fault;
-        const FileIdentity identity = fault == "sub replaced" ? FileIdentity {} : identityOf(sub());
+        const FileIdentity identity = fault == "sub replaced"
+            ? FileIdentity {}
+            : FileIdentity { statusOf(sub()).st_dev, statusOf(sub()).st_ino };
         const auto want
             = std::tuple(std::int64_t(newest), std::uint32_t(kind == "boundary" ? 999'999'999 : 0),
                          std::uint64_t(bytes), complete);

@@ -11,7 +11,7 @@
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
-using TempTree::writeFile;
+using namespace TempTree;
 
 namespace {
 
@@ -28,12 +28,11 @@ public:
     QStringList received; // "<program>: <summary>: <body>"
 
 public slots:
+    // clang-format off
     uint Notify(const QString &program, uint, const QString &, const QString &summary,
                 const QString &body, const QStringList &, const QVariantMap &, int)
-    {
-        received << program + u": "_s + summary + u": "_s + body;
-        return uint(received.size());
-    }
+    { received << program + u": "_s + summary + u": "_s + body; return uint(received.size()); }
+    // clang-format on
     // Answered after every call sent before it: nothing more is on its way.
     int Received() { return int(received.size()); }
 };
@@ -83,11 +82,10 @@ private slots:
 
         DesktopNotifier notifier;
         WindowFixture w(&notifier);
-        const auto folder = TempTree::makeFolder(w.disk("src"), "one",
-                                                 TempTree::localSecs(w.fakes.clock.day, 60));
+        const auto folder = makeFolder(w.disk("src"), "one", localSecs(w.fakes.clock.day, 60));
         writeFile(folder / "data.bin", "data");
         QVERIFY(!problems || mkfifo((folder / "pipe").c_str(), 0600) == 0);
-        std::filesystem::create_directories(w.disk("backup"));
+        fs::create_directories(w.disk("backup"));
         QWidget other;
         QWidget &front = inFront ? static_cast<QWidget &>(w.window) : other;
         w.window.show();

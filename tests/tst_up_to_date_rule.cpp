@@ -67,8 +67,7 @@ private slots:
     // one of another form is none.
     void decides()
     {
-        const auto [variation, verdict] = fetch<Variation, UpToDate>("variation", "verdict");
-        const Variation &v = variation;
+        const auto [v, verdict] = fetch<Variation, UpToDate>("variation", "verdict");
         SourceRecord record { { 12, 100, { 1000, 5 }, { 1010, v.wholeSeconds ? 0 : 7 } } };
         if (v.before1970)
             record.source.modified.tv_sec = -1000;

@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QPointer>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -16,9 +17,8 @@
 
 #include <csignal>
 
-using TempTree::writeFile;
-
 using namespace Qt::StringLiterals;
+using namespace TempTree;
 
 class TestWindow : public QObject
 {
@@ -35,14 +35,14 @@ private slots:
     void init()
     {
         m_w = std::make_unique<WindowFixture>();
-        const qint64 recent = TempTree::localSecs(m_w->fakes.clock.day, 60);
+        const qint64 recent = localSecs(m_w->fakes.clock.day, 60);
         for (const char *name : { "one", "three", "two" }) {
-            const auto folder = TempTree::makeFolder(m_w->disk("src"), name, recent);
-            std::filesystem::create_directories(folder / "inner");
+            const auto folder = makeFolder(m_w->disk("src"), name, recent);
+            fs::create_directories(folder / "inner");
             writeFile(folder / "data.bin", std::string("new ") + name);
             writeFile(folder / "inner" / "deep.txt", name);
         }
-        std::filesystem::create_directories(m_w->disk("backup"));
+        fs::create_directories(m_w->disk("backup"));
     }
     void cleanup() { m_w.reset(); }
 
@@ -106,10 +106,9 @@ private slots:
             = fetch<QString, QString, QString>("action", "picked", "counter");
         m_w->choose("cmdSource", u"/src"_s);
         m_w->field("Text2")->setText(u"/old/"_s);
-        {
-            const QSignalBlocker quiet(m_w->list()->selectionModel());
-            m_w->select(1);
-        }
+        m_w->list()->selectionModel()->blockSignals(true);
+        m_w->select(1);
+        m_w->list()->selectionModel()->blockSignals(false);
 
         if (action == u"double-click")
             QTest::mouseDClick(m_w->field("Text1"), Qt::LeftButton);
@@ -280,8 +279,8 @@ private slots:
         QCOMPARE(mkfifo(m_w->disk("src/three/pipe").c_str(), 0600), 0);
         m_w->listAndSelect(destination, rows);
         if (replaced) {
-            std::filesystem::rename(m_w->disk("backup"), m_w->disk("ejected"));
-            std::filesystem::create_directory(m_w->disk("backup"));
+            fs::rename(m_w->disk("backup"), m_w->disk("ejected"));
+            fs::create_directory(m_w->disk("backup"));
         }
 
         QVERIFY(m_w->copy());
@@ -291,7 +290,7 @@ private slots:
         for (const auto &path : fakes.fileSystem.copies)
             copied << QString::fromStdString(path.filename());
         QTEST(copied.join(u' '), "copied");
-        QVERIFY(!std::filesystem::exists(m_w->disk("ejected/one")));
+        QVERIFY(!fs::exists(m_w->disk("ejected/one")));
         // Nothing is refreshed: pressing again would repeat the same copy.
         QCOMPARE(m_w->counter(), u"%1/3 Folders"_s.arg(rows.size()));
         QVERIFY(m_w->button("Command2")->isEnabled());
@@ -325,13 +324,11 @@ private slots:
     void longRun()
     {
         auto [how, progressLine] = fetch<QString, QString>("how", "progressLine");
-        const bool paused = how.startsWith(u"paused ");
-        how.remove(u"paused "_s);
-        const bool checks = how.startsWith(u"check ");
-        how.remove(u"check "_s);
+        const bool paused = how.startsWith(u"paused "), checks = how.contains(u"check ");
+        how.remove(u"paused "_s).remove(u"check "_s);
         m_w->fakes.messageBox.checkAnswer = checks;
-        const bool stops = progressLine.startsWith(u"CANCELLED");
-        const bool atFlush = how.endsWith(u" at flush");
+        const bool stops = progressLine.startsWith(u"CANCELLED"),
+                   atFlush = how.endsWith(u" at flush");
         const bool closes = how.startsWith(u"yes") || how.startsWith(u"SIGTERM");
         // 12 MiB at 4 MB/s: about three seconds.
         writeFile(m_w->disk("src/one/large.bin"), std::string(12 << 20, 'x'));
@@ -347,9 +344,8 @@ private slots:
         m_w->window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&m_w->window));
         m_w->listAndSelect(u"/backup/"_s, { 0, 1 });
-        int ticks = 0;
         QTimer timer;
-        connect(&timer, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        QSignalSpy ticks(&timer, &QTimer::timeout);
         timer.start(20);
 
         QTest::mouseClick(m_w->button("Command2"), Qt::LeftButton);
@@ -387,7 +383,7 @@ private slots:
             QCOMPARE(m_w->progress(), line);
         }
         // The window's thread is free while the worker copies.
-        QTRY_VERIFY(ticks > 20);
+        QTRY_VERIFY(ticks.size() > 20);
         QVERIFY(!m_w->button("cmdSource")->isEnabled());
 
         if (how.startsWith(u"Cancel")) {
@@ -406,7 +402,7 @@ private slots:
         }
         QVERIFY(m_w->runEnded());
         QCOMPARE(m_w->progress(), progressLine);
-        QCOMPARE(std::filesystem::exists(m_w->disk("backup/one/large.bin")), !stops);
+        QCOMPARE(fs::exists(m_w->disk("backup/one/large.bin")), !stops);
         QCOMPARE(m_w->window.isVisible(), !closes);
         // Only Cancel says what was copied; a closing program leaves no message waiting.
         QCOMPARE(shown().filter(u"inform: "_s).size(), how == u"Cancel"_s ? 1 : 0);

@@ -15,8 +15,7 @@ while [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
 expect() {
     local what=$1 expected=$2 status=0
     shift 2
-    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@" "$program" \
-        >"$scratch/out" 2>"$scratch/err" </dev/null || status=$?
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$@" "$program" >"$scratch/out" 2>"$scratch/err" </dev/null || status=$?
     sed "s/^/   /" "$scratch/err"
     check "$what: status 1 ($status), one line on stderr with \"$expected\", nothing on stdout" \
         [ "$status" -eq 1 -a "$(wc -l <"$scratch/err")" -eq 1 -a "$(grep -cF "$expected" "$scratch/err")" -eq 1 \

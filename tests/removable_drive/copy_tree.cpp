@@ -20,20 +20,17 @@
 #include <cstdlib>
 #include <iomanip>
 #include <iostream>
+#include <map>
 #include <thread>
 
 int main(int argc, char *argv[])
 {
-    std::string pause, chosenWait, stopAfter, beforeCheck;
+    std::map<std::string, std::string> options;
     int first = 1;
-    for (; first + 2 < argc && argv[first][0] == '-'; first += 2) {
-        const std::string_view option = argv[first];
-        (option == "--pause"               ? pause
-             : option == "--chosen-before" ? chosenWait
-             : option == "--stop-after"    ? stopAfter
-                                           : beforeCheck)
-            = argv[first + 1];
-    }
+    for (; first + 2 < argc && argv[first][0] == '-'; first += 2)
+        options[argv[first]] = argv[first + 1];
+    const std::string pause = options["--pause"], chosenWait = options["--chosen-before"],
+                      stopAfter = options["--stop-after"], beforeCheck = options["--check"];
     const auto waitWhile = [](const std::string &file) {
         while (std::filesystem::exists(file))
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
