@@ -24,10 +24,14 @@ void FilesInFlight::run(std::function<void()> job, const void *folder)
     std::unique_lock lock(m_mutex);
     // At one in flight nothing waits: each job runs as it is handed in. Above, jobs of the
     // folders ahead wait, so that files of several folders can be in flight at once.
-    m_callerMayGoOn.wait(lock, [this] {
+    // Once full, the caller waits until a batch has drained: woken for every job that ends,
+    // it would cost each file a wake-up more.
+    const auto room = [this](unsigned refill) {
         const unsigned limit = m_limit.limit();
-        return m_failure || m_inFlight < (limit == 1 ? 1 : limit + kMostWaiting);
-    });
+        return m_inFlight + (limit == 1 ? 0 : refill) < (limit == 1 ? 1 : limit + kMostWaiting);
+    };
+    if (!room(0))
+        m_callerMayGoOn.wait(lock, [&] { return m_failure || room(kRefill); });
     if (m_failure)
         return;
     ++m_inFlight;
@@ -87,7 +91,9 @@ void FilesInFlight::finished(std::exception_ptr failure)
     }
     // Only the caller waits for a job to end: a thread that ends one takes the next itself.
     // Waking every thread at each end cost dozens of wake-ups a file in memory.
-    m_callerMayGoOn.notify_all();
+    const unsigned limit = m_limit.limit();
+    if (failure || m_inFlight == 0 || limit == 1 || m_inFlight + kRefill < limit + kMostWaiting)
+        m_callerMayGoOn.notify_all();
 }
 
 FilesInFlight::Waiting FilesInFlight::takeJob()

@@ -53,6 +53,8 @@ private:
     };
     // Jobs handed in beyond the limit, so that the next folders' files are at hand.
     static constexpr unsigned kMostWaiting = 256;
+    // How many may be handed in at once after a wait for room.
+    static constexpr unsigned kRefill = 64;
     static constexpr std::chrono::milliseconds kShortestMeasurement { 20 };
 
     void serve();

@@ -18,9 +18,13 @@ constexpr std::string_view defaultList = "system.posix_acl_default";
 } // namespace
 
 MetadataCopy::MetadataCopy(SystemCalls &calls, std::set<MetadataKind> &notKept)
+    : MetadataCopy(calls, notKept, calls.effectiveUser() == 0)
+{ }
+
+MetadataCopy::MetadataCopy(SystemCalls &calls, std::set<MetadataKind> &notKept, bool privileged)
     : m_calls(calls)
     , m_notKept(notKept)
-    , m_privileged(calls.effectiveUser() == 0)
+    , m_privileged(privileged)
 { }
 
 void MetadataCopy::notKept(MetadataKind kind, std::error_code error)
@@ -138,6 +142,7 @@ void MetadataCopy::noteWhatWasNotKept(int target, mode_t mode, const struct time
     if (!kept)
         return;
     const struct stat &info = kept->info();
+    m_keptModified = info.st_mtim;
     if ((info.st_mode & 0777) != (mode & 0777))
         m_notKept.insert(MetadataKind::Permissions);
     if (info.st_mtim.tv_sec != modified.tv_sec || info.st_mtim.tv_nsec != modified.tv_nsec)

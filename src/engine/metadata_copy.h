@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <optional>
 #include <set>
 #include <system_error>
 
@@ -17,6 +18,10 @@ class MetadataCopy
 {
 public:
     MetadataCopy(SystemCalls &calls, std::set<MetadataKind> &notKept);
+    // For one more entry of a run that knows already whether it runs as root (a system call
+    // a file spared).
+    MetadataCopy(SystemCalls &calls, std::set<MetadataKind> &notKept, bool privileged);
+    bool privileged() const { return m_privileged; }
 
     // `target` is the new file or folder, open, whose status is `current`; `source` its
     // source, open for reading, whose status is `from`. Call it after the last write.
@@ -34,6 +39,8 @@ public:
     // Whether the open folder hands a default access control list down to new entries.
     // Asked once per folder: a folder without one costs its entries nothing.
     bool handsDownLists(int folder);
+    // The modification time the target was found to keep after apply(), where it looked.
+    const std::optional<struct timespec> &keptModified() const { return m_keptModified; }
 
 private:
     // The access control lists a source had.
@@ -64,4 +71,5 @@ private:
     SystemCalls &m_calls;
     std::set<MetadataKind> &m_notKept;
     const bool m_privileged;
+    std::optional<struct timespec> m_keptModified;
 };

@@ -381,10 +381,10 @@ void TreeCopier::copyFileData(const FileJob &job)
     ::copyFileData(m_calls, input.get(), pending.fd(), status.size(), status.mayHaveHoles(),
                    m_monitor, DataCopyMethod::CopyFileRange, hash ? &*hash : nullptr);
     std::set<MetadataKind> notKept;
-    MetadataCopy(m_calls, notKept)
-        .apply(pending.fd(), created.info(), input.get(), status.info(),
-               job.folder->handsDownLists);
-    recordSource(job, pending.fd(), status);
+    MetadataCopy metadata(m_calls, notKept, m_metadata.privileged());
+    metadata.apply(pending.fd(), created.info(), input.get(), status.info(),
+                   job.folder->handsDownLists);
+    recordSource(job, pending.fd(), status, metadata.keptModified());
     pending.commit();
     const std::lock_guard lock(m_shared);
     m_report.notKept.merge(notKept);

@@ -22,6 +22,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_set>
@@ -174,7 +175,9 @@ private:
               const FileStatus &there, std::uint64_t bytes);
     // Gives the job's open copy `fd` the record of its source `source` where its drive
     // holds one.
-    void recordSource(const FileJob &job, int fd, const FileStatus &source);
+    // `copyModified`: the copy's modification time where it is known already.
+    void recordSource(const FileJob &job, int fd, const FileStatus &source,
+                      const std::optional<struct timespec> &copyModified = std::nullopt);
 
     SystemCalls &m_calls;
     RunMemory &m_run;

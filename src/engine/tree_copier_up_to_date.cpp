@@ -74,7 +74,7 @@ bool TreeCopier::keptAsProven(const FileLook &look)
                 .orThrow(side);
         };
         std::set<MetadataKind> notKept;
-        MetadataCopy(m_calls, notKept)
+        MetadataCopy(m_calls, notKept, m_metadata.privileged())
             .bringUpToDate(open(level.destination.fd.get(), Side::Destination).get(), there.info(),
                            open(level.source.fd.get(), Side::Source).get(), source.info());
         const std::lock_guard lock(m_shared);
@@ -95,7 +95,8 @@ bool TreeCopier::keepIfSameData(const FileJob &job, int input, const FileStatus 
     if (!sameFileData(m_calls, input, target.get(), source.size(), m_monitor))
         return false;
     std::set<MetadataKind> notKept;
-    MetadataCopy(m_calls, notKept).bringUpToDate(target.get(), there.info(), input, source.info());
+    MetadataCopy(m_calls, notKept, m_metadata.privileged())
+        .bringUpToDate(target.get(), there.info(), input, source.info());
     recordSource(job, target.get(), source);
     {
         const std::lock_guard lock(m_shared);
@@ -118,7 +119,8 @@ void TreeCopier::keep(CopyLevelState &folder, const std::string &name,
         m_run.firstCopies.note(source.identity(), FirstCopy { copyPath, there.identity() });
 }
 
-void TreeCopier::recordSource(const FileJob &job, int fd, const FileStatus &source)
+void TreeCopier::recordSource(const FileJob &job, int fd, const FileStatus &source,
+                              const std::optional<struct timespec> &copyModified)
 {
     const std::uint64_t device = job.folder->current.st_dev;
     {
@@ -128,11 +130,16 @@ void TreeCopier::recordSource(const FileJob &job, int fd, const FileStatus &sour
             return;
     }
     // As the copy's drive keeps its times, which may be coarser than the source's.
-    const Result<FileStatus> copy = m_calls.status(fd);
-    if (!copy)
-        return;
-    const SourceRecord record { SourceState::of(source.info()), copy->info().st_mtim,
-                                m_calls.now() };
+    struct timespec modified = {};
+    if (copyModified) {
+        modified = *copyModified;
+    } else {
+        const Result<FileStatus> copy = m_calls.status(fd);
+        if (!copy)
+            return;
+        modified = copy->info().st_mtim;
+    }
+    const SourceRecord record { SourceState::of(source.info()), modified, m_calls.now() };
     // Refused for this file alone (a copy its owner may not change), or by a drive without
     // user attributes, which is not asked again.
     if (writeSourceRecord(m_calls, fd, record) == std::errc::operation_not_supported) {
