@@ -64,10 +64,10 @@ enum class CopyTimed { CopyAlone, WholeRunWithFlush };
 
 // A real CopyRun (progress reports and stop checks on) on the local file system against
 // cp -a, each copying the set's folder into a fresh destination folder in `scratch`, both
-// checked afterwards against the source byte for byte.
+// checked afterwards against the source byte for byte; met at `target` x cp -a or below.
 ResultTable compareCopyRunWithCp(const std::vector<CopySet> &sets,
                                  const std::filesystem::path &scratch, int rounds, CacheState cache,
-                                 CopyTimed timed);
+                                 CopyTimed timed, double target = 1.0);
 
 // The copy run with the check of the copies asked for, its data hashed as it streams (the
 // read-back and the flush left out), against the same run without: copy() timed, warm.

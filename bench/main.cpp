@@ -383,7 +383,7 @@ with --ext4 the read-back from EXT4_FOLDER, on a mounted ext4 image, against cat
             std::cerr << "Timing the copy in RAM...\n";
             section("Copy run against cp -a on a RAM file system",
                     compareCopyRunWithCp({ set }, root, arguments.rounds, CacheState::Warm,
-                                         CopyTimed::CopyAlone),
+                                         CopyTimed::CopyAlone, 0.8),
                     rounds + " As above, in " + arguments.memoryRoot.string()
                         + " (tmpfs): every page is in memory, and there is no disk"
                           " allocator whose cost swamps the tools' own work per file.");
