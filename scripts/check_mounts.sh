@@ -30,8 +30,7 @@ done
 # go on and prints what it said into $out, its status into $status; then checks that nothing
 # landed in the bare mount point and mounts the stick again.
 unmount_during() {
-    local option=$1 wait_line=$2
-    shift 2
+    local option=$1 wait_line=$2 && shift 2
     out=$scratch/run.out status=0
     touch "$scratch/pause"
     "$copy_tree" "$option" "$scratch/pause" "$@" "$mnt" >"$out" 2>&1 &

@@ -1,5 +1,7 @@
+#include "data_table.h"
 #include "engine/failure.h"
 #include "engine/files_in_flight.h"
+#include "temp_tree.h"
 
 #include <QTest>
 
@@ -10,13 +12,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-// Under ThreadSanitizer every call costs many times its time: what a round trip is worth
-// against the work around it, and so how far the limit climbs, is not the drive's.
-bool timesAreTrue()
-{
-    return qEnvironmentVariable("SPRIGWELL_SANITIZER") != u"thread";
-}
 
 // A drive as the limit sees it: files per second at each number in flight; or the cores
 // busy on average at each number in flight.
@@ -48,11 +43,9 @@ private slots:
     // where more in flight only keeps up or costs more, and found again when the drive changes.
     void settlesWhereTheDriveRewardsIt_data()
     {
-        QTest::addColumn<Drive>("drive");
-        QTest::addColumn<Drive>("later"); // the drive after 100 measurements
-        QTest::addColumn<unsigned>("lowest");
-        QTest::addColumn<unsigned>("highest");
-        QTest::addColumn<Drive>("busyCores"); // of two; none busy where not given
+        // later: the drive after 100 measurements; busyCores: of two; none busy where not given
+        addColumns<Drive, Drive, unsigned, unsigned, Drive>("drive", "later", "lowest", "highest",
+                                                            "busyCores");
         const Drive share = [](unsigned n) {
             return 900.0 * std::min(n, 40U);
         };
@@ -60,36 +53,28 @@ private slots:
             return 20'000.0;
         };
         QTest::newRow("share, 1 ms a call") << share << share << 16U << 32U << Drive();
-        QTest::newRow("share that saturates at 6")
-            << Drive([](unsigned n) { return 900.0 * std::min(n, 6U); }) << Drive() << 4U << 8U
-            << Drive();
+        // clang-format off
+        QTest::newRow("share that saturates at 6") << Drive([](unsigned n) { return 900.0 * std::min(n, 6U); }) << Drive() << 4U << 8U << Drive();
         QTest::newRow("local disk, flat") << disk << disk << 1U << 1U << Drive();
-        QTest::newRow("USB stick, worse with more")
-            << Drive([](unsigned n) { return 300.0 / n; }) << Drive() << 1U << 1U << Drive();
-        QTest::newRow("a tenth faster with two")
-            << Drive([](unsigned n) { return n > 1 ? 1100.0 : 1000.0; }) << Drive() << 1U << 1U
-            << Drive();
-        QTest::newRow("share, then a local disk")
-            << share << Drive([](unsigned n) { return 500.0 / n; }) << 1U << 1U << Drive();
-        QTest::newRow("local disk, then a share")
-            << disk << Drive([](unsigned n) { return 50.0 * n; }) << 16U << 32U << Drive();
+        QTest::newRow("USB stick, worse with more") << Drive([](unsigned n) { return 300.0 / n; }) << Drive() << 1U << 1U << Drive();
+        QTest::newRow("a tenth faster with two") << Drive([](unsigned n) { return n > 1 ? 1100.0 : 1000.0; }) << Drive() << 1U << 1U << Drive();
+        QTest::newRow("share, then a local disk") << share << Drive([](unsigned n) { return 500.0 / n; }) << 1U << 1U << Drive();
+        QTest::newRow("local disk, then a share") << disk << Drive([](unsigned n) { return 50.0 * n; }) << 16U << 32U << Drive();
+        // clang-format on
         // In memory the cores set the pace: past two, what seems a gain is noise.
         const Drive seemsToGain = [](unsigned n) {
             return 1000.0 * n;
         };
-        QTest::newRow("in memory, both cores busy from two")
-            << seemsToGain << Drive() << 2U << 2U
-            << Drive([](unsigned n) { return std::min(n, 2U) * 0.95; });
-        QTest::newRow("a share, the cores idle")
-            << seemsToGain << Drive() << 16U << 32U << Drive([](unsigned) { return 0.2; });
+        // clang-format off
+        QTest::newRow("in memory, both cores busy from two") << seemsToGain << Drive() << 2U << 2U << Drive([](unsigned n) { return std::min(n, 2U) * 0.95; });
+        QTest::newRow("a share, the cores idle") << seemsToGain << Drive() << 16U << 32U << Drive([](unsigned) { return 0.2; });
+        // clang-format on
     }
     void settlesWhereTheDriveRewardsIt()
     {
-        QFETCH(Drive, drive);
-        QFETCH(Drive, later);
-        QFETCH(unsigned, lowest);
-        QFETCH(unsigned, highest);
-        QFETCH(Drive, busyCores);
+        const auto [drive, later, lowest, highest, busyCores]
+            = fetch<Drive, Drive, unsigned, unsigned, Drive>("drive", "later", "lowest", "highest",
+                                                             "busyCores");
         InFlightLimit limit(32, 2);
         settle(limit, drive, 100, busyCores);
         const unsigned settled = settle(limit, later ? later : drive, 100, busyCores).first;
@@ -101,23 +86,21 @@ private slots:
     void runsEachJobOnceWithinTheLimit()
     {
         std::atomic<int> ran = 0, inFlight = 0, most = 0;
-        {
-            FilesInFlight files(8);
-            for (int i = 0; i < 400; ++i)
-                files.run([&] {
-                    const int now = ++inFlight;
-                    for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) { }
-                    std::this_thread::sleep_for(1ms);
-                    --inFlight;
-                    ++ran;
-                });
-            files.wait();
-            QCOMPARE(ran.load(), 400);
-            QVERIFY(unsigned(most.load()) <= files.mostInFlight());
-            QVERIFY(files.mostInFlight() <= 8);
-            if (timesAreTrue())
-                QVERIFY2(most >= 4, std::to_string(most).c_str());
-        }
+        FilesInFlight files(8);
+        for (int i = 0; i < 400; ++i)
+            files.run([&] {
+                const int now = ++inFlight;
+                for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) { }
+                std::this_thread::sleep_for(1ms);
+                --inFlight;
+                ++ran;
+            });
+        files.wait();
+        QCOMPARE(ran.load(), 400);
+        QVERIFY(unsigned(most.load()) <= files.mostInFlight());
+        QVERIFY(files.mostInFlight() <= 8);
+        if (TempTree::timesAreTrue())
+            QVERIFY2(most >= 4, std::to_string(most).c_str());
     }
 
     // A job that fails stops the others early; those not started never start, and the failure
@@ -149,7 +132,7 @@ private slots:
                 break;
             files.run([&, i] { job(i); });
         }
-        QVERIFY(files.limit() > 1 || !timesAreTrue());
+        QVERIFY(files.limit() > 1 || !TempTree::timesAreTrue());
         const auto timer = std::chrono::steady_clock::now();
         if (abandon) {
             QVERIFY(!files.abandon()); // none failed
