@@ -25,7 +25,9 @@ corrupt_on_image() {
 # A first run leaves kept.bin at the destination, up to date for the second.
 head -c 1M /dev/urandom >"$src/set/kept.bin"
 "$copy_tree" "$src/set" "$mnt" >/dev/null
-for f in bad good changed; do head -c 4M /dev/urandom >"$src/set/$f.bin"; done
+# bad and good are large enough to be hashed behind their in-kernel copies.
+for f in bad good; do head -c 12M /dev/urandom >"$src/set/$f.bin"; done
+head -c 4M /dev/urandom >"$src/set/changed.bin"
 truncate -s 3M "$src/set/sparse.bin" && printf 'data after a hole' | dd of="$src/set/sparse.bin" bs=1 seek=$((1 << 20)) conv=notrunc status=none
 
 out=$scratch/run.out status=0

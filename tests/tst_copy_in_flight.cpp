@@ -215,6 +215,56 @@ private slots:
         QVERIFY(whole > 0);
         QVERIFY(!failure || whole < kFolders * kFilesPerFolder);
     }
+
+    // A large file to be checked is copied in the kernel and hashed behind the copy from
+    // what the copy holds, beside small ones hashed as they stream: the check reads all
+    // back clean; a copy that cannot be read back while hashed is a failing drive.
+    void hashesLargeFilesBehindTheirCopy_data()
+    {
+        QTest::addColumn<bool>("copyUnreadable");
+        QTest::newRow("read back clean") << false;
+        QTest::newRow("the copy unreadable while hashed") << true;
+    }
+    void hashesLargeFilesBehindTheirCopy()
+    {
+        QFETCH(bool, copyUnreadable);
+        struct Calls : SystemCalls
+        {
+            bool copyUnreadable = false;
+            Result<std::size_t> readAt(int fd, char *buffer, std::size_t length,
+                                       std::uint64_t offset) override
+            {
+                const std::string at = fs::read_symlink("/proc/self/fd/" + std::to_string(fd));
+                if (copyUnreadable && at.find("/dst/") != std::string::npos)
+                    return systemError(EIO);
+                return SystemCalls::readAt(fd, buffer, length, offset);
+            }
+        } calls;
+        calls.copyUnreadable = copyUnreadable;
+        Folder dir;
+        const Path src = dir.path() / "src", dst = dir.path() / "dst";
+        fs::create_directories(src);
+        std::string large(9 << 20, 'L');
+        for (std::size_t i = 0; i < large.size(); i += 4099)
+            large[i] = char('a' + i % 26);
+        writeFile(src / "large", large);
+        writeFile(src / "small", "small");
+        SilentCopyMonitor monitor;
+        CopySession session(calls, dir.path(), asciiCaseFold);
+        session.keepHashes(true);
+        if (copyUnreadable) {
+            QVERIFY_THROWS_EXCEPTION(Failure, session.copyFolder(src, "dst", monitor));
+            QVERIFY(!fs::exists(dst / "large"));
+            return;
+        }
+        QVERIFY(session.copyFolder(src, "dst", monitor).problems.empty());
+        session.flushAll();
+        CheckReport check;
+        session.checkCopies(monitor, check);
+        QCOMPARE(check.checked, std::size_t(2));
+        QVERIFY(check.problems.empty());
+        QCOMPARE(readFile(dst / "large"), large);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCopyInFlight)

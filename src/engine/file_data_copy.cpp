@@ -1,6 +1,7 @@
 #include "file_data_copy.h"
 
 #include "copy_monitor.h"
+#include "hash_behind.h"
 #include "stream_hash.h"
 #include "system_calls.h"
 
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -73,6 +75,11 @@ void readAheadChunk(SystemCalls &calls, int fd, std::uint64_t offset, std::uint6
 // Both files' chunks are held in memory while compared.
 constexpr std::uint64_t largestComparedChunk = std::uint64_t(4) << 20;
 
+// A file this large is copied in the kernel and hashed behind the copy (hash_behind.h),
+// in chunks small enough that the hashing of the last one adds little to the copy's time.
+constexpr std::uint64_t hashBehindFrom = std::uint64_t(8) << 20;
+constexpr std::uint64_t largestChunkHashedBehind = std::uint64_t(8) << 20;
+
 // The next stretch of data at or after `offset` in a file of `size` bytes, as [start, end);
 // start == size when only a hole is left. Without SEEK_DATA the rest is taken as data.
 std::pair<std::uint64_t, std::uint64_t> nextData(SystemCalls &calls, int fd, std::uint64_t offset,
@@ -112,7 +119,12 @@ void copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size, bool
     const std::uint64_t expected = size;
     std::uint64_t offset = 0;
     std::uint64_t written = 0; // the end of the data written so far
-    ChunkSizes chunks(largestChunk);
+    // Holes are hashed as zeros in order with the data: only a file without them is hashed
+    // behind the copy.
+    std::optional<HashBehind> behind;
+    if (hash && size >= hashBehindFrom && !mayHaveHoles)
+        behind.emplace(calls, to, *hash);
+    ChunkSizes chunks(behind ? largestChunkHashedBehind : largestChunk);
     readAheadByChunks(calls, from, size);
     while (offset < size) {
         const auto [start, end]
@@ -130,7 +142,7 @@ void copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size, bool
             readAheadChunk(calls, from, offset, chunks.next(), end);
             const auto started = std::chrono::steady_clock::now();
             const std::size_t length = std::size_t(std::min(chunks.next(), end - offset));
-            const Result<std::size_t> moved = hash
+            const Result<std::size_t> moved = hash && !behind
                 ? hashedStep(calls, from, to, offset, length, *hash, whileWriting)
                 : calls.copyData(from, to, offset, length, method, whileWriting);
             if (!moved)
@@ -142,9 +154,13 @@ void copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size, bool
             }
             offset += *moved;
             written = offset;
+            if (behind)
+                behind->written(written);
             monitor.bytesCopied(*moved);
         }
     }
+    if (behind)
+        behind->finish();
     // A hole at the end, or a file that shrank, leaves the length to be set.
     if (written != size)
         throwIfFailed(calls.setSize(to, size), Side::Destination);

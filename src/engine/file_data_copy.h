@@ -14,7 +14,9 @@ class SystemCalls;
 // turned out to be if it shrank. Between chunks it asks `monitor` whether to stop and tells
 // it the bytes done, holes included. Throws Failure on the side that failed, or the stop.
 // With `hash`, the data passes through a buffer of our own to be hashed as it is written
-// (holes as the zeros they read back as), whatever `method` says.
+// (holes as the zeros they read back as), whatever `method` says; a large file without holes
+// is copied by `method` and hashed behind the copy from what `to` holds, which must then be
+// open for reading too.
 void copyFileData(SystemCalls &calls, int from, int to, std::uint64_t size, bool mayHaveHoles,
                   CopyMonitor &monitor, DataCopyMethod method = DataCopyMethod::CopyFileRange,
                   StreamHash *hash = nullptr);

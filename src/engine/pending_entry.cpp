@@ -78,12 +78,13 @@ bool PendingEntry::isTemporaryName(const std::string &name)
 }
 
 PendingEntry PendingEntry::file(SystemCalls &calls, int folder, std::string name,
-                                bool &unnamedRefused, mode_t unnamedMode)
+                                bool &unnamedRefused, mode_t unnamedMode, bool readable)
 {
     PendingEntry entry(calls, folder, std::move(name));
+    const int access = readable ? O_RDWR : O_WRONLY;
     if (!unnamedRefused && unnamedFilesLinkable(calls)) {
         Result<UniqueFd> unnamed
-            = calls.openAt(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, unnamedMode);
+            = calls.openAt(folder, ".", O_TMPFILE | access | O_CLOEXEC, unnamedMode);
         if (unnamed) {
             entry.m_fd = std::move(*unnamed);
             return entry;
@@ -94,7 +95,7 @@ PendingEntry PendingEntry::file(SystemCalls &calls, int folder, std::string name
     }
     entry.createUnderTemporaryName([&](const char *temporary) {
         Result<UniqueFd> named = calls.openAt(
-            folder, temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            folder, temporary, access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (named)
             entry.m_fd = std::move(*named);
         return named.error();

@@ -16,12 +16,12 @@ class SystemCalls;
 class PendingEntry
 {
 public:
-    // An empty file, open for writing. Under a temporary name only its owner may read it
-    // yet; unnamed, nobody can reach it before it is committed, and it gets `unnamedMode`
-    // at once. `unnamedRefused` says whether this file system refused O_TMPFILE before; it
-    // is set when it does now.
+    // An empty file, open for writing (and for reading where `readable`). Under a temporary
+    // name only its owner may read it yet; unnamed, nobody can reach it before it is
+    // committed, and it gets `unnamedMode` at once. `unnamedRefused` says whether this file
+    // system refused O_TMPFILE before; it is set when it does now.
     static PendingEntry file(SystemCalls &calls, int folder, std::string name, bool &unnamedRefused,
-                             mode_t unnamedMode = 0600);
+                             mode_t unnamedMode = 0600, bool readable = false);
     // A symbolic link holding `target`.
     static PendingEntry link(SystemCalls &calls, int folder, std::string name,
                              const std::string &target);
