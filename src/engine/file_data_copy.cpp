@@ -78,7 +78,7 @@ constexpr std::uint64_t largestComparedChunk = std::uint64_t(4) << 20;
 // A file this large is copied in the kernel and hashed behind the copy (hash_behind.h),
 // in chunks small enough that the hashing of the last one adds little to the copy's time.
 constexpr std::uint64_t hashBehindFrom = std::uint64_t(8) << 20;
-constexpr std::uint64_t largestChunkHashedBehind = std::uint64_t(8) << 20;
+constexpr std::uint64_t largestChunkHashedBehind = std::uint64_t(2) << 20;
 
 // The next stretch of data at or after `offset` in a file of `size` bytes, as [start, end);
 // start == size when only a hole is left. Without SEEK_DATA the rest is taken as data.
