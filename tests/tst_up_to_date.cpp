@@ -263,12 +263,10 @@ private slots:
     void secondRunThroughTheWindow()
     {
         WindowFixture w;
-        fs::create_directories(w.disk("src/one/inner"));
-        fs::create_directories(w.disk("src/two"));
-        fs::create_directories(w.disk("backup"));
-        writeFile(w.disk("src/one/a"), "aa");
-        writeFile(w.disk("src/one/inner/b"), "bb");
-        writeFile(w.disk("src/two/c"), "c");
+        for (const char *folder : { "src/one/inner", "src/two", "backup" })
+            fs::create_directories(w.disk(folder));
+        for (const char *file : { "src/one/a", "src/one/inner/b", "src/two/c" })
+            writeFile(w.disk(file), file);
         w.listAndSelect(u"/backup/"_s, { 0, 1 });
 
         QVERIFY(w.copy());

@@ -48,11 +48,10 @@ private slots:
 
     void tabOrderAndFocus()
     {
-        MainWindow &window = m_w->window;
         m_w->button("Command2")->setEnabled(true); // a disabled button is skipped
-        window.show();
-        QApplication::setActiveWindow(&window);
-        QVERIFY(QTest::qWaitForWindowActive(&window));
+        m_w->window.show();
+        QApplication::setActiveWindow(&m_w->window);
+        QVERIFY(QTest::qWaitForWindowActive(&m_w->window));
         QCOMPARE(QApplication::focusWidget(), m_w->control("Text1"));
         for (const char *next : { "Command2", "cmdSource", "ListSourceFiles", "cmdSelectNone",
                                   "cmdSelectAll", "daysold", "cmdDest", "Text2", "Text1" }) {
