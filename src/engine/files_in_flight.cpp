@@ -26,12 +26,8 @@ void FilesInFlight::run(std::function<void()> job, const void *folder)
     // folders ahead wait, so that files of several folders can be in flight at once.
     // Once full, the caller waits until a batch has drained: woken for every job that ends,
     // it would cost each file a wake-up more.
-    const auto room = [this](unsigned refill) {
-        const unsigned limit = m_limit.limit();
-        return m_inFlight + (limit == 1 ? 0 : refill) < (limit == 1 ? 1 : limit + kMostWaiting);
-    };
-    if (!room(0))
-        m_callerMayGoOn.wait(lock, [&] { return m_failure || room(kRefill); });
+    if (!hasRoom(0))
+        m_callerMayGoOn.wait(lock, [this] { return m_failure || hasRoom(kRefill); });
     if (m_failure)
         return;
     ++m_inFlight;
@@ -45,6 +41,12 @@ void FilesInFlight::run(std::function<void()> job, const void *folder)
     m_waiting.push_back({ std::move(job), folder });
     addThreadIfDue();
     m_jobReady.notify_one();
+}
+
+bool FilesInFlight::hasRoom(unsigned refill) const
+{
+    const unsigned limit = m_limit.limit();
+    return m_inFlight + (limit == 1 ? 0 : refill) < (limit == 1 ? 1 : limit + kMostWaiting);
 }
 
 void FilesInFlight::addThreadIfDue()
@@ -91,8 +93,7 @@ void FilesInFlight::finished(std::exception_ptr failure)
     }
     // Only the caller waits for a job to end: a thread that ends one takes the next itself.
     // Waking every thread at each end cost dozens of wake-ups a file in memory.
-    const unsigned limit = m_limit.limit();
-    if (failure || m_inFlight == 0 || limit == 1 || m_inFlight + kRefill < limit + kMostWaiting)
+    if (failure || m_inFlight == 0 || hasRoom(kRefill))
         m_callerMayGoOn.notify_all();
 }
 

@@ -60,6 +60,9 @@ private:
     void serve();
     // With the lock held.
     Waiting takeJob();
+    // With the lock held: whether the caller may hand in `refill` more jobs (one at a time at
+    // a limit of one, where each runs as it is handed in).
+    bool hasRoom(unsigned refill) const;
     void addThreadIfDue();
     // With the lock held.
     void finished(std::exception_ptr failure);
