@@ -6,6 +6,7 @@
 
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
@@ -41,6 +42,16 @@ struct Calls : SystemCalls
     timespec now() override { return has("whole seconds") ? second : S::now(); }
     Result<std::string> attributeAt(int f, const char *n, const char *a) override
     { return has("no attributes") && a == std::string_view(kSourceRecordAttribute) ? Result<std::string>(systemError(ENOTSUP)) : S::attributeAt(f, n, a); }
+    // The destination keeps modification times to `destinationStep` ns; counts the files
+    // whose times were set there.
+    TimeStep destinationStep = 1;
+    int filesTimed = 0;
+    std::error_code setTimes(int fd, const timespec times[2]) override
+    { if (atSource(fd)) return S::setTimes(fd, times);
+      filesTimed += S::status(fd)->kind() == EntryKind::File;
+      const qint64 given = times[1].tv_sec * 1'000'000'000LL + times[1].tv_nsec, kept = given - given % destinationStep;
+      const timespec cut[2] = { times[0], { time_t(kept / 1'000'000'000), long(kept % 1'000'000'000) } };
+      return S::setTimes(fd, cut); }
     std::error_code setAttribute(int fd, const char *n, const std::string &value) override
     { return n != std::string_view(kSourceRecordAttribute) || (!has("no attributes") && !has("refusing"))
           ? S::setAttribute(fd, n, value) : systemError(has("refusing") ? EACCES : ENOTSUP); }
@@ -233,6 +244,47 @@ private slots:
         copies.monitor.stopAfter = 10;
         QVERIFY_THROWS_EXCEPTION(Failure, copies.copy());
         QCOMPARE(copies.monitor.upToDate, 10);
+    }
+
+    void timesAsTheDriveKeepsThem_data()
+    {
+        addColumns<qint64>("step");
+        QTest::newRow("exactly") << 1LL;
+        QTest::newRow("NTFS, 100 ns") << 100LL;
+        QTest::newRow("exFAT, 10 ms") << 10'000'000LL;
+        QTest::newRow("SFTP, whole seconds") << 1'000'000'000LL;
+        QTest::newRow("FAT, two seconds") << 2'000'000'000LL;
+    }
+
+    // Where a drive keeps times less finely than the source gives them, a copy whose time is
+    // the source's as the drive keeps it is no copy of another time: setting it again would
+    // cost every file a round trip on a share at every run. A copy whose time did change
+    // gets the source's again.
+    void timesAsTheDriveKeepsThem()
+    {
+        QFETCH(qint64, step);
+        Copies copies("src/P");
+        const Path &src = copies.src, x = copies.dst / "P/x";
+        for (const char *name : { "x", "y", "z" }) {
+            writeFile(src / name, name);
+            const timespec times[2] = { { 1'700'000'001, 123'456'789 }, { 1'700'000'001, 987'654'321 } };
+            QCOMPARE(utimensat(AT_FDCWD, (src / name).c_str(), times, 0), 0);
+        }
+        copies.calls.drives = u"no attributes"_s; // the data compared, as on a share
+        copies.calls.destinationStep = step;
+        copies.copy();
+        const auto kept = fs::last_write_time(x);
+
+        copies.calls.filesTimed = 0;
+        QCOMPARE(int(copies.copy().upToDate), 3);
+        // One file may teach the run how finely the drive keeps times.
+        QVERIFY2(copies.calls.filesTimed <= 1, qPrintable(QString::number(copies.calls.filesTimed)));
+
+        fs::last_write_time(x, kept - std::chrono::seconds(4));
+        copies.calls.filesTimed = 0;
+        QCOMPARE(int(copies.copy().upToDate), 3);
+        QVERIFY(copies.calls.filesTimed >= 1 && copies.calls.filesTimed <= 2);
+        QVERIFY(fs::last_write_time(x) == kept);
     }
 
     // A small file's record stays inside the copy's inode where the drive keeps 56 bytes

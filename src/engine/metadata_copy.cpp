@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <initializer_list>
 #include <string_view>
 
 namespace {
@@ -15,7 +16,29 @@ constexpr mode_t specialBits = S_ISUID | S_ISGID | S_ISVTX;
 constexpr std::string_view accessList = "system.posix_acl_access";
 constexpr std::string_view defaultList = "system.posix_acl_default";
 
+std::int64_t nanoseconds(const struct timespec &time)
+{
+    return std::int64_t(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+// `time` cut down to a multiple of `step`, as a drive that keeps no finer does.
+std::int64_t cutDown(const struct timespec &time, TimeStep step)
+{
+    const std::int64_t ns = nanoseconds(time), rest = ns % step;
+    return ns - (rest < 0 ? rest + step : rest);
+}
+
 } // namespace
+
+TimeStep timeStepOf(const struct timespec &given, const struct timespec &kept)
+{
+    // NTFS keeps 100 ns, exFAT 10 ms, SFTP and small ext4 inodes a second, FAT two.
+    for (const TimeStep step : std::initializer_list<TimeStep> {
+             1, 100, 1'000, 1'000'000, 10'000'000, 1'000'000'000, 2'000'000'000 })
+        if (cutDown(given, step) == nanoseconds(kept))
+            return step;
+    return 1;
+}
 
 MetadataCopy::MetadataCopy(SystemCalls &calls, std::set<MetadataKind> &notKept)
     : MetadataCopy(calls, notKept, calls.effectiveUser() == 0)
@@ -89,7 +112,7 @@ mode_t MetadataCopy::applyOwnerAndMode(int target, const struct stat &current,
 }
 
 void MetadataCopy::bringUpToDate(int target, const struct stat &current, int source,
-                                 const struct stat &from)
+                                 const struct stat &from, TimeStep &step)
 {
     applyOwnerAndMode(target, current, from);
     const SourceLists had
@@ -104,12 +127,19 @@ void MetadataCopy::bringUpToDate(int target, const struct stat &current, int sou
     // An access list the source lacks (handed down by the folder, or given at the
     // destination since) goes, as it would from a new copy.
     removeListsHandedDown(target, had, false);
-    if (current.st_mtim.tv_sec != from.st_mtim.tv_sec
-        || current.st_mtim.tv_nsec != from.st_mtim.tv_nsec) {
-        const struct timespec times[2] = { from.st_atim, from.st_mtim };
-        if (const std::error_code error = m_calls.setTimes(target, times))
-            notKept(MetadataKind::Times, error);
+    // Setting a time the drive cannot keep would cost a round trip a file on a share at
+    // every run, and change nothing.
+    if (cutDown(from.st_mtim, step == 0 ? 1 : step) == nanoseconds(current.st_mtim))
+        return;
+    const struct timespec times[2] = { from.st_atim, from.st_mtim };
+    if (const std::error_code error = m_calls.setTimes(target, times)) {
+        notKept(MetadataKind::Times, error);
+        return;
     }
+    if (step != 0)
+        return;
+    const Result<FileStatus> kept = m_calls.status(target);
+    step = kept ? timeStepOf(from.st_mtim, kept->info().st_mtim) : 1;
 }
 
 void MetadataCopy::apply(int target, const struct stat &current, int source,

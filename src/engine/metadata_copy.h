@@ -4,11 +4,19 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <optional>
 #include <set>
 #include <system_error>
 
 class SystemCalls;
+
+// How finely a drive keeps modification times, in nanoseconds: 1 where exactly, 10 ms on
+// exFAT, a second over SFTP; 0 while not yet seen.
+using TimeStep = std::int64_t;
+// The step of the times kept when `given` was set and `kept` came back: the finest that
+// explains the difference, 1 where none does.
+TimeStep timeStepOf(const struct timespec &given, const struct timespec &kept);
 
 // Gives a new entry the owner, permissions, extended attributes (access control lists
 // among them) and times of its source, as far as the destination holds them. What it
@@ -30,8 +38,11 @@ public:
     void apply(int target, const struct stat &current, int source, const struct stat &from,
                bool listsHandedDown = false);
     // The same for a file left as it is because its data is already its source's: only
-    // what differs is set, so that a file that is the same in all costs no change.
-    void bringUpToDate(int target, const struct stat &current, int source, const struct stat &from);
+    // what differs is set, so that a file that is the same in all costs no change. A copy's
+    // time differs only where the drive's `step` does not explain it; the first time set
+    // teaches the step of a drive not yet seen.
+    void bringUpToDate(int target, const struct stat &current, int source, const struct stat &from,
+                       TimeStep &step);
     // The same for the symbolic link `name` in the open folder `folder`, whose source is
     // the link `sourceName` in the open folder `sourceFolder`.
     void applyToLink(int folder, const char *name, int sourceFolder, const char *sourceName,

@@ -53,6 +53,8 @@ struct RunMemory
     std::map<std::uint64_t, ChangeTimes> sourceTimes;
     // Destination devices that hold no record of a copy's source (no user attributes).
     std::set<std::uint64_t> holdNoRecords;
+    // By destination device: how finely it keeps modification times, once seen.
+    std::map<std::uint64_t, TimeStep> timeSteps;
     // Whether the files written are read back after the flush; if so, each as written.
     bool checkCopies = false;
     std::vector<WrittenCopy> writtenCopies;
@@ -173,6 +175,9 @@ private:
     void keep(CopyLevelState &folder, const std::string &name,
               const std::filesystem::path &copyPath, const FileStatus &source,
               const FileStatus &there, std::uint64_t bytes);
+    // Gives a copy left as it is what differs of its source's owner, mode, attributes and
+    // times, as finely as its drive keeps times.
+    void bringUpToDate(int target, const FileStatus &there, int input, const FileStatus &source);
     // Gives the job's open copy `fd` the record of its source `source` where its drive
     // holds one.
     // `copyModified`: the copy's modification time where it is known already.

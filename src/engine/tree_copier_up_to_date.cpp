@@ -73,12 +73,8 @@ bool TreeCopier::keptAsProven(const FileLook &look)
                 .openAt(folder, look.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
                 .orThrow(side);
         };
-        std::set<MetadataKind> notKept;
-        MetadataCopy(m_calls, notKept, m_metadata.privileged())
-            .bringUpToDate(open(level.destination.fd.get(), Side::Destination).get(), there.info(),
-                           open(level.source.fd.get(), Side::Source).get(), source.info());
-        const std::lock_guard lock(m_shared);
-        m_report.notKept.merge(notKept);
+        bringUpToDate(open(level.destination.fd.get(), Side::Destination).get(), there,
+                      open(level.source.fd.get(), Side::Source).get(), source);
     }
     keep(*level.state, look.name, m_destination.filename() / m_walk.pathOf({}, look.name), source,
          there, source.size());
@@ -94,17 +90,30 @@ bool TreeCopier::keepIfSameData(const FileJob &job, int input, const FileStatus 
                                 .orThrow(Side::Destination);
     if (!sameFileData(m_calls, input, target.get(), source.size(), m_monitor))
         return false;
-    std::set<MetadataKind> notKept;
-    MetadataCopy(m_calls, notKept, m_metadata.privileged())
-        .bringUpToDate(target.get(), there.info(), input, source.info());
+    bringUpToDate(target.get(), there, input, source);
     recordSource(job, target.get(), source);
-    {
-        const std::lock_guard lock(m_shared);
-        m_report.notKept.merge(notKept);
-    }
     // The bytes compared were told as they went.
     keep(*job.folder, job.look.name, job.copyPath, source, there, 0);
     return true;
+}
+
+void TreeCopier::bringUpToDate(int target, const FileStatus &there, int input,
+                               const FileStatus &source)
+{
+    const std::uint64_t device = there.info().st_dev;
+    TimeStep step = 0;
+    {
+        const std::lock_guard lock(m_shared);
+        if (const auto known = m_run.timeSteps.find(device); known != m_run.timeSteps.end())
+            step = known->second;
+    }
+    std::set<MetadataKind> notKept;
+    MetadataCopy(m_calls, notKept, m_metadata.privileged())
+        .bringUpToDate(target, there.info(), input, source.info(), step);
+    const std::lock_guard lock(m_shared);
+    m_report.notKept.merge(notKept);
+    if (step != 0)
+        m_run.timeSteps.try_emplace(device, step);
 }
 
 void TreeCopier::keep(CopyLevelState &folder, const std::string &name,
