@@ -93,6 +93,11 @@ struct DriveCopySet
 // threads that moved file data in one more run of the engine's own.
 ResultTable compareFirstCopiesOnDrives(const std::vector<DriveCopySet> &sets, int rounds);
 
+// The whole copy run with its flush (a real CopyRun) as it finds its number of files in
+// flight, against the same with one file in flight, each into an empty folder on the set's
+// drive (a slow one: the files in flight must cost it nothing); the source in the page cache.
+ResultTable compareWithOneInFlight(const DriveCopySet &set, int rounds);
+
 // A second copy of the set's folder, the only sub-folder of its parent, through the real
 // window (off screen, every message answered at once) from the copy button to the end of
 // the run, against a second rsync -a; both warm. Needs a QApplication.

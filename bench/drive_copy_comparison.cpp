@@ -32,6 +32,18 @@ struct ThreadCountingCalls : SystemCalls
     }
 };
 
+// The local file system, its copies one file at a time.
+class OneInFlightFileSystem : public LocalFileSystem
+{
+public:
+    std::unique_ptr<CopySession> holdDestination(const std::filesystem::path &destination) override
+    {
+        std::unique_ptr<CopySession> session = LocalFileSystem::holdDestination(destination);
+        session->mostFilesInFlight(1);
+        return session;
+    }
+};
+
 std::size_t threadsInFlight(const std::filesystem::path &source, const std::filesystem::path &into)
 {
     ThreadCountingCalls calls;
@@ -85,5 +97,40 @@ ResultTable compareFirstCopiesOnDrives(const std::vector<DriveCopySet> &sets, in
                        std::to_string(threads), "<= " + ratioText(set.target),
                        verdict(ratio <= set.target) });
     }
+    return table;
+}
+
+ResultTable compareWithOneInFlight(const DriveCopySet &set, int rounds)
+{
+    ResultTable table({ "Drive", "Data set", "Copy run + flush", "One in flight + flush", "Ratio",
+                        "Threads copying", "Target", "Met" });
+    const std::filesystem::path into = set.drive / "first-copy";
+    const std::filesystem::path destination = into / set.copy.folder.filename();
+    const auto startFresh = [&] {
+        std::filesystem::remove_all(into);
+        std::filesystem::create_directory(into);
+        flushWrites();
+        warmPageCache(set.copy.folder);
+    };
+    const CopyRequest request { set.copy.folder.parent_path(),
+                                into,
+                                { set.copy.folder.filename() } };
+    LocalFileSystem adapting;
+    OneInFlightFileSystem oneAtATime;
+    DrivenCopyRun run(adapting, request), runOneAtATime(oneAtATime, request);
+    const PairTiming timing = timeInTurns(
+        { [&] { return timeOnce([&] { run.run(); }); }, startFresh },
+        { [&] { return timeOnce([&] { runOneAtATime.run(); }); }, startFresh }, rounds);
+    checkCopy(set.copy.folder, destination, "The copy run with one file in flight");
+    startFresh();
+    const std::size_t threads = threadsInFlight(set.copy.folder, into);
+    checkCopy(set.copy.folder, destination, "The copy run");
+    std::filesystem::remove_all(into);
+
+    const double ratio = median(timing.first) / median(timing.second);
+    table.addRow(
+        { set.drive.filename().string(), set.copy.title, milliseconds(median(timing.first).count()),
+          milliseconds(median(timing.second).count()), ratioText(ratio), std::to_string(threads),
+          "<= " + ratioText(set.target), verdict(ratio <= set.target) });
     return table;
 }

@@ -42,6 +42,8 @@ struct Arguments
     std::filesystem::path sftpRoot, sftpReads;
     // A drive that answers every call after a delay (FUSE), and the folder behind it.
     std::filesystem::path latencyRoot, latencyBehind;
+    // A drive whose writes are throttled, as a USB stick's.
+    std::filesystem::path throttledRoot;
 };
 
 bool parseArguments(int argc, char *argv[], Arguments &arguments)
@@ -83,7 +85,9 @@ bool parseArguments(int argc, char *argv[], Arguments &arguments)
         else if (arg == "--latency" && i + 2 < argc) {
             arguments.latencyRoot = argv[++i];
             arguments.latencyBehind = argv[++i];
-        } else if (arguments.dataRoot.empty() && !arg.starts_with("--"))
+        } else if (arg == "--throttled" && i + 1 < argc)
+            arguments.throttledRoot = argv[++i];
+        else if (arguments.dataRoot.empty() && !arg.starts_with("--"))
             arguments.dataRoot = arg;
         else
             return false;
@@ -115,7 +119,7 @@ int main(int argc, char *argv[])
            [--cold-cache] [--memory-fs RAM_FOLDER] [--look-entries N]
            [--exfat FOLDER [--exfat-reads COUNTER]] [--ntfs FOLDER [--ntfs-reads COUNTER]]
            [--sftp FOLDER [--sftp-reads COUNTER]] [--only-drives]
-           [--latency FOLDER BEHIND]
+           [--latency FOLDER BEHIND] [--throttled FOLDER]
            [--no-check] [--ext4 EXT4_FOLDER]
 Makes the data sets in DATA_FOLDER (absent or empty) and leaves them there. Every
 comparison runs one warm-up round and N timed rounds (at least 5, default 9).
@@ -131,7 +135,8 @@ process that reads the drive) counts what the second run reads from it. As root,
 second runs start with the page cache dropped. --only-drives leaves out the copies
 onto the data's own drive. --latency times first copies and the look inside on FOLDER,
 a drive answering each call after a delay, which serves the folder BEHIND; --sftp
-also times first copies there.
+also times first copies there. --throttled times the copy with its flush onto FOLDER,
+a drive of slow writes, against the same with one file in flight.
 --no-check leaves out the check of the copies: the copy with its hashing, and
 with --ext4 the read-back from EXT4_FOLDER, on a mounted ext4 image, against cat
 (needs root).
@@ -361,6 +366,20 @@ with --ext4 the read-back from EXT4_FOLDER, on a mounted ext4 image, against cat
                           " warm: latency, every call answered 1 ms late (the tests' FUSE"
                           " file system over a folder); sftp, sshfs to an sshd on 127.0.0.1."
                           " Threads copying: those that moved file data in one more run.");
+            std::filesystem::remove_all(set.folder);
+        }
+        if (arguments.copies && !arguments.throttledRoot.empty()) {
+            const CopySet set = makeCopySet(kThrottledFilesTitle,
+                                            arguments.dataRoot / "to-slow-drive", kThrottledFiles);
+            std::cerr << "Timing copies onto a drive of slow writes...\n";
+            section(
+                "Copy onto a drive of slow writes against one file in flight",
+                compareWithOneInFlight({ set, arguments.throttledRoot, 1.05 }, arguments.rounds),
+                rounds
+                    + " The whole run with its flush, into an empty folder on an ext4 image"
+                      " whose loop device takes 20 MB/s of writes (the block I/O"
+                      " controller's limit), the source warm; against the same run kept to"
+                      " one file in flight (CopySession::mostFilesInFlight(1)).");
             std::filesystem::remove_all(set.folder);
         }
         if (!arguments.latencyRoot.empty()) {

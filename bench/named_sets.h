@@ -19,6 +19,8 @@ inline const FileTreeShape kNtfsFiles { 2, 9, 10, kSmallFile, 8, std::size_t(16)
 inline const char *const kNtfsFilesTitle = "(h) 8 x 16 MiB + 200 x 4 KiB, onto NTFS";
 inline const char *const kDriveFilesTitle = "(j) 2,000 x 4 KiB in 20 folders";
 inline constexpr int kDriveLookEntries = 20'000;
+inline const FileTreeShape kThrottledFiles { 2, 9, 100, kSmallFile, 8, std::size_t(4) << 20 };
+inline const char *const kThrottledFilesTitle = "(l) 8 x 4 MiB + 2,000 x 4 KiB in 20 folders";
 inline const char *const kSftpFilesTitle = "(i) 2,000 x 4 KiB in 20 folders, onto SFTP";
 
 inline const FileTreeShape kWindowFiles { 15, 9, 100, kSmallFile, 0, 0 };

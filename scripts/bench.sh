@@ -15,9 +15,10 @@ cmake --preset release >/dev/null
 cmake --build --preset release >&2
 
 work=$(mktemp -d "${BENCH_TMPDIR:-${TMPDIR:-/tmp}}/sprigwell-bench.XXXXXX")
-ram="" mounts=() loops=() sshd_pid=""
+ram="" mounts=() loops=() sshd_pid="" throttle=""
 cleanup() {
     local m l
+    [ -z "$throttle" ] || echo "$throttle 0" >/sys/fs/cgroup/blkio/blkio.throttle.write_bps_device || :
     for m in "${mounts[@]}"; do umount "$m" 2>/dev/null || umount -l "$m" 2>/dev/null || :; done
     for l in "${loops[@]}"; do losetup -d "$l" 2>/dev/null || :; done
     [ -z "$sshd_pid" ] || kill "$sshd_pid" 2>/dev/null || :
@@ -90,6 +91,21 @@ mount_latency() {
     extra_sets+=(--latency "$work/latency" "$work/behind")
 }
 
+# An ext4 image whose loop device takes 20 MB/s of writes, as a USB stick: the block I/O
+# controller's limit on its root group, which also holds the kernel's write-back (cgroup v1).
+mount_throttled() {
+    local rule=/sys/fs/cgroup/blkio/blkio.throttle.write_bps_device loop
+    [ -w "$rule" ] || return 1
+    truncate -s 512M "$work/throttled.img" && mkfs.ext4 -q "$work/throttled.img" || return 1
+    loop=$(losetup --find --show "$work/throttled.img") || return 1
+    loops+=("$loop")
+    mkdir "$work/throttled" && mount "$loop" "$work/throttled" || return 1
+    mounts+=("$work/throttled")
+    throttle=$(cat "/sys/block/${loop#/dev/}/dev")
+    echo "$throttle $((20 * 1024 * 1024))" >"$rule" || return 1
+    extra_sets+=(--throttled "$work/throttled")
+}
+
 # As root, second runs are also timed onto the drives people back up to: exFAT through FUSE
 # (USB sticks), NTFS through ntfs-3g (external disks formatted for Windows) and an SFTP
 # share through sshfs; first copies onto the share and onto a drive of 1 ms round trips.
@@ -98,6 +114,9 @@ if [ "$(id -u)" -eq 0 ] && [ -c /dev/fuse ]; then
     mount_image ntfs 1G "mkntfs -F -Q -q" ntfs-3g || echo "No NTFS second run." >&2
     mount_sftp || echo "No SFTP second run." >&2
     mount_latency || echo "No copy onto a drive of round trips." >&2
+fi
+if [ "$(id -u)" -eq 0 ]; then
+    mount_throttled || echo "No copy onto a drive of slow writes (needs cgroup v1's blkio)." >&2
 fi
 # The check's read-back is timed from an ext4 image, as a USB stick is read.
 if [ "$(id -u)" -eq 0 ]; then

@@ -81,16 +81,30 @@ private slots:
         QVERIFY2(settled >= lowest && settled <= highest, std::to_string(settled).c_str());
     }
 
+    void runsEachJobOnceWithinTheLimit_data()
+    {
+        addColumns<unsigned>("heldTo"); // 0: free to climb
+        QTest::newRow("free to climb") << 0U;
+        QTest::newRow("held to one, as a comparison asks") << 1U;
+        QTest::newRow("held to two") << 2U;
+    }
+
     // Jobs that wait on a round trip each: every one runs once, never more in flight than the
-    // limit allows, and the limit climbs.
+    // limit allows, and the limit climbs where it is free to; held to one, every job runs on
+    // the caller's thread.
     void runsEachJobOnceWithinTheLimit()
     {
-        std::atomic<int> ran = 0, inFlight = 0, most = 0;
+        QFETCH(unsigned, heldTo);
+        std::atomic<int> ran = 0, inFlight = 0, most = 0, elsewhere = 0;
         FilesInFlight files(8);
+        if (heldTo != 0)
+            files.limitTo(heldTo);
+        const std::thread::id caller = std::this_thread::get_id();
         for (int i = 0; i < 400; ++i)
             files.run([&] {
                 const int now = ++inFlight;
                 for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) { }
+                elsewhere += std::this_thread::get_id() != caller;
                 std::this_thread::sleep_for(1ms);
                 --inFlight;
                 ++ran;
@@ -98,9 +112,11 @@ private slots:
         files.wait();
         QCOMPARE(ran.load(), 400);
         QVERIFY(unsigned(most.load()) <= files.mostInFlight());
-        QVERIFY(files.mostInFlight() <= 8);
-        if (TempTree::timesAreTrue())
-            QVERIFY2(most >= 4, std::to_string(most).c_str());
+        QVERIFY(files.mostInFlight() <= (heldTo != 0 ? heldTo : 8));
+        if (heldTo == 1)
+            QCOMPARE(elsewhere.load(), 0);
+        else if (TempTree::timesAreTrue())
+            QVERIFY2(most >= (heldTo != 0 ? 2 : 4), std::to_string(most).c_str());
     }
 
     // A job that fails stops the others early; those not started never start, and the failure

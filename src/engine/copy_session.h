@@ -71,6 +71,9 @@ public:
     // Writes every file again, also those already up to date at the destination.
     void rewriteUpToDate(bool rewrite) { m_run.rewriteUpToDate = rewrite; }
 
+    // At most `most` files in flight at once, for a comparison: the run finds its own number.
+    void mostFilesInFlight(unsigned most) { m_run.files.limitTo(most); }
+
     // Hashes each file's data as it is written, for checkCopies().
     void keepHashes(bool keep) { m_run.checkCopies = keep; }
     // After flushAll(): reads back every file written and compares, as the free function

@@ -8,6 +8,12 @@ FilesInFlight::FilesInFlight(unsigned most)
     : m_limit(most)
 { }
 
+void FilesInFlight::limitTo(unsigned most)
+{
+    const std::lock_guard lock(m_mutex);
+    m_limit = InFlightLimit(most);
+}
+
 FilesInFlight::~FilesInFlight()
 {
     {

@@ -41,6 +41,9 @@ public:
     bool stopping() const;
     // No job handed in is waiting or in flight.
     bool idle() const;
+    // From now on at most `most` in flight, the limit found anew: for a comparison with a
+    // fixed number (at one, a copy without threads).
+    void limitTo(unsigned most);
     // The most files in flight at once so far, and the limit now.
     unsigned mostInFlight() const;
     unsigned limit() const;

@@ -34,8 +34,8 @@ private:
     bool mayRaise(double busyCores) const;
     void raise();
 
-    const unsigned m_most;
-    const unsigned m_cores;
+    unsigned m_most;
+    unsigned m_cores;
     unsigned m_limit = 1;
     unsigned m_before = 0; // the limit before the last doubling, 0 when settled
     double m_rateBefore = 0; // files per second at m_before
