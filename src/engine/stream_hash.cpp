@@ -1,9 +1,25 @@
 #include "stream_hash.h"
 
 #include <xxhash.h>
+#if defined(__x86_64__) || defined(__i386__)
+#define XXH_DISPATCH_DISABLE_REPLACE
+#include <xxh_x86dispatch.h>
+#endif
 
 #include <algorithm>
 #include <new>
+
+namespace {
+
+#if defined(__x86_64__) || defined(__i386__)
+// Picks the widest vector unit the processor has (AVX2, AVX-512) at run time, where the
+// plain function uses only what every x86-64 has: four times slower here. Same hash.
+constexpr auto hashMore = XXH3_128bits_update_dispatch;
+#else
+constexpr auto hashMore = XXH3_128bits_update;
+#endif
+
+} // namespace
 
 struct StreamHash::State
 {
@@ -30,7 +46,7 @@ StreamHash &StreamHash::operator=(StreamHash &&) noexcept = default;
 
 void StreamHash::add(const char *data, std::size_t size)
 {
-    XXH3_128bits_update(m_state->xxh, data, size);
+    hashMore(m_state->xxh, data, size);
     m_bytes += size;
 }
 
