@@ -55,6 +55,40 @@ std::size_t threadsInFlight(const std::filesystem::path &source, const std::file
     return calls.threads.size();
 }
 
+// Where a set's copies land on its drive: emptied before every run, the source in the page
+// cache, so that the drive's own cost is what is timed.
+struct DriveFolder
+{
+    const DriveCopySet &set;
+    const std::filesystem::path into = set.drive / "first-copy";
+    const std::filesystem::path destination = into / set.copy.folder.filename();
+
+    void startFresh() const
+    {
+        std::filesystem::remove_all(into);
+        std::filesystem::create_directory(into);
+        flushWrites();
+        warmPageCache(set.copy.folder);
+    }
+
+    // Checks what `other` left, then adds the row of the two timings and of the threads
+    // that moved data in one more run of the engine's own, which is checked and removed.
+    void addRow(ResultTable &table, const PairTiming &timing, const std::string &other) const
+    {
+        checkCopy(set.copy.folder, destination, other);
+        startFresh();
+        const std::size_t threads = threadsInFlight(set.copy.folder, into);
+        checkCopy(set.copy.folder, destination, "The copy run");
+        std::filesystem::remove_all(into);
+        const double ratio = median(timing.first) / median(timing.second);
+        table.addRow({ set.drive.filename().string(), set.copy.title,
+                       milliseconds(median(timing.first).count()),
+                       milliseconds(median(timing.second).count()), ratioText(ratio),
+                       std::to_string(threads), "<= " + ratioText(set.target),
+                       verdict(ratio <= set.target) });
+    }
+};
+
 } // namespace
 
 ResultTable compareFirstCopiesOnDrives(const std::vector<DriveCopySet> &sets, int rounds)
@@ -62,40 +96,24 @@ ResultTable compareFirstCopiesOnDrives(const std::vector<DriveCopySet> &sets, in
     ResultTable table(
         { "Drive", "Data set", "Copy run", "cp -a", "Run/cp", "Threads copying", "Target", "Met" });
     for (const DriveCopySet &set : sets) {
-        const std::filesystem::path into = set.drive / "first-copy";
-        const std::filesystem::path destination = into / set.copy.folder.filename();
-        // The source stays in the page cache: the drive's round trips are what is timed.
+        const DriveFolder folder { set };
         const auto startFresh = [&] {
-            std::filesystem::remove_all(into);
-            std::filesystem::create_directory(into);
-            flushWrites();
-            warmPageCache(set.copy.folder);
+            folder.startFresh();
         };
         UnflushedFileSystem fileSystem;
-        DrivenCopyRun run(fileSystem,
-                          { set.copy.folder.parent_path(), into, { set.copy.folder.filename() } },
-                          set.metadataMayBeLost);
+        DrivenCopyRun run(
+            fileSystem,
+            { set.copy.folder.parent_path(), folder.into, { set.copy.folder.filename() } },
+            set.metadataMayBeLost);
         const Contender engine { [&] { return timeOnce([&] { run.copy(); }); },
                                  [&] {
                                      startFresh();
                                      run.prepare();
                                  } };
         const std::vector<std::string> cp { "cp", "-a", set.copy.folder.string(),
-                                            destination.string() };
+                                            folder.destination.string() };
         const Contender tool { [&] { return Duration(runChildChecked(cp).elapsed); }, startFresh };
-        const PairTiming timing = timeInTurns(engine, tool, rounds);
-        checkCopy(set.copy.folder, destination, "cp -a");
-        startFresh();
-        const std::size_t threads = threadsInFlight(set.copy.folder, into);
-        checkCopy(set.copy.folder, destination, "The copy run");
-        std::filesystem::remove_all(into);
-
-        const double ratio = median(timing.first) / median(timing.second);
-        table.addRow({ set.drive.filename().string(), set.copy.title,
-                       milliseconds(median(timing.first).count()),
-                       milliseconds(median(timing.second).count()), ratioText(ratio),
-                       std::to_string(threads), "<= " + ratioText(set.target),
-                       verdict(ratio <= set.target) });
+        folder.addRow(table, timeInTurns(engine, tool, rounds), "cp -a");
     }
     return table;
 }
@@ -104,16 +122,12 @@ ResultTable compareWithOneInFlight(const DriveCopySet &set, int rounds)
 {
     ResultTable table({ "Drive", "Data set", "Copy run + flush", "One in flight + flush", "Ratio",
                         "Threads copying", "Target", "Met" });
-    const std::filesystem::path into = set.drive / "first-copy";
-    const std::filesystem::path destination = into / set.copy.folder.filename();
+    const DriveFolder folder { set };
     const auto startFresh = [&] {
-        std::filesystem::remove_all(into);
-        std::filesystem::create_directory(into);
-        flushWrites();
-        warmPageCache(set.copy.folder);
+        folder.startFresh();
     };
     const CopyRequest request { set.copy.folder.parent_path(),
-                                into,
+                                folder.into,
                                 { set.copy.folder.filename() } };
     LocalFileSystem adapting;
     OneInFlightFileSystem oneAtATime;
@@ -121,16 +135,6 @@ ResultTable compareWithOneInFlight(const DriveCopySet &set, int rounds)
     const PairTiming timing = timeInTurns(
         { [&] { return timeOnce([&] { run.run(); }); }, startFresh },
         { [&] { return timeOnce([&] { runOneAtATime.run(); }); }, startFresh }, rounds);
-    checkCopy(set.copy.folder, destination, "The copy run with one file in flight");
-    startFresh();
-    const std::size_t threads = threadsInFlight(set.copy.folder, into);
-    checkCopy(set.copy.folder, destination, "The copy run");
-    std::filesystem::remove_all(into);
-
-    const double ratio = median(timing.first) / median(timing.second);
-    table.addRow(
-        { set.drive.filename().string(), set.copy.title, milliseconds(median(timing.first).count()),
-          milliseconds(median(timing.second).count()), ratioText(ratio), std::to_string(threads),
-          "<= " + ratioText(set.target), verdict(ratio <= set.target) });
+    folder.addRow(table, timing, "The copy run with one file in flight");
     return table;
 }
