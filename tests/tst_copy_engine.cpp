@@ -204,6 +204,30 @@ struct Scene
     }
 };
 
+// Writes under temporary names, as onto FUSE drives, and notes the permissions each file
+// has while its data is written, and each change of a file's mode.
+// clang-format off
+struct ModeWatch : SystemCalls
+{
+    using S = SystemCalls;
+    std::vector<mode_t> whileWritten;
+    int modeChanges = 0;
+    Result<UniqueFd> openAt(int f, const char *n, int flags, mode_t mode) override
+    { return (flags & O_TMPFILE) == O_TMPFILE ? std::make_error_code(std::errc::operation_not_supported)
+                                              : S::openAt(f, n, flags, mode); }
+    Result<std::size_t> copyData(int from, int to, std::uint64_t at, std::size_t length,
+                                 DataCopyMethod &method, bool &whileWriting) override
+    { struct stat info {};
+      fstat(to, &info);
+      whileWritten.push_back(info.st_mode & 07777);
+      return S::copyData(from, to, at, length, method, whileWriting); }
+    std::error_code changeMode(int f, mode_t m) override
+    { struct stat info {};
+      modeChanges += fstat(f, &info) == 0 && S_ISREG(info.st_mode);
+      return S::changeMode(f, m); }
+};
+// clang-format on
+
 } // namespace
 
 class TestCopyEngine : public QObject
@@ -397,6 +421,53 @@ private slots:
                 && readFile(dst / "engine/ro/f") == "two"
                 && fs::status(dst / "engine/ro").permissions() == fs::perms(0555);
         }));
+    }
+
+    void showsNoMoreWhileWrittenThanWhenDone_data()
+    {
+        // The source file's owner and mode, the group a set-group-ID destination folder gives
+        // (0: none); the mode the file has while written under a temporary name.
+        addColumns<uid_t, mode_t, gid_t, mode_t>("owner", "mode", "folderGroup", "whileWritten");
+        const uid_t self = geteuid();
+        QTest::newRow("own file") << self << mode_t(0644) << gid_t(0) << mode_t(0644);
+        QTest::newRow("own file, read-only") << self << mode_t(0444) << gid_t(0) << mode_t(0644);
+        QTest::newRow("another user's file")
+            << uid_t(65534) << mode_t(0644) << gid_t(0) << mode_t(0600);
+        QTest::newRow("a folder giving another group")
+            << self << mode_t(0640) << gid_t(65534) << mode_t(0600);
+    }
+
+    // Under a temporary name a file shows its source's permissions while written only where
+    // the copy keeps the owner and group it is made with; then it needs no change of mode.
+    void showsNoMoreWhileWrittenThanWhenDone()
+    {
+        const auto [owner, mode, folderGroup, whileWritten]
+            = fetch<uid_t, mode_t, gid_t, mode_t>("owner", "mode", "folderGroup", "whileWritten");
+        if ((owner != geteuid() || folderGroup != 0) && geteuid() != 0)
+            QSKIP("files of another owner or group take root");
+        const mode_t mask = umask(022);
+        const Folder folder;
+        const Path src = folder.path() / "src", dst = folder.path() / "dst";
+        fs::create_directories(src);
+        fs::create_directories(dst);
+        writeFile(src / "x", "data");
+        QVERIFY(chown((src / "x").c_str(), owner, owner == geteuid() ? getegid() : owner) == 0
+                && chmod((src / "x").c_str(), mode) == 0);
+        if (folderGroup != 0)
+            QVERIFY(chown(dst.c_str(), uid_t(-1), folderGroup) == 0
+                    && chmod(dst.c_str(), 02755) == 0);
+        SilentCopyMonitor monitor;
+        ModeWatch calls;
+
+        const CopyReport report = copyFolderTree(calls, src, dst / "P", monitor);
+
+        umask(mask);
+        QVERIFY(report.problems.empty());
+        QCOMPARE(calls.whileWritten, std::vector<mode_t> { whileWritten });
+        QCOMPARE(calls.modeChanges, int(whileWritten != mode));
+        const struct stat done = statusOf(dst / "P/x");
+        QCOMPARE(done.st_mode & 07777, mode);
+        QCOMPARE(done.st_uid, owner);
     }
 
     void copiesFileDataAsOpened_data()

@@ -50,6 +50,21 @@ void check(std::error_code error)
     throwIfFailed(error, Side::Destination);
 }
 
+// The permissions a file under a temporary name may show while written: the source's
+// (never its set-ID bits, given once the owner is right) where the copy keeps the owner and
+// group the process makes it with, else none for others.
+mode_t modeWhileNamed(const struct stat *source, const struct stat *folder)
+{
+    static const uid_t user = ::geteuid();
+    static const gid_t group = ::getegid();
+    constexpr mode_t ownerOnly = S_IRUSR | S_IWUSR;
+    if (!source || !folder || source->st_uid != user)
+        return ownerOnly;
+    // A folder with the set-group-ID bit gives new entries its own group.
+    const gid_t madeWith = (folder->st_mode & S_ISGID) != 0 ? folder->st_gid : group;
+    return madeWith == source->st_gid ? (source->st_mode & 0777) | ownerOnly : ownerOnly;
+}
+
 } // namespace
 
 template<typename Create> void PendingEntry::createUnderTemporaryName(Create &&create)
@@ -78,13 +93,14 @@ bool PendingEntry::isTemporaryName(const std::string &name)
 }
 
 PendingEntry PendingEntry::file(SystemCalls &calls, int folder, std::string name,
-                                bool &unnamedRefused, mode_t unnamedMode, bool readable)
+                                bool &unnamedRefused, const struct stat *source,
+                                const struct stat *folderStatus, bool readable)
 {
     PendingEntry entry(calls, folder, std::move(name));
     const int access = readable ? O_RDWR : O_WRONLY;
     if (!unnamedRefused && unnamedFilesLinkable(calls)) {
-        Result<UniqueFd> unnamed
-            = calls.openAt(folder, ".", O_TMPFILE | access | O_CLOEXEC, unnamedMode);
+        Result<UniqueFd> unnamed = calls.openAt(folder, ".", O_TMPFILE | access | O_CLOEXEC,
+                                                source ? source->st_mode & 0777 : 0600);
         if (unnamed) {
             entry.m_fd = std::move(*unnamed);
             return entry;
@@ -94,8 +110,9 @@ PendingEntry PendingEntry::file(SystemCalls &calls, int folder, std::string name
         unnamedRefused = true;
     }
     entry.createUnderTemporaryName([&](const char *temporary) {
-        Result<UniqueFd> named = calls.openAt(
-            folder, temporary, access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        Result<UniqueFd> named
+            = calls.openAt(folder, temporary, access | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                           modeWhileNamed(source, folderStatus));
         if (named)
             entry.m_fd = std::move(*named);
         return named.error();

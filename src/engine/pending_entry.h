@@ -2,6 +2,8 @@
 
 #include "unique_fd.h"
 
+#include <sys/stat.h>
+
 #include <string>
 
 class SystemCalls;
@@ -16,12 +18,18 @@ class SystemCalls;
 class PendingEntry
 {
 public:
-    // An empty file, open for writing (and for reading where `readable`). Under a temporary
-    // name only its owner may read it yet; unnamed, nobody can reach it before it is
-    // committed, and it gets `unnamedMode` at once. `unnamedRefused` says whether this file
-    // system refused O_TMPFILE before; it is set when it does now.
+    // An empty file, open for writing (and for reading where `readable`), to be a copy of
+    // the source whose status is `source` in the folder whose status is `folderStatus`
+    // (none: only its owner may read it yet). Unnamed, nobody can reach it before it is
+    // committed, and it gets the source's permissions at once. Under a temporary name it
+    // gets them at once too where the copy keeps the owner and group it is made with: the
+    // half-written file then shows nobody more than the finished copy will, and a drive of
+    // round trips is spared a change of mode a file. Else only its owner may read it yet.
+    // `unnamedRefused` says whether this file system refused O_TMPFILE before; it is set
+    // when it does now.
     static PendingEntry file(SystemCalls &calls, int folder, std::string name, bool &unnamedRefused,
-                             mode_t unnamedMode = 0600, bool readable = false);
+                             const struct stat *source = nullptr,
+                             const struct stat *folderStatus = nullptr, bool readable = false);
     // A symbolic link holding `target`.
     static PendingEntry link(SystemCalls &calls, int folder, std::string name,
                              const std::string &target);

@@ -370,8 +370,9 @@ void TreeCopier::copyFileData(const FileJob &job)
 
     bool unnamedRefused = m_unnamedRefused;
     // A copy to be checked is hashed, large ones from what they hold: see copyFileData().
-    PendingEntry pending = PendingEntry::file(m_calls, job.destinationFolder, name, unnamedRefused,
-                                              status.info().st_mode & 0777, m_run.checkCopies);
+    PendingEntry pending
+        = PendingEntry::file(m_calls, job.destinationFolder, name, unnamedRefused, &status.info(),
+                             &job.folder->current, m_run.checkCopies);
     m_unnamedRefused = unnamedRefused;
     const FileStatus created = m_calls.status(pending.fd()).orThrow(Side::Destination);
     if (!compare)
