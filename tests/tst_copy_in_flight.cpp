@@ -1,4 +1,5 @@
 #include "copy_folder_tree.h"
+#include "data_table.h"
 #include "engine/failure.h"
 #include "temp_tree.h"
 
@@ -218,16 +219,18 @@ private slots:
 
     // A large file to be checked is copied in the kernel and hashed behind the copy from
     // what the copy holds, beside small ones hashed as they stream: the check reads all
-    // back clean; a copy that cannot be read back while hashed is a failing drive.
+    // back clean, also where each chunk comes so late that the hashing sleeps in between; a
+    // copy that cannot be read back while hashed is a failing drive.
     void hashesLargeFilesBehindTheirCopy_data()
     {
-        QTest::addColumn<bool>("copyUnreadable");
-        QTest::newRow("read back clean") << false;
-        QTest::newRow("the copy unreadable while hashed") << true;
+        addColumns<bool, int>("copyUnreadable", "msPerChunk");
+        QTest::newRow("read back clean") << false << 0;
+        QTest::newRow("read back clean, chunks 5 ms apart") << false << 5;
+        QTest::newRow("the copy unreadable while hashed") << true << 0;
     }
     void hashesLargeFilesBehindTheirCopy()
     {
-        QFETCH(bool, copyUnreadable);
+        const auto [copyUnreadable, msPerChunk] = fetch<bool, int>("copyUnreadable", "msPerChunk");
         struct Calls : SystemCalls
         {
             bool copyUnreadable = false;
@@ -249,7 +252,12 @@ private slots:
             large[i] = char('a' + i % 26);
         writeFile(src / "large", large);
         writeFile(src / "small", "small");
-        SilentCopyMonitor monitor;
+        struct : SilentCopyMonitor
+        {
+            std::chrono::milliseconds perChunk { 0 };
+            void bytesCopied(std::uint64_t) override { std::this_thread::sleep_for(perChunk); }
+        } monitor;
+        monitor.perChunk = std::chrono::milliseconds(msPerChunk);
         CopySession session(calls, dir.path(), asciiCaseFold);
         session.keepHashes(true);
         if (copyUnreadable) {
