@@ -55,6 +55,7 @@ void check(std::error_code error)
 // group the process makes it with, else none for others.
 mode_t modeWhileNamed(const struct stat *source, const struct stat *folder)
 {
+    // The process's own, which a desktop program never changes while it runs.
     static const uid_t user = ::geteuid();
     static const gid_t group = ::getegid();
     constexpr mode_t ownerOnly = S_IRUSR | S_IWUSR;
