@@ -16,16 +16,15 @@ constexpr mode_t specialBits = S_ISUID | S_ISGID | S_ISVTX;
 constexpr std::string_view accessList = "system.posix_acl_access";
 constexpr std::string_view defaultList = "system.posix_acl_default";
 
-std::int64_t nanoseconds(const struct timespec &time)
+// Whether `copy` is `source` cut down to a multiple of `step`, as a drive that keeps no finer
+// does; exactly the same for a time too far from 1970 to count in nanoseconds.
+bool keptAs(const struct timespec &source, const struct timespec &copy, TimeStep step)
 {
-    return std::int64_t(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
-}
-
-// `time` cut down to a multiple of `step`, as a drive that keeps no finer does.
-std::int64_t cutDown(const struct timespec &time, TimeStep step)
-{
-    const std::int64_t ns = nanoseconds(time), rest = ns % step;
-    return ns - (rest < 0 ? rest + step : rest);
+    const std::optional<std::int64_t> given = nanosOf(source);
+    if (!given)
+        return source.tv_sec == copy.tv_sec && source.tv_nsec == copy.tv_nsec;
+    const std::int64_t rest = *given % step;
+    return *given - (rest < 0 ? rest + step : rest) == nanosOf(copy);
 }
 
 } // namespace
@@ -35,7 +34,7 @@ TimeStep timeStepOf(const struct timespec &given, const struct timespec &kept)
     // NTFS keeps 100 ns, exFAT 10 ms, SFTP and small ext4 inodes a second, FAT two.
     for (const TimeStep step : std::initializer_list<TimeStep> {
              1, 100, 1'000, 1'000'000, 10'000'000, 1'000'000'000, 2'000'000'000 })
-        if (cutDown(given, step) == nanoseconds(kept))
+        if (keptAs(given, kept, step))
             return step;
     return 1;
 }
@@ -129,7 +128,7 @@ void MetadataCopy::bringUpToDate(int target, const struct stat &current, int sou
     removeListsHandedDown(target, had, false);
     // Setting a time the drive cannot keep would cost a round trip a file on a share at
     // every run, and change nothing.
-    if (cutDown(from.st_mtim, step == 0 ? 1 : step) == nanoseconds(current.st_mtim))
+    if (keptAs(from.st_mtim, current.st_mtim, step == 0 ? 1 : step))
         return;
     const struct timespec times[2] = { from.st_atim, from.st_mtim };
     if (const std::error_code error = m_calls.setTimes(target, times)) {

@@ -29,18 +29,6 @@ std::uint64_t numberAt(std::string_view record, std::size_t offset)
     return number;
 }
 
-// Nanoseconds since 1970, which hold the years 1678 to 2261: a time outside them has no
-// record.
-std::optional<std::int64_t> nanosOf(const struct timespec &time)
-{
-    constexpr std::int64_t largestSeconds = std::numeric_limits<std::int64_t>::max()
-        / nanosPerSecond - 1;
-    if (time.tv_sec > largestSeconds || time.tv_sec < -largestSeconds || time.tv_nsec < 0
-        || time.tv_nsec >= nanosPerSecond)
-        return std::nullopt;
-    return std::int64_t(time.tv_sec) * nanosPerSecond + time.tv_nsec;
-}
-
 struct timespec timeOf(std::int64_t nanos)
 {
     const std::int64_t remainder = nanos % nanosPerSecond;
@@ -49,6 +37,16 @@ struct timespec timeOf(std::int64_t nanos)
 }
 
 } // namespace
+
+std::optional<std::int64_t> nanosOf(const struct timespec &time)
+{
+    constexpr std::int64_t largestSeconds
+        = std::numeric_limits<std::int64_t>::max() / nanosPerSecond - 1;
+    if (time.tv_sec > largestSeconds || time.tv_sec < -largestSeconds || time.tv_nsec < 0
+        || time.tv_nsec >= nanosPerSecond)
+        return std::nullopt;
+    return std::int64_t(time.tv_sec) * nanosPerSecond + time.tv_nsec;
+}
 
 std::optional<std::string> encodeSourceRecord(const SourceRecord &record)
 {

@@ -18,6 +18,9 @@ inline constexpr const char *kSourceRecordAttribute = "user.sprigwell.source";
 std::optional<std::string> encodeSourceRecord(const SourceRecord &record);
 std::optional<SourceRecord> decodeSourceRecord(std::string_view encoded);
 
+// Nanoseconds since 1970, which hold the years 1678 to 2261: none for a time outside them.
+std::optional<std::int64_t> nanosOf(const struct timespec &time);
+
 // The record of the entry `name` in `folder`: none where it has none, or none this program
 // can read. `driveHoldsNone` is set where the drive keeps no user attributes at all.
 std::optional<SourceRecord> readSourceRecord(SystemCalls &calls, int folder, const char *name,
