@@ -221,6 +221,22 @@ struct ModeWatch : FaultyCalls
     { modeChanges += S_ISREG(of(f).st_mode);
       return FaultyCalls::changeMode(f, m); }
 };
+
+// A slow drive that notes what the copy asks it to read ahead: each step's bytes before
+// the step, and none twice.
+struct ReadAheadWatch : SlowCalls
+{
+    std::uint64_t askedUntil = 0;
+    bool askedAgain = false, readUnasked = false;
+    void adviseReading(int fd, std::uint64_t offset, std::uint64_t length, int advice) override
+    { if (advice == POSIX_FADV_WILLNEED)
+          askedAgain |= offset < std::exchange(askedUntil, offset + length);
+      SlowCalls::adviseReading(fd, offset, length, advice); }
+    Result<std::size_t> copyData(int from, int to, std::uint64_t at, std::size_t length,
+                                 DataCopyMethod &method, bool &whileWriting) override
+    { readUnasked |= at + length > askedUntil;
+      return SlowCalls::copyData(from, to, at, length, method, whileWriting); }
+};
 // clang-format on
 
 } // namespace
@@ -473,7 +489,8 @@ private slots:
         // are refused there, so read/write takes over and fails as on a full disk. "stopped
         // in chunk N": asked to stop as that chunk starts, the worst moment for it, at full
         // speed or from a source read at 1 MB/s, as from a slow USB stick, or one whose
-        // read-ahead served the first chunks from memory.
+        // read-ahead served the first chunks from memory. In every row the drive is asked to
+        // read each chunk ahead, and no part twice.
         for (const auto &[name, method] :
              { std::pair("copy_file_range", DataCopyMethod::CopyFileRange),
                std::pair("sendfile", DataCopyMethod::SendFile),
@@ -505,7 +522,7 @@ private slots:
                     && ftruncate(in.get(), size = 24 << 20) == 0);
         content = readFile(from).substr(0, size);
         CountingMonitor monitor;
-        SlowCalls calls;
+        ReadAheadWatch calls;
         const int stopIn = change.contains(u"stopped") ? change.back().digitValue() : 0,
                   readAhead = change.contains(u"read ahead") ? change.front().digitValue() : 0;
         calls.perByte = std::chrono::microseconds(change.startsWith(u"1 MB/s") ? 1 : 0);
@@ -534,6 +551,7 @@ private slots:
         QCOMPARE(failure && failure->side() == Side::Destination, full);
         QVERIFY(failure || (monitor.bytes == size && readFile(to) == content));
         QVERIFY(!holes || statusOf(to).st_blocks * 512 < 4 << 20);
+        QVERIFY(!calls.readUnasked && !calls.askedAgain);
     }
 };
 
