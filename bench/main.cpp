@@ -147,7 +147,8 @@ with --ext4 the read-back from EXT4_FOLDER, on a mounted ext4 image, against cat
     try {
         std::filesystem::create_directories(arguments.dataRoot);
         const std::string rounds = "Median of " + std::to_string(arguments.rounds)
-            + " rounds after one warm-up round; the two contenders take turns within a round.";
+            + " rounds after one warm-up round; the two contenders take turns within a round, each "
+              "going first in every other round.";
 
         if (arguments.listing) {
             const auto subFolderSets = makeSubFolderSets(arguments.dataRoot);

@@ -24,11 +24,20 @@ Duration timeOnce(const std::function<void()> &work)
 PairTiming timeInTurns(const Contender &first, const Contender &second, int rounds)
 {
     PairTiming timing;
+    const auto timed = [](const Contender &contender) {
+        contender.prepare();
+        return contender.run();
+    };
     for (int round = -1; round < rounds; ++round) {
-        first.prepare();
-        const Duration a = first.run();
-        second.prepare();
-        const Duration b = second.run();
+        Duration a, b;
+        // The second runs last in the last round: what it left is there to be checked.
+        if ((rounds - round) % 2 == 0) {
+            b = timed(second);
+            a = timed(first);
+        } else {
+            a = timed(first);
+            b = timed(second);
+        }
         if (round >= 0) {
             timing.first.push_back(a);
             timing.second.push_back(b);

@@ -13,8 +13,10 @@ Duration median(std::vector<Duration> samples);
 Duration timeOnce(const std::function<void()> &work);
 
 // Two contenders timed in turns, so that drift of the machine (other jobs, the cache,
-// the CPU clock) falls on both alike. Each round runs prepare (untimed), then the
-// first, then prepare, then the second. One warm-up round is run and discarded.
+// the CPU clock) falls on both alike. Each round runs one contender's prepare (untimed) and
+// run, then the other's; they take the lead in turns, so that neither always runs after the
+// other's work (the files it left to delete, its writes to be flushed). One warm-up round is
+// run and discarded.
 struct PairTiming
 {
     std::vector<Duration> first;
