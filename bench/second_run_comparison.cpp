@@ -108,8 +108,10 @@ SecondRunTables compareSecondRuns(const std::vector<SecondRunSet> &sets, int rou
                 measureTree(calls, set.copy.folder, monitor);
         };
         const auto copied = [&] {
-            if (!fs::exists(ours / name))
+            if (!fs::exists(ours / name)) {
+                fs::create_directories(ours);
                 run.run();
+            }
             settle();
         };
         std::vector<std::string> rsync { "rsync", "-a" };
