@@ -111,7 +111,7 @@ mode_t MetadataCopy::applyOwnerAndMode(int target, const struct stat &current,
 }
 
 void MetadataCopy::bringUpToDate(int target, const struct stat &current, int source,
-                                 const struct stat &from, TimeStep &step)
+                                 const struct stat &from, TimeStep &step, bool &listsHeld)
 {
     applyOwnerAndMode(target, current, from);
     const SourceLists had
@@ -124,8 +124,10 @@ void MetadataCopy::bringUpToDate(int target, const struct stat &current, int sou
                                  : m_calls.setAttribute(target, name, value);
                          });
     // An access list the source lacks (handed down by the folder, or given at the
-    // destination since) goes, as it would from a new copy.
-    removeListsHandedDown(target, had, false);
+    // destination since) goes, as it would from a new copy. On a share or a FUSE drive the
+    // call is a round trip a file, to learn what the first one told.
+    if (listsHeld)
+        listsHeld = removeListsHandedDown(target, had, false);
     // Setting a time the drive cannot keep would cost a round trip a file on a share at
     // every run, and change nothing.
     if (keptAs(from.st_mtim, current.st_mtim, step == 0 ? 1 : step))
@@ -237,7 +239,7 @@ bool MetadataCopy::handsDownLists(int folder)
     return list && !list->empty();
 }
 
-void MetadataCopy::removeListsHandedDown(int target, SourceLists had, bool folder)
+bool MetadataCopy::removeListsHandedDown(int target, SourceLists had, bool folder)
 {
     // The mode set before stays: taking the access list away keeps the group bits.
     for (const auto &[name, keep] : { std::pair(accessList, had.access),
@@ -245,7 +247,10 @@ void MetadataCopy::removeListsHandedDown(int target, SourceLists had, bool folde
         if (keep)
             continue;
         const std::error_code error = m_calls.removeAttribute(target, name.data());
-        if (error && error != systemError(ENODATA) && error != std::errc::operation_not_supported)
+        if (error == std::errc::operation_not_supported)
+            return false;
+        if (error && error != systemError(ENODATA))
             notKept(MetadataKind::AccessControlLists, error);
     }
+    return true;
 }

@@ -40,9 +40,10 @@ public:
     // The same for a file left as it is because its data is already its source's: only
     // what differs is set, so that a file that is the same in all costs no change. A copy's
     // time differs only where the drive's `step` does not explain it; the first time set
-    // teaches the step of a drive not yet seen.
+    // teaches the step of a drive not yet seen. A drive that holds no access control lists
+    // has none to take away: `listsHeld` turns false where the drive says so.
     void bringUpToDate(int target, const struct stat &current, int source, const struct stat &from,
-                       TimeStep &step);
+                       TimeStep &step, bool &listsHeld);
     // The same for the symbolic link `name` in the open folder `folder`, whose source is
     // the link `sourceName` in the open folder `sourceFolder`.
     void applyToLink(int folder, const char *name, int sourceFolder, const char *sourceName,
@@ -71,8 +72,8 @@ private:
     template<typename Names, typename Value, typename Set>
     SourceLists copyAttributes(Names &&names, Value &&value, Set &&set);
     // Removes the lists handed down to `target` that its source did not have, as cp -a does:
-    // the mode then says all there is.
-    void removeListsHandedDown(int target, SourceLists had, bool folder);
+    // the mode then says all there is. False where the drive holds no lists.
+    bool removeListsHandedDown(int target, SourceLists had, bool folder);
     // Notes permissions or times that the file system took without keeping them.
     void noteWhatWasNotKept(int target, mode_t mode, const struct timespec &modified);
     // Notes `kind` as not kept after a call failed with `error`, or throws when the error

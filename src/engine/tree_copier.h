@@ -53,6 +53,8 @@ struct RunMemory
     std::map<std::uint64_t, ChangeTimes> sourceTimes;
     // Destination devices that hold no record of a copy's source (no user attributes).
     std::set<std::uint64_t> holdNoRecords;
+    // Destination devices that hold no access control lists.
+    std::set<std::uint64_t> holdNoLists;
     // By destination device: how finely it keeps modification times, once seen.
     std::map<std::uint64_t, TimeStep> timeSteps;
     // Whether the files written are read back after the flush; if so, each as written.

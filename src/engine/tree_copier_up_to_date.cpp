@@ -102,18 +102,22 @@ void TreeCopier::bringUpToDate(int target, const FileStatus &there, int input,
 {
     const std::uint64_t device = there.info().st_dev;
     TimeStep step = 0;
+    bool listsHeld = true;
     {
         const std::lock_guard lock(m_shared);
         if (const auto known = m_run.timeSteps.find(device); known != m_run.timeSteps.end())
             step = known->second;
+        listsHeld = !m_run.holdNoLists.contains(device);
     }
     std::set<MetadataKind> notKept;
     MetadataCopy(m_calls, notKept, m_metadata.privileged())
-        .bringUpToDate(target, there.info(), input, source.info(), step);
+        .bringUpToDate(target, there.info(), input, source.info(), step, listsHeld);
     const std::lock_guard lock(m_shared);
     m_report.notKept.merge(notKept);
     if (step != 0)
         m_run.timeSteps.try_emplace(device, step);
+    if (!listsHeld)
+        m_run.holdNoLists.insert(device);
 }
 
 void TreeCopier::keep(CopyLevelState &folder, const std::string &name,
