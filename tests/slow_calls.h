@@ -12,11 +12,10 @@
 struct SlowCalls : SystemCalls
 {
     std::chrono::nanoseconds perByte { 0 };
-    std::function<void()> beforeStep = [] {
-    };
+    // clang-format off
+    std::function<void()> beforeStep = [] { };
     std::atomic_bool holdFlush = false;
 
-    // clang-format off
     Result<std::size_t> copyData(int from, int to, std::uint64_t at, std::size_t length,
                                  DataCopyMethod &method, bool &whileWriting) override
     { beforeStep();

@@ -229,13 +229,11 @@ struct ReadAheadWatch : SlowCalls
     std::uint64_t askedUntil = 0;
     bool askedAgain = false, readUnasked = false;
     void adviseReading(int fd, std::uint64_t offset, std::uint64_t length, int advice) override
-    { if (advice == POSIX_FADV_WILLNEED)
-          askedAgain |= offset < std::exchange(askedUntil, offset + length);
+    { askedAgain |= advice == POSIX_FADV_WILLNEED && offset < std::exchange(askedUntil, offset + length);
       SlowCalls::adviseReading(fd, offset, length, advice); }
     Result<std::size_t> copyData(int from, int to, std::uint64_t at, std::size_t length,
                                  DataCopyMethod &method, bool &whileWriting) override
-    { readUnasked |= at + length > askedUntil;
-      return SlowCalls::copyData(from, to, at, length, method, whileWriting); }
+    { readUnasked |= at + length > askedUntil; return SlowCalls::copyData(from, to, at, length, method, whileWriting); }
 };
 // clang-format on
 
