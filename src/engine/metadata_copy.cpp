@@ -111,7 +111,7 @@ mode_t MetadataCopy::applyOwnerAndMode(int target, const struct stat &current,
 }
 
 void MetadataCopy::bringUpToDate(int target, const struct stat &current, int source,
-                                 const struct stat &from, TimeStep &step, bool &listsHeld)
+                                 const struct stat &from, DestinationDrive &drive)
 {
     applyOwnerAndMode(target, current, from);
     const SourceLists had
@@ -126,21 +126,21 @@ void MetadataCopy::bringUpToDate(int target, const struct stat &current, int sou
     // An access list the source lacks (handed down by the folder, or given at the
     // destination since) goes, as it would from a new copy. On a share or a FUSE drive the
     // call is a round trip a file, to learn what the first one told.
-    if (listsHeld)
-        listsHeld = removeListsHandedDown(target, had, false);
+    if (drive.holdsLists)
+        drive.holdsLists = removeListsHandedDown(target, had, false);
     // Setting a time the drive cannot keep would cost a round trip a file on a share at
     // every run, and change nothing.
-    if (keptAs(from.st_mtim, current.st_mtim, step == 0 ? 1 : step))
+    if (keptAs(from.st_mtim, current.st_mtim, drive.step == 0 ? 1 : drive.step))
         return;
     const struct timespec times[2] = { from.st_atim, from.st_mtim };
     if (const std::error_code error = m_calls.setTimes(target, times)) {
         notKept(MetadataKind::Times, error);
         return;
     }
-    if (step != 0)
+    if (drive.step != 0)
         return;
     const Result<FileStatus> kept = m_calls.status(target);
-    step = kept ? timeStepOf(from.st_mtim, kept->info().st_mtim) : 1;
+    drive.step = kept ? timeStepOf(from.st_mtim, kept->info().st_mtim) : 1;
 }
 
 void MetadataCopy::apply(int target, const struct stat &current, int source,

@@ -18,6 +18,14 @@ using TimeStep = std::int64_t;
 // explains the difference, 1 where none does.
 TimeStep timeStepOf(const struct timespec &given, const struct timespec &kept);
 
+// What a run learns of a destination drive from the files it leaves as they are, so that
+// the next file pays no call to learn it again.
+struct DestinationDrive
+{
+    TimeStep step = 0;
+    bool holdsLists = true; // false once it said it holds no access control lists
+};
+
 // Gives a new entry the owner, permissions, extended attributes (access control lists
 // among them) and times of its source, as far as the destination holds them. What it
 // cannot hold is noted, not failed: FAT answers EPERM to a chmod, for one. Only failures
@@ -39,11 +47,11 @@ public:
                bool listsHandedDown = false);
     // The same for a file left as it is because its data is already its source's: only
     // what differs is set, so that a file that is the same in all costs no change. A copy's
-    // time differs only where the drive's `step` does not explain it; the first time set
+    // time differs only where the drive's step does not explain it; the first time set
     // teaches the step of a drive not yet seen. A drive that holds no access control lists
-    // has none to take away: `listsHeld` turns false where the drive says so.
+    // has none to take away. `drive` learns both.
     void bringUpToDate(int target, const struct stat &current, int source, const struct stat &from,
-                       TimeStep &step, bool &listsHeld);
+                       DestinationDrive &drive);
     // The same for the symbolic link `name` in the open folder `folder`, whose source is
     // the link `sourceName` in the open folder `sourceFolder`.
     void applyToLink(int folder, const char *name, int sourceFolder, const char *sourceName,

@@ -53,10 +53,9 @@ struct RunMemory
     std::map<std::uint64_t, ChangeTimes> sourceTimes;
     // Destination devices that hold no record of a copy's source (no user attributes).
     std::set<std::uint64_t> holdNoRecords;
-    // Destination devices that hold no access control lists.
-    std::set<std::uint64_t> holdNoLists;
-    // By destination device: how finely it keeps modification times, once seen.
-    std::map<std::uint64_t, TimeStep> timeSteps;
+    // By destination device: how finely it keeps modification times, once seen, and
+    // whether it holds access control lists.
+    std::map<std::uint64_t, DestinationDrive> destinationDrives;
     // Whether the files written are read back after the flush; if so, each as written.
     bool checkCopies = false;
     std::vector<WrittenCopy> writtenCopies;

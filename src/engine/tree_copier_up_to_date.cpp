@@ -101,23 +101,23 @@ void TreeCopier::bringUpToDate(int target, const FileStatus &there, int input,
                                const FileStatus &source)
 {
     const std::uint64_t device = there.info().st_dev;
-    TimeStep step = 0;
-    bool listsHeld = true;
+    DestinationDrive drive;
     {
         const std::lock_guard lock(m_shared);
-        if (const auto known = m_run.timeSteps.find(device); known != m_run.timeSteps.end())
-            step = known->second;
-        listsHeld = !m_run.holdNoLists.contains(device);
+        if (const auto known = m_run.destinationDrives.find(device);
+            known != m_run.destinationDrives.end())
+            drive = known->second;
     }
     std::set<MetadataKind> notKept;
     MetadataCopy(m_calls, notKept, m_metadata.privileged())
-        .bringUpToDate(target, there.info(), input, source.info(), step, listsHeld);
+        .bringUpToDate(target, there.info(), input, source.info(), drive);
     const std::lock_guard lock(m_shared);
     m_report.notKept.merge(notKept);
-    if (step != 0)
-        m_run.timeSteps.try_emplace(device, step);
-    if (!listsHeld)
-        m_run.holdNoLists.insert(device);
+    // Files in flight learn at once: what one learnt first stays.
+    DestinationDrive &known = m_run.destinationDrives[device];
+    if (known.step == 0)
+        known.step = drive.step;
+    known.holdsLists = known.holdsLists && drive.holdsLists;
 }
 
 void TreeCopier::keep(CopyLevelState &folder, const std::string &name,
